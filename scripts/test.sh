@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build, the core
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, and the fuzz targets over their corpora.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/scripts/deps.sh"
+export QUORVANE_PYTHON=/usr/bin/python3
+status=0
+
+echo "== build and test (RelWithDebInfo)"
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure -j2 || status=1
+
+echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUORVANE_SANITIZE=address,undefined -DQUORVANE_FUZZ=ON
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j2 -L core || status=1
+
+echo "== threaded tests under ThreadSanitizer"
+scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUORVANE_SANITIZE=thread
+if ctest --test-dir build-tsan -N -L threads | grep -q "Total Tests: [1-9]"; then
+  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j2 -L threads || status=1
+fi
+
+echo "== fuzz targets over their corpora"
+for target in build-asan/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  seeds="fuzz/corpus/${name#fuzz_}"
+  [ -d "$seeds" ] || continue
+  if "$target" -runs=0 "$seeds" >/tmp/"$name".log 2>&1; then
+    echo "$name: corpus clean"
+  else
+    echo "$name: FAILED"; tail -30 /tmp/"$name".log; status=1
+  fi
+done
+
+exit $status

@@ -1,0 +1,207 @@
+#include "mp3/binary_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/text_codec.h"
+#include "platform/user_prompts.h"
+
+namespace quorvane {
+namespace {
+
+[[noreturn]] void ThrowLastError() { throw CFileExceptionEx{static_cast<uint32_t>(errno)}; }
+
+// Open-file-description locks stand in for the sharing modes: a writer holds a write
+// lock, a reader that lets others only read holds a read lock, so a second writer (in
+// this process or another Quorvane) is refused while a file is being written.
+bool TakeLock(int fd, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 0;  // the whole file, however it grows
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+}  // namespace
+
+std::u16string CFileExceptionEx::FormatFileError() const {
+    switch (error) {
+        case kErrorSharingViolation:
+            return u"The file is being used by another process.";
+        case kErrorFileTooLarge:
+            return u"The file is too large for this operation (4 GiB or more).";
+        default:
+            break;
+    }
+    char buffer[256];
+    // GNU strerror_r returns the text, which may or may not be in buffer.
+    const char* text = strerror_r(static_cast<int>(error), buffer, sizeof buffer);
+    return Utf8ToUtf16Lossy(text);
+}
+
+BinaryFile::~BinaryFile() { Close(); }
+
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) {
+    Close();
+    int flags = O_CLOEXEC;
+    int disposition = 0;  // 0: open existing
+    if (mode & ModeRead) {
+        flags |= O_RDONLY;
+    } else if (mode & ModeWrite) {
+        flags |= O_WRONLY;
+        disposition = O_CREAT | O_TRUNC;
+    } else if (mode & ModeReadWrite) {
+        flags |= O_RDWR;
+    } else {
+        flags |= O_RDONLY;
+    }
+    if (mode & CreateNew) {
+        disposition = O_CREAT | O_EXCL;
+    } else if (mode & CreateAlways) {
+        disposition = O_CREAT | O_TRUNC;
+    } else if (mode & OpenExisting) {
+        disposition = 0;
+    } else if (mode & OpenAlways) {
+        disposition = O_CREAT;
+    }
+    const bool writes = (flags & O_ACCMODE) != O_RDONLY;
+    // Truncation must wait until the lock is held, or a refused writer would still
+    // have emptied the file.
+    const bool truncate = (disposition & O_TRUNC) != 0;
+    flags |= disposition & ~O_TRUNC;
+
+    const std::string native = PathToNative(path);
+    int fd;
+    do {
+        fd = ::open(native.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = static_cast<uint32_t>(errno);
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        error = EISDIR;
+        return false;
+    }
+    // A reader cannot hold a write lock, so an exclusive reader only keeps writers out.
+    if (!TakeLock(fd, writes ? F_WRLCK : F_RDLCK)) {
+        const int e = errno;
+        ::close(fd);
+        error = (e == EAGAIN || e == EACCES) ? kErrorSharingViolation : static_cast<uint32_t>(e);
+        return false;
+    }
+    if (truncate && ::ftruncate(fd, 0) != 0) {
+        error = static_cast<uint32_t>(errno);
+        ::close(fd);
+        return false;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    fd_ = fd;
+    error = 0;
+    return true;
+}
+
+bool BinaryFile::Close() {
+    if (fd_ < 0) return false;
+    const int fd = std::exchange(fd_, -1);
+    return ::close(fd) == 0;
+}
+
+uint64_t BinaryFile::GetSize() const {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) ThrowLastError();
+    return static_cast<uint64_t>(st.st_size);
+}
+
+uint64_t BinaryFile::GetPosition() const {
+    const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+    if (pos < 0) ThrowLastError();
+    return static_cast<uint64_t>(pos);
+}
+
+void BinaryFile::Seek(uint64_t position) {
+    if (position > static_cast<uint64_t>(INT64_MAX)) throw CFileExceptionEx{EINVAL};
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) ThrowLastError();
+}
+
+uint32_t BinaryFile::Read(void* buffer, uint32_t count) {
+    auto* out = static_cast<unsigned char*>(buffer);
+    uint32_t done = 0;
+    // One system call as a rule; more only when the kernel hands back less than asked
+    // before the end of the file (signals, pipes).
+    while (done < count) {
+        const ssize_t n = ::read(fd_, out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowLastError();
+        }
+        if (n == 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    return done;
+}
+
+uint32_t BinaryFile::Write(const void* buffer, uint32_t count) {
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, in + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowLastError();
+        }
+        if (n == 0) throw CFileExceptionEx{ENOSPC};
+        done += static_cast<uint32_t>(n);
+    }
+    return done;
+}
+
+uint32_t BinaryFile::WriteString(std::string_view bytes) {
+    return Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void BinaryFile::SetLength(uint64_t length) {
+    Seek(length);
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowLastError();
+}
+
+void BinaryFile::Flush() {
+    if (::fsync(fd_) != 0) ThrowLastError();
+}
+
+std::u16string FileErrorText(std::u16string_view prefix, std::u16string_view path,
+                             const CFileExceptionEx& error) {
+    std::u16string text(prefix);
+    text += u" \"";
+    text += path;
+    text += u"\":\n";
+    text += error.FormatFileError();
+    return text;
+}
+
+void ShowFileError(UserPrompts& prompts, std::u16string_view prefix, std::u16string_view path,
+                   const CFileExceptionEx& error) {
+    prompts.ShowError(ProgramTitle(), FileErrorText(prefix, path, error));
+}
+
+}  // namespace quorvane

@@ -1,0 +1,328 @@
+#include "platform/text_codec.h"
+
+#include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace quorvane {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Windows-1252 bytes 0x80-0x9F; the five undefined positions map to the C1 control of
+// the same value, as Windows' own converter does, so every byte round-trips.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// One immutable table pair, built once from the environment: byte -> UTF-16 and back.
+class CodePageTables {
+public:
+    CodePageTables() {
+        const char* env = std::getenv("QUORVANE_CODEPAGE");
+        if (env && *env && !IsCp1252Name(env) && BuildWithIconv(env)) {
+            name_ = env;
+        } else {
+            BuildCp1252();
+        }
+        encode_.fill(0);
+        for (int b = 255; b >= 1; --b) {
+            if (decode_[b] != kReplacement) encode_[decode_[b]] = static_cast<unsigned char>(b);
+        }
+    }
+    char16_t Decode(unsigned char b) const { return decode_[b]; }
+    // 0 when the character has no byte (U+0000 itself is byte 0, handled by the caller).
+    unsigned char Encode(char16_t c) const { return encode_[c]; }
+    const std::string& Name() const { return name_; }
+
+private:
+    static bool IsCp1252Name(const char* name) {
+        return strcasecmp(name, "CP1252") == 0 || strcasecmp(name, "WINDOWS-1252") == 0;
+    }
+    void BuildCp1252() {
+        name_ = "CP1252";
+        for (int b = 0; b < 256; ++b) decode_[b] = static_cast<char16_t>(b);
+        for (int b = 0; b < 32; ++b) decode_[0x80 + b] = kCp1252High[b];
+    }
+    bool BuildWithIconv(const char* name) {
+        iconv_t cd = iconv_open("UTF-16LE", name);
+        if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+        bool ok = true;
+        for (int b = 0; b < 256 && ok; ++b) {
+            char in = static_cast<char>(b);
+            unsigned char out[8] = {};
+            char* inp = &in;
+            char* outp = reinterpret_cast<char*>(out);
+            size_t inLeft = 1, outLeft = sizeof out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) {
+                // A byte the code page leaves undefined decodes to the replacement.
+                decode_[b] = (errno == EILSEQ || errno == EINVAL) ? kReplacement : 0;
+                if (errno != EILSEQ && errno != EINVAL) ok = false;
+                continue;
+            }
+            const size_t produced = sizeof out - outLeft;
+            // Only 8-bit code pages that give one BMP character per byte qualify.
+            if (produced != 2) ok = false;
+            decode_[b] = static_cast<char16_t>(out[0] | (out[1] << 8));
+        }
+        iconv_close(cd);
+        return ok;
+    }
+
+    std::string name_;
+    std::array<char16_t, 256> decode_{};
+    std::array<unsigned char, 65536> encode_{};
+};
+
+const CodePageTables& Tables() {
+    static const CodePageTables tables;
+    return tables;
+}
+
+locale_t Utf8Locale() {
+    static const locale_t loc = [] {
+        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (!l) l = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+        return l;
+    }();
+    return loc;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+// Decodes one UTF-8 sequence at bytes[i]; returns its length, or 0 when it is invalid.
+size_t DecodeUtf8(std::string_view bytes, size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t len;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > bytes.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(bytes[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t cp;
+        const size_t len = DecodeUtf8(bytes, i, cp);
+        if (len == 0) return std::nullopt;
+        AppendUtf16(out, cp);
+        i += len;
+    }
+    return out;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t cp;
+        const size_t len = DecodeUtf8(bytes, i, cp);
+        if (len == 0) {
+            out.push_back(kReplacement);
+            ++i;
+        } else {
+            AppendUtf16(out, cp);
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string ToCodePage(std::u16string_view text) {
+    const CodePageTables& t = Tables();
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == 0) {
+            out.push_back('\0');
+            continue;
+        }
+        const unsigned char b = t.Encode(c);
+        out.push_back(b ? static_cast<char>(b) : '?');
+        // A surrogate pair is one character: one '?'.
+        if (!b && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::u16string FromCodePage(std::string_view bytes) {
+    const CodePageTables& t = Tables();
+    std::u16string out(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = t.Decode(static_cast<unsigned char>(bytes[i]));
+    return out;
+}
+
+char16_t CodePageToUnicode(unsigned char byte) { return Tables().Decode(byte); }
+
+std::string CodePageName() { return Tables().Name(); }
+
+std::u16string PathFromNative(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t cp;
+        const size_t len = DecodeUtf8(bytes, i, cp);
+        if (len == 0) {
+            out.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[i])));
+            ++i;
+        } else {
+            AppendUtf16(out, cp);
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string PathToNative(std::u16string_view path) {
+    std::string out;
+    out.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        char32_t c = path[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
+            path[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out.push_back(static_cast<char>(c - 0xDC00));  // a byte kept from a non-UTF-8 name
+            continue;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+char16_t ToLowerChar(char16_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
+    if (c >= 0xD800 && c <= 0xDFFF) return c;
+    const wint_t r = towlower_l(c, Utf8Locale());
+    return r <= 0xFFFF ? static_cast<char16_t>(r) : c;
+}
+
+char16_t ToUpperChar(char16_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') ? static_cast<char16_t>(c - 32) : c;
+    if (c >= 0xD800 && c <= 0xDFFF) return c;
+    const wint_t r = towupper_l(c, Utf8Locale());
+    return r <= 0xFFFF ? static_cast<char16_t>(r) : c;
+}
+
+bool IsLetterChar(char16_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (c >= 0xD800 && c <= 0xDFFF) return false;
+    return iswalpha_l(c, Utf8Locale()) != 0;
+}
+
+bool IsDigitChar(char16_t c) {
+    if (c < 0x80) return c >= '0' && c <= '9';
+    if (c >= 0xD800 && c <= 0xDFFF) return false;
+    // iswdigit is ASCII-only by definition; other scripts' decimal digits are
+    // alphanumeric but not alphabetic.
+    return iswalnum_l(c, Utf8Locale()) && !iswalpha_l(c, Utf8Locale());
+}
+
+bool IsWhiteSpaceChar(char16_t c) {
+    if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
+    if (c == 0x00A0 || c == 0x0085) return true;
+    if (c >= 0xD800 && c <= 0xDFFF) return false;
+    return iswspace_l(c, Utf8Locale()) != 0;
+}
+
+std::u16string ToLower(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out) c = ToLowerChar(c);
+    return out;
+}
+
+std::u16string ToUpper(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out) c = ToUpperChar(c);
+    return out;
+}
+
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && ToLowerChar(a[i]) != ToLowerChar(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace quorvane

@@ -1,8 +1,46 @@
+// quorvane-cli: the core's operations for scripts and large batches.
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "platform/text_codec.h"
+#include "platform/user_prompts.h"
+
+namespace {
+
+using quorvane::cli::CliCommand;
+
+const CliCommand kCommands[] = {
+    {"info", "info [--json] PATH...", &quorvane::cli::RunInfo},
+};
+
+void PrintUsage(FILE* out) {
+    std::fprintf(out, "usage: quorvane-cli COMMAND [OPTIONS] PATH...\n\ncommands:\n");
+    for (const CliCommand& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    std::fprintf(stderr, "usage: quorvane-cli COMMAND [OPTIONS] PATH...\n");
-    return 2;
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return quorvane::cli::kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("%s\n", quorvane::U8(quorvane::ProgramTitle()).c_str());
+        return 0;
+    }
+    for (const CliCommand& c : kCommands) {
+        if (name == c.name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "quorvane-cli: unknown command '%s'\n", name.c_str());
+    PrintUsage(stderr);
+    return quorvane::cli::kExitUsage;
 }

@@ -1,0 +1,55 @@
+#include "tags/id3v2_writer.h"
+
+#include <array>
+
+namespace quorvane {
+namespace {
+
+// The old tag's header, when the file is long enough to hold one.
+std::optional<V2HeaderInfo> ReadOldHeader(BinaryFile& file, uint64_t fileSize) {
+    if (fileSize <= kV2HeaderSize) return std::nullopt;
+    std::array<uint8_t, kV2HeaderSize> bytes{};
+    file.Seek(0);
+    const uint32_t got = file.Read(bytes.data(), kV2HeaderSize);
+    return ParseV2Header(bytes.data(), got);
+}
+
+}  // namespace
+
+void RefuseHugeFile(uint64_t fileSize) {
+    if (fileSize >= kV2MaxFileSize) throw CFileExceptionEx{kErrorFileTooLarge};
+}
+
+V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, std::u16string_view path,
+                          const V2WriteOptions& options) {
+    const uint64_t fileSize = file.GetSize();
+    RefuseHugeFile(fileSize);
+    const auto oldSpace = OldTagSpace(ReadOldHeader(file, fileSize), fileSize);
+    const V2WritePlan plan = PlanV2Write(oldSpace, frames.size(), fileSize, options.decreasePaddingVal);
+    // The size field holds 28 bits; a larger tag cannot be written truthfully.
+    if (plan.tagBytes - kV2HeaderSize > kV2MaxTagSize) throw CFileExceptionEx{kErrorFileTooLarge};
+
+    if (!plan.MovesAudio()) {
+        const auto header = FormatV2Header(options.use24, static_cast<uint32_t>(plan.tagBytes - kV2HeaderSize));
+        file.Seek(0);
+        WriteBytes(file, header.data(), header.size(), options.faults);
+        WriteBytes(file, frames.data(), frames.size(), options.faults);
+        WriteZeros(file, plan.padding, options.faults);
+        return plan;
+    }
+    // Padding is at most 4096 bytes whenever the audio moves.
+    const std::vector<uint8_t> head = BuildV2TagBytes(frames, options.use24, plan.padding);
+    RewriteFile(file, path, head, plan.keepFrom, options.faults);
+    return plan;
+}
+
+bool RemoveV2Tag(BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+    const uint64_t fileSize = file.GetSize();
+    RefuseHugeFile(fileSize);
+    const auto header = ReadOldHeader(file, fileSize);
+    if (!header || header->Extent() >= fileSize) return false;
+    RewriteFile(file, path, {}, header->Extent(), faults);
+    return true;
+}
+
+}  // namespace quorvane

@@ -257,9 +257,10 @@ TEST(WriterFile, TagsTooLargeForTheSizeFieldAreRefused) {
     // such a tag in place could not state its size.
     TempDir dir;
     const fs::path path = dir / "x.mp3";
-    std::vector<uint8_t> start = {'I', 'D', '3', 3, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    // 0x80 00 00 00 decodes to 2^28, one more than a size field can state.
+    std::vector<uint8_t> start = {'I', 'D', '3', 3, 0, 0, 0x80, 0, 0, 0};
     WriteFileBytes(path, start);
-    fs::resize_file(path, 300'000'000);  // sparse
+    fs::resize_file(path, 270'000'000);  // sparse
     BinaryFile file = OpenForSave(path);
     try {
         WriteV2Frames(FramesOfLength(100, "T", false), file, PathFromNative(path.string()), {false, kNever, nullptr});

@@ -25,14 +25,10 @@ void ReadExactly(BinaryFile& file, uint64_t position, uint8_t* buffer, uint32_t 
     if (file.Read(buffer, count) != count) throw CFileExceptionEx{EIO};
 }
 
-struct FileIdentity {
+struct stat StatDescriptor(const BinaryFile& file) {
     struct stat st {};
-};
-
-FileIdentity StatDescriptor(const BinaryFile& file) {
-    FileIdentity id;
-    if (fstat(file.Descriptor(), &id.st) != 0) ThrowErrno();
-    return id;
+    if (fstat(file.Descriptor(), &st) != 0) ThrowErrno();
+    return st;
 }
 
 // The path of the file itself: symbolic links followed, so the rename replaces the
@@ -182,8 +178,8 @@ void CutFront(BinaryFile& file, uint64_t count, SaveFaults* faults) {
 
 void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uint8_t> head,
                  uint64_t keepFrom, SaveFaults* faults) {
-    const FileIdentity original = StatDescriptor(file);
-    const uint64_t oldSize = static_cast<uint64_t>(original.st.st_size);
+    const struct stat original = StatDescriptor(file);
+    const uint64_t oldSize = static_cast<uint64_t>(original.st_size);
     const uint64_t kept = oldSize > keepFrom ? oldSize - keepFrom : 0;
     const uint64_t newSize = head.size() + kept;
 
@@ -192,7 +188,7 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
     // other file and leave ours unchanged.
     struct stat named {};
     if (::stat(target.c_str(), &named) != 0) ThrowErrno();
-    if (named.st_dev != original.st.st_dev || named.st_ino != original.st.st_ino) {
+    if (named.st_dev != original.st_dev || named.st_ino != original.st_ino) {
         throw CFileExceptionEx{ESTALE};
     }
     const size_t slash = target.rfind('/');
@@ -205,11 +201,11 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
     copy.Seek(0);
     WriteBytes(copy, head.data(), head.size(), faults);
     CopyRange(file, keepFrom, copy, kept, faults);
-    CopyOwnerAndMode(copy.Descriptor(), original.st);
+    CopyOwnerAndMode(copy.Descriptor(), original);
     if (faults) faults->BeforeStep(SaveStep::SyncTemp);
     copy.Flush();
 
-    if (original.st.st_nlink <= 1) {
+    if (original.st_nlink <= 1) {
         if (faults) faults->BeforeStep(SaveStep::Rename);
         if (::rename(temp.Path().c_str(), target.c_str()) != 0) ThrowErrno();
         temp.Release();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 
 #include "tags/id3v2_write_plan.h"
 
@@ -145,6 +146,39 @@ TEST(WriterPlan, TagBytesAreHeaderFramesAndZeros) {
     EXPECT_EQ(bytes[9], 17);
     EXPECT_TRUE(std::equal(frames.begin(), frames.end(), bytes.begin() + 10));
     for (size_t i = 22; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], 0);
+}
+
+
+TEST(WriterPlan, InvariantsOverRandomInputs) {
+    std::mt19937_64 rng(4096);
+    for (int i = 0; i < 200000; ++i) {
+        const uint64_t fileSize = rng() % (uint64_t{1} << (rng() % 33));
+        const uint64_t frames = rng() % (uint64_t{1} << (rng() % 21));
+        std::optional<uint64_t> old;
+        if (fileSize > 10 && rng() % 4 != 0) old = rng() % (fileSize - 9);  // 10 + old <= fileSize
+        const uint32_t decrease = (rng() % 3 == 0) ? 4294967295u : static_cast<uint32_t>(rng() % 2000000);
+        const V2WritePlan p = PlanV2Write(old, frames, fileSize, decrease);
+        SCOPED_TRACE(testing::Message() << fileSize << " " << frames << " " << (old ? *old : 0) << " " << decrease);
+        ASSERT_EQ(p.tagBytes, 10 + frames + p.padding);
+        ASSERT_LE(p.keepFrom, fileSize);
+        ASSERT_EQ(p.newLength, p.tagBytes + fileSize - p.keepFrom);
+        if (p.MovesAudio()) {
+            ASSERT_GE(p.padding, 1u);
+            ASSERT_LE(p.padding, 4096u);
+            ASSERT_EQ(p.newLength % 4096, 0u);
+        } else {
+            ASSERT_EQ(p.newLength, fileSize);
+        }
+        switch (p.kind) {
+            case V2WriteKind::Insert: ASSERT_FALSE(old); break;
+            case V2WriteKind::Grow: ASSERT_LT(*old, frames); break;
+            case V2WriteKind::InPlace: ASSERT_GE(*old, frames); break;
+            case V2WriteKind::Cut:
+                ASSERT_GE(p.cutCount, decrease);
+                ASSERT_EQ(p.newLength, fileSize - p.cutCount);
+                break;
+        }
+    }
 }
 
 }  // namespace

@@ -18,6 +18,18 @@
 
 namespace quorvane {
 
+class CId3Tag;
+
+// Writes the tag when it IsChanged: renders its frames as "Use2.4" says (which marks
+// them and the tag unchanged) and writes them with the padding rule and
+// "DecreasePaddingVal". Throws CFileExceptionEx; a file of 4 GiB or more is refused
+// before anything is rendered, so the tag stays changed.
+void WriteV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
+
+// Removes the file's ID3v2 tag (a v2.4 footer with it), then marks the tag unchanged.
+// Throws CFileExceptionEx.
+void RemoveV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
+
 // Files this large are refused: tag sizes and moves are reckoned for files below 4 GiB.
 inline constexpr uint64_t kV2MaxFileSize = uint64_t{1} << 32;
 

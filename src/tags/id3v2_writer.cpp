@@ -29,7 +29,8 @@ V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, 
     // The size field holds 28 bits; a larger tag cannot be written truthfully.
     if (plan.tagBytes - kV2HeaderSize > kV2MaxTagSize) throw CFileExceptionEx{kErrorFileTooLarge};
 
-    if (!plan.MovesAudio()) {
+    if (!plan.MovesAudio() && plan.padding > kMoveBlock) {
+        // A tag kept large by "DecreasePaddingVal": the padding goes from one zeroed block.
         const auto header = FormatV2Header(options.use24, static_cast<uint32_t>(plan.tagBytes - kV2HeaderSize));
         file.Seek(0);
         WriteBytes(file, header.data(), header.size(), options.faults);
@@ -37,8 +38,13 @@ V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, 
         WriteZeros(file, plan.padding, options.faults);
         return plan;
     }
-    // Padding is at most 4096 bytes whenever the audio moves.
+    // One buffer, one write in the common case.
     const std::vector<uint8_t> head = BuildV2TagBytes(frames, options.use24, plan.padding);
+    if (!plan.MovesAudio()) {
+        file.Seek(0);
+        WriteBytes(file, head.data(), head.size(), options.faults);
+        return plan;
+    }
     RewriteFile(file, path, head, plan.keepFrom, options.faults);
     return plan;
 }

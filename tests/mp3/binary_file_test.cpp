@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <future>
+#include <thread>
 
 #include "mp3/binary_file.h"
 #include "platform/text_codec.h"
@@ -161,13 +162,16 @@ TEST(BinaryFile, DirectoriesAndFifosDoNotHang) {
     // A FIFO with an .mp3 name and no writer: the open must come back at once.
     const auto fifo = dir / "pipe.mp3";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto opened = std::async(std::launch::async, [&] {
+    // Run in a detached thread, so that a hanging open fails this test, not the program.
+    std::promise<int> result;
+    auto opened = result.get_future();
+    std::thread([name = Name(fifo), result = std::move(result)]() mutable {
         BinaryFile p;
         uint32_t e = 0;
-        const bool ok = p.Open(Name(fifo), BinaryFile::kLoadMode, e);
+        const bool ok = p.Open(name, BinaryFile::kLoadMode, e);
         uint8_t b[16];
-        return ok ? static_cast<int>(p.Read(b, sizeof b)) : -1;
-    });
+        result.set_value(ok ? static_cast<int>(p.Read(b, sizeof b)) : -1);
+    }).detach();
     ASSERT_EQ(opened.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(opened.get(), 0);  // no writer: nothing to read
 }

@@ -97,17 +97,20 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
         error = static_cast<uint32_t>(errno);
         return false;
     }
-    const int statusFlags = fcntl(fd, F_GETFL);
-    if (statusFlags == -1 || fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK) == -1) {
-        error = static_cast<uint32_t>(errno);
-        ::close(fd);
-        return false;
-    }
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         error = EISDIR;
         return false;
+    }
+    // The flag means nothing for regular files; spare them the two calls.
+    if (!S_ISREG(st.st_mode)) {
+        const int statusFlags = fcntl(fd, F_GETFL);
+        if (statusFlags == -1 || fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK) == -1) {
+            error = static_cast<uint32_t>(errno);
+            ::close(fd);
+            return false;
+        }
     }
     // A reader cannot hold a write lock, so an exclusive reader only keeps writers out.
     if (!TakeLock(fd, writes ? F_WRLCK : F_RDLCK)) {

@@ -18,12 +18,13 @@ uint64_t AudioStartFromHeader(const uint8_t (&header)[kId3v2HeaderSize], uint64_
 
 uint64_t ReadAudioStart(BinaryFile& file) {
     try {
-        const uint64_t fileSize = file.GetSize();
-        if (fileSize <= kId3v2HeaderSize) return 0;
         uint8_t header[kId3v2HeaderSize];
         file.Seek(0);
         if (file.Read(header, kId3v2HeaderSize) != kId3v2HeaderSize) return 0;
-        return AudioStartFromHeader(header, fileSize);
+        // The size is asked only of files that begin like a tag: most files in a large
+        // listing have none, and each question is a system call.
+        if (std::memcmp(header, "ID3", 3) != 0) return 0;
+        return AudioStartFromHeader(header, file.GetSize());
     } catch (const CFileExceptionEx&) {
         // The stream analysis that follows meets the same failure and reports it.
         return 0;

@@ -89,7 +89,7 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
     const std::string native = PathToNative(path);
     int fd;
     // Without O_NONBLOCK, opening a FIFO that carries an .mp3 name would wait for a
-    // writer forever; the flag is taken off again right after the open.
+    // writer forever; the flag is taken off again below.
     do {
         fd = ::open(native.c_str(), flags | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);

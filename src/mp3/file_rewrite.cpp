@@ -179,6 +179,11 @@ void CutFront(BinaryFile& file, uint64_t count, SaveFaults* faults) {
 void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uint8_t> head,
                  uint64_t keepFrom, SaveFaults* faults) {
     const struct stat original = StatDescriptor(file);
+    // Only a regular file can be replaced by a copy; a FIFO or device under an .mp3
+    // name would be swapped for a plain file.
+    if (!S_ISREG(original.st_mode)) {
+        throw CFileExceptionEx{static_cast<uint32_t>(S_ISFIFO(original.st_mode) ? ESPIPE : EINVAL)};
+    }
     const uint64_t oldSize = static_cast<uint64_t>(original.st_size);
     const uint64_t kept = oldSize > keepFrom ? oldSize - keepFrom : 0;
     const uint64_t newSize = head.size() + kept;

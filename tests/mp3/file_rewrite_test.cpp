@@ -365,5 +365,22 @@ TEST(FileRewrite, AKilledSaveLeavesEitherTheOldOrTheNewFile) {
     }
 }
 
+TEST(FileRewrite, OnlyRegularFilesAreReplaced) {
+    TempDir dir;
+    const fs::path path = dir / "pipe.mp3";
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    BinaryFile file = OpenForSave(path);
+    ASSERT_TRUE(file.IsOpen());
+    const std::vector<uint8_t> head(100, 1);
+    try {
+        RewriteFile(file, PathFromNative(path.string()), head, 0);
+        ADD_FAILURE() << "rewritten";
+    } catch (const CFileExceptionEx& e) {
+        EXPECT_EQ(e.error, static_cast<uint32_t>(ESPIPE));
+    }
+    EXPECT_TRUE(fs::is_fifo(path));
+    EXPECT_TRUE(Leftovers(dir.Path()).empty());
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -39,6 +39,9 @@ int Implausibility(const std::u16string& text) {
             score += 1;
         }
     }
+    // Text of one script keeps its high byte; a swapped reading scatters it.
+    for (size_t i = 1; i < text.size(); ++i)
+        if ((text[i] >> 8) != (text[i - 1] >> 8)) ++score;
     return score;
 }
 

@@ -191,8 +191,9 @@ std::unique_ptr<CId3Frame> ParsePictureV22(std::unique_ptr<CId3Frame> frame, Byt
     return PictureFields(std::move(frame), body[0], std::move(mime), body[4], body.subspan(5));
 }
 
-std::unique_ptr<CId3Frame> ParseBody(std::unique_ptr<CId3Frame> frame, Bytes body) {
-    const FrameId id = frame->Id();
+// The body's layout follows the identifier as read: a v2.3 IPLS is held as TMCL but its
+// body stays raw.
+std::unique_ptr<CId3Frame> ParseBody(FrameId id, std::unique_ptr<CId3Frame> frame, Bytes body) {
     if (IsTextFrameId(id)) return ParseText(std::move(frame), body);
     if (id == kFrameCOMM) return ParseComment(std::move(frame), body);
     if (id == kFrameAPIC) return ParsePicture(std::move(frame), body);
@@ -305,7 +306,7 @@ private:
             return RawFrame(std::move(frame), body.subspan(extras));
         }
         if (!known) return RawFrame(std::move(frame), body);
-        return ParseBody(std::move(frame), body);
+        return ParseBody(*known, std::move(frame), body);
     }
 
     // v2.2: three-letter identifier, 24-bit size, no flags.
@@ -328,7 +329,7 @@ private:
         std::unique_ptr<CId3Frame> built;
         if (id22 == "PIC") built = ParsePictureV22(std::move(frame), body);
         else if (!known) built = RawFrame(std::move(frame), body);
-        else built = ParseBody(std::move(frame), body);
+        else built = ParseBody(*known, std::move(frame), body);
         if (built) tag_.AddFrame(std::move(built));
         return pos;
     }

@@ -45,15 +45,8 @@ bool CAsciiField::Equals(const CId3Field& other) const {
 
 std::unique_ptr<CTextField> CTextField::FromRaw(std::span<const uint8_t> bytes, uint8_t encoding) {
     const size_t end = id3text::FindTerminator(bytes, encoding);
-    const auto text = end == id3text::kNoTerminator ? bytes : bytes.first(end);
-    std::u16string decoded;
-    if (encoding == 1 || encoding == 2) {
-        for (size_t i = 0; i + 1 < text.size(); i += 2)
-            decoded.push_back(static_cast<char16_t>(text[i] | text[i + 1] << 8));
-    } else {
-        decoded = id3text::DecodeString(text, encoding);
-    }
-    return std::make_unique<CTextField>(std::move(decoded));
+    return std::make_unique<CTextField>(
+        id3text::DecodeString(end == id3text::kNoTerminator ? bytes : bytes.first(end), encoding));
 }
 
 void CTextField::SetText(std::u16string_view text) {

@@ -95,8 +95,8 @@ class CTextField final : public CId3Field {
 public:
     explicit CTextField(std::u16string text, std::vector<std::u16string> moreValues = {})
         : CId3Field(FieldKind::Text, true), text_(std::move(text)), moreValues_(std::move(moreValues)) {}
-    // Decodes a raw string read in the given encoding byte (no BOM handling; bytes
-    // after the first terminator are ignored). Encoding 1 and 2 are taken little-endian.
+    // Decodes a raw string in the given encoding byte up to its first terminator; UTF-16
+    // honours a byte-order mark and otherwise takes the more plausible byte order.
     static std::unique_ptr<CTextField> FromRaw(std::span<const uint8_t> bytes, uint8_t encoding);
 
     const std::u16string& Text() const { return text_; }

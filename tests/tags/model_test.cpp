@@ -318,3 +318,19 @@ TEST(PictureFormat, FromMimeTypes) {
 
 }  // namespace
 }  // namespace quorvane::tagtest
+
+namespace quorvane::tagtest {
+namespace {
+
+TEST(TextField, FromRawDecodesEachEncoding) {
+    EXPECT_EQ(CTextField::FromRaw(B({'A', 0, 'B'}), 0)->Text(), u"A");
+    EXPECT_EQ(CTextField::FromRaw(B("\xC3\xA9"), 3)->Text(), u"é");
+    EXPECT_EQ(CTextField::FromRaw(B("\xE9t\xE9"), 3)->Text(), u"été");  // not UTF-8: the code page
+    EXPECT_EQ(CTextField::FromRaw(B({0xFE, 0xFF, 0, 'A', 0, 0, 0, 'B'}), 1)->Text(), u"A");
+    EXPECT_EQ(CTextField::FromRaw(B({0xFF, 0xFE, 'A', 0}), 1)->Text(), u"A");
+    EXPECT_EQ(CTextField::FromRaw(B({0, 'A', 1, 0}), 2)->Text(), u"A\u0100");  // zero unit needs alignment
+    EXPECT_TRUE(CTextField::FromRaw({}, 1)->Text().empty());
+}
+
+}  // namespace
+}  // namespace quorvane::tagtest

@@ -58,7 +58,7 @@ size_t FindTerminator(std::span<const uint8_t> bytes, uint8_t encoding) {
     return kNoTerminator;
 }
 
-std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding) {
+std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, ByteOrder* order) {
     switch (encoding) {
         case 0:
             return FromCodePage({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
@@ -69,8 +69,14 @@ std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding) {
         }
         case 1:
         case 2: {
-            if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) return Units(bytes.subspan(2), true);
-            if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return Units(bytes.subspan(2), false);
+            ByteOrder marked = ByteOrder::Unknown;
+            if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) marked = ByteOrder::Big;
+            if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) marked = ByteOrder::Little;
+            if (marked != ByteOrder::Unknown) {
+                if (order) *order = marked;
+                return Units(bytes.subspan(2), marked == ByteOrder::Big);
+            }
+            if (order && *order != ByteOrder::Unknown) return Units(bytes, *order == ByteOrder::Big);
             // No mark: encoding 2 is big-endian by the standard, but some programs write it
             // little-endian; a mark-less encoding 1 is little-endian as this program wrote it.
             const bool preferBig = encoding == 2;
@@ -86,15 +92,16 @@ std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding) {
 std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t encoding) {
     std::vector<std::u16string> values;
     const size_t unit = UnitSize(encoding);
+    ByteOrder order = ByteOrder::Unknown;
     size_t start = 0;
     while (true) {
         const std::span<const uint8_t> rest = bytes.subspan(start);
         const size_t end = FindTerminator(rest, encoding);
         if (end == kNoTerminator) {
-            values.push_back(DecodeString(rest, encoding));
+            values.push_back(DecodeString(rest, encoding, &order));
             break;
         }
-        values.push_back(DecodeString(rest.first(end), encoding));
+        values.push_back(DecodeString(rest.first(end), encoding, &order));
         start += end + unit;
         if (start >= bytes.size()) break;
     }

@@ -22,7 +22,10 @@ size_t FindTerminator(std::span<const uint8_t> bytes, uint8_t encoding);
 // mark (FE FF big-endian, FF FE little-endian) and otherwise takes the byte order that
 // gives the more plausible text, preferring little-endian for 1 and big-endian for 2.
 // Encoding 3 falls back to the code page when the bytes are not UTF-8.
-std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding);
+// `order`, when given, carries a byte-order mark's order to the strings after it that
+// lack one (some writers mark only the first string of a frame).
+enum class ByteOrder { Unknown, Big, Little };
+std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, ByteOrder* order = nullptr);
 
 // A text frame's body after the encoding byte: every zero-separated value, without the
 // empty values a trailing terminator leaves. Always at least one value.

@@ -113,26 +113,27 @@ struct Terminated {
     std::u16string text;
     Bytes rest;
 };
-std::optional<Terminated> TakeTerminated(Bytes bytes, uint8_t encoding) {
+std::optional<Terminated> TakeTerminated(Bytes bytes, uint8_t encoding, id3text::ByteOrder* order = nullptr) {
     const size_t end = id3text::FindTerminator(bytes, encoding);
     if (end == id3text::kNoTerminator) return std::nullopt;
-    return Terminated{id3text::DecodeString(bytes.first(end), encoding),
+    return Terminated{id3text::DecodeString(bytes.first(end), encoding, order),
                       bytes.subspan(end + id3text::UnitSize(encoding))};
 }
 
 // The first value of what is left of a frame.
-std::u16string FirstValue(Bytes bytes, uint8_t encoding) {
+std::u16string FirstValue(Bytes bytes, uint8_t encoding, id3text::ByteOrder* order) {
     const size_t end = id3text::FindTerminator(bytes, encoding);
-    return id3text::DecodeString(end == id3text::kNoTerminator ? bytes : bytes.first(end), encoding);
+    return id3text::DecodeString(end == id3text::kNoTerminator ? bytes : bytes.first(end), encoding, order);
 }
 
 std::unique_ptr<CId3Frame> ParseComment(std::unique_ptr<CId3Frame> frame, Bytes body) {
     if (body.size() < 4 || body[0] >= 4) return nullptr;
     const uint8_t encoding = body[0];
     std::string language = LowerLanguage(body.subspan(1, 3));
-    auto description = TakeTerminated(body.subspan(4), encoding);
+    id3text::ByteOrder order = id3text::ByteOrder::Unknown;
+    auto description = TakeTerminated(body.subspan(4), encoding, &order);
     if (!description) return nullptr;
-    std::u16string text = FirstValue(description->rest, encoding);
+    std::u16string text = FirstValue(description->rest, encoding, &order);
     if (language.find('\0') != std::string::npos) {
         language = "eng";
         if (description->text.empty() && text.empty() && !settings::SaveEmpty()) return nullptr;

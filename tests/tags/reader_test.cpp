@@ -59,6 +59,17 @@ TEST_F(ReaderTest, Utf16HonoursTheByteOrderMark) {
     EXPECT_EQ(TextOf(tag, kFrameTPE1), "Ärtist");
 }
 
+TEST_F(ReaderTest, AMarkCarriesToTheStringsAfterIt) {
+    // Big-endian mark on the first string only: "䄀䈀" (41 00 42 00) must not turn into "AB".
+    CId3Tag tag;
+    Read(WithAudio(Tag(3, Cat({Frame(3, "COMM", Cat({B({1}), B("eng"), B({0xFE, 0xFF}), Utf16Be(u"d"), B({0, 0}),
+                                                     Utf16Be(u"\u4100\u4200")})),
+                               Frame(3, "TPE1", Cat({B({1, 0xFE, 0xFF}), Utf16Be(u"A"), B({0, 0}), Utf16Be(u"\u4100")}))}))),
+         tag);
+    EXPECT_EQ(tag.FindFrame(kFrameCOMM)->TextField(1)->Text(), u"\u4100\u4200");
+    EXPECT_EQ(tag.FindFrame(kFrameTPE1)->TextField()->MoreValues(), std::vector<std::u16string>{u"\u4100"});
+}
+
 TEST_F(ReaderTest, Encoding2ReadsEitherByteOrder) {
     const std::u16string texts[] = {u"Title", u"A", u"日本語のタイトル", u"Ελληνικά", u"Zoë & Ünal"};
     for (const auto& text : texts) {

@@ -374,8 +374,9 @@ uint64_t ReadV2(CId3Tag& tag, BinaryFile& file) {
     }
     if (header[0] != 'I' || header[1] != 'D' || header[2] != '3' || header[3] >= 5) return 0;
     const uint64_t size = Syncsafe(Bytes(header + 6, 4));
-    if (size > fileSize) return 0;
-    const uint64_t result = size + kHeaderSize;
+    // A tag cut off by the end of the file still holds its intact frames; there is no
+    // audio after it, so the audio starts at the end of the file.
+    const uint64_t result = std::min(size + kHeaderSize, fileSize);
     const uint8_t major = header[3];
     const uint8_t flags = header[5];
 

@@ -40,7 +40,7 @@ def dump(path, translate):
 // Makes the mutagen-tagged files: argv = template mp3, output folder.
 constexpr const char* kMakePython = R"PY(
 import os, shutil, sys
-from mutagen.id3 import (ID3, TIT2, TPE1, TALB, TRCK, TCON, TDRC, TYER, COMM, APIC, TXXX, PRIV)
+from mutagen.id3 import (ID3, TIT2, TPE1, TALB, TRCK, TCON, TDRC, TYER, COMM, APIC, TXXX, PRIV, GRP1)
 from mutagen.id3._util import unsynch
 
 def syncsafe(n):
@@ -90,6 +90,7 @@ for version in (3, 4):
             tags.add(APIC(encoding=enc, mime='image/jpeg', type=4, desc='', data=b'\xff\xd8\xff\xe0back'))
             tags.add(TXXX(encoding=enc, desc='key', text=['value ü']))
             tags.add(PRIV(owner='owner@example.org', data=b'\x00\xff\x00\xffpriv'))
+            tags.add(GRP1(encoding=enc, text=['Grouping']))  # not among the known identifiers
             if version == 3:
                 tags.update_to_v23()
             tags.save(path, v2_version=version)
@@ -215,9 +216,33 @@ TEST_F(MutagenTest, FilesTaggedByMutagenReadTheSame) {
         const Bytes bytes = test::ReadFileBytes(path);
         const int major = bytes[3];
         EXPECT_EQ(size, 10u + ((bytes[6] * 128u + bytes[7]) * 128u + bytes[8]) * 128u + bytes[9]);
-        ASSERT_EQ(tag.Frames().size(), 12u);
+        ASSERT_EQ(tag.Frames().size(), 13u);
         ExpectSameLines(DumpModel(tag, major), dumps.at(path.string()));
         EXPECT_FALSE(tag.IsChanged());
+    }
+}
+
+// Cut anywhere, a tag gives a prefix of its frames, each of them intact.
+TEST_F(MutagenTest, TruncatedFilesKeepEveryIntactFrame) {
+    for (const auto& path : MakeMutagenFiles()) {
+        SCOPED_TRACE(path.filename().string());
+        CId3Tag full;
+        ReadFile(path, full);
+        const Bytes bytes = test::ReadFileBytes(path);
+        size_t previous = 0;
+        for (size_t cut = 11; cut < bytes.size(); cut += 13) {
+            CId3Tag part;
+            const uint64_t size = ReadTagBytes(Path("cut.mp3"), Bytes(bytes.begin(), bytes.begin() + cut), part);
+            EXPECT_LE(size, cut);
+            ASSERT_LE(part.Frames().size(), full.Frames().size());
+            ASSERT_GE(part.Frames().size(), previous) << cut;
+            previous = part.Frames().size();
+            for (size_t i = 0; i < part.Frames().size(); ++i) {
+                ASSERT_TRUE(part.Frames()[i]->Equals(*full.Frames()[i])) << cut << " frame " << i;
+                ASSERT_EQ(part.Frames()[i]->FieldCount(), full.Frames()[i]->FieldCount());
+            }
+        }
+        EXPECT_EQ(previous, full.Frames().size());
     }
 }
 

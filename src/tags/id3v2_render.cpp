@@ -84,11 +84,16 @@ void RenderFrame(const CId3Frame& frame, const RenderContext& context, std::vect
     out.insert(out.end(), body.begin(), body.end());
 }
 
-std::vector<uint8_t> RenderFrames(CId3Tag& tag, bool use24) {
+std::vector<uint8_t> RenderFrameBytes(const CId3Tag& tag, bool use24) {
     const RenderContext context = MakeRenderContext(use24);
     std::vector<uint8_t> out;
     out.reserve(16384);
     for (const auto& frame : tag.Frames()) RenderFrame(*frame, context, out);
+    return out;
+}
+
+std::vector<uint8_t> RenderFrames(CId3Tag& tag, bool use24) {
+    std::vector<uint8_t> out = RenderFrameBytes(tag, use24);
     tag.ClearChanged();
     return out;
 }

@@ -16,6 +16,10 @@ struct RenderContext;
 // flag is left alone).
 std::vector<uint8_t> RenderFrames(CId3Tag& tag, bool use24);
 
+// The same bytes without touching the changed marks, for a writer that clears them only
+// once the tag is safely on disk.
+std::vector<uint8_t> RenderFrameBytes(const CId3Tag& tag, bool use24);
+
 // Appends one frame (header and body), or nothing for a frame left out.
 void RenderFrame(const CId3Frame& frame, const RenderContext& context, std::vector<uint8_t>& out);
 

@@ -156,7 +156,9 @@ TEST_F(RenderTest, RenderingClearsFrameMarksButNotTheV1Flag) {
     CId3Tag tag;
     tag.SetText(kFrameTIT2, u"x");
     tag.V1().SetTrack(4);
-    RenderFrames(tag, true);
+    EXPECT_EQ(RenderFrameBytes(tag, true), Frame(4, "TIT2", B({0, 'x'})));
+    EXPECT_TRUE(tag.Frames()[0]->HasChanged());
+    EXPECT_EQ(RenderFrames(tag, true), Frame(4, "TIT2", B({0, 'x'})));
     EXPECT_FALSE(tag.Frames()[0]->HasChanged());
     EXPECT_TRUE(tag.V1().IsChanged());
     tag.V1().SetChanged(false);

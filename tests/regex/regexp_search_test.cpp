@@ -50,6 +50,21 @@ TEST(RegExpSearch, FirstAlternativeWinsAndAtomicNeverGivesBack) {
     EXPECT_EQ(FirstMatch("(?>a+)b", "aaab"), optional<string>("aaab"));
 }
 
+TEST(RegExpSearch, CountedRepeatChoosesTheNumberOfCopiesFirst) {
+    // {m,n} tries n-m extra copies, then fewer: two copies of a+ are preferred to one
+    // greedy copy that takes everything.
+    CRegExp greedy;
+    greedy.Compile(U16("(a+){0,2}"));
+    ASSERT_EQ(FirstMatch(greedy, u"aaa"), optional<string>("aaa"));
+    EXPECT_EQ(greedy.GroupSpan(1), std::make_pair(size_t{2}, size_t{3}));
+    // Lazy: one extra copy before two; the first copy of a+ then takes all it can.
+    CRegExp lazy;
+    lazy.Compile(U16("(a+){1,3}?b"));
+    ASSERT_EQ(FirstMatch(lazy, u"aaab"), optional<string>("aaab"));
+    EXPECT_EQ(lazy.GroupTextByNumber(1), u"aaa");
+    EXPECT_EQ(FirstMatch("(?:a|ab){0,2}c", "abac"), optional<string>("abac"));
+}
+
 TEST(RegExpSearch, EndPositionIsNeverTried) {
     EXPECT_EQ(FirstMatch("$", "abc"), nullopt);
     EXPECT_EQ(FirstMatch("c$", "abc"), optional<string>("c"));

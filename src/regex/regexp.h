@@ -46,6 +46,12 @@ public:
     // a code unit. On success `pos` is left at the end of the match; on failure it
     // is the subject's start.
     bool Search(const char16_t*& pos);
+    // The same over a whole string (up to its first NUL); the match's offsets are
+    // in GroupSpan(0).
+    bool Search(const std::u16string& subject) {
+        const char16_t* pos = subject.c_str();
+        return Search(pos);
+    }
 
     // True if a capturing group of that name exists (names compare exactly).
     bool HasGroup(std::u16string_view name) const;

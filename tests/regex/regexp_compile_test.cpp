@@ -185,6 +185,16 @@ TEST(RegExpCompile, Flags) {
     EXPECT_EQ(FirstMatch("(?-m)b$", "a\nb"), optional<string>("b"));
 }
 
+TEST(RegExpCompile, NonCapturingGroupSpellings) {
+    EXPECT_EQ(FirstMatch("(?:ab)+", "abab"), optional<string>("abab"));
+    // `(?<:` is a plain group read left to right, not a reversed sequence.
+    EXPECT_EQ(FirstMatch("(?<:a.c)", "xabc"), optional<string>("abc"));
+    EXPECT_EQ(FirstMatch("(?<:a.c)", "cba"), nullopt);
+    CRegExp re;
+    re.Compile(U16("(?:a)(?<:b)(c)"));
+    EXPECT_EQ(re.GroupCount(), 1u);
+}
+
 TEST(RegExpCompile, Comments) {
     EXPECT_EQ(FirstMatch("a(#any text)b", "ab"), optional<string>("ab"));
     EXPECT_EQ(FirstMatch("a(?#any text)b", "ab"), optional<string>("ab"));

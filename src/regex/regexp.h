@@ -24,7 +24,7 @@ public:
     // A search that needs more steps than this ends as no match.
     static constexpr uint64_t kDefaultStepLimit = 20'000'000;
     // Choice points and undo entries a search may hold at once.
-    static constexpr size_t kStackLimit = 2'000'000;
+    static constexpr size_t kStackLimit = 1'000'000;
     // Largest number accepted in {m,n}.
     static constexpr uint32_t kMaxRepeatCount = 10'000;
     // Upper estimate of edges a compiled pattern may have; {m,n} grows with (n-m)^2.

@@ -246,9 +246,9 @@ TEST(RegExpSearch, CatastrophicPatternsEndAsNoMatch) {
 }
 
 TEST(RegExpSearch, LongSubjectsDoNotExhaustTheStack) {
-    // A match path one edge per code unit over a million code units: the matcher
+    // A match path of several edges per code unit over 200,000 code units: the matcher
     // keeps its own stack, so this is fine as long as it stays within the limits.
-    const std::u16string longSubject = std::u16string(300'000, u'a') + u"b";
+    const std::u16string longSubject = std::u16string(200'000, u'a') + u"b";
     CRegExp chain;
     chain.Compile(U16("a+b"));
     EXPECT_EQ(FirstMatch(chain, longSubject).value_or("").size(), longSubject.size());
@@ -262,6 +262,27 @@ TEST(RegExpSearch, LongSubjectsDoNotExhaustTheStack) {
     lazy.Compile(U16("(?:a|b)*c"));
     EXPECT_FALSE(FirstMatch(lazy, huge));
     EXPECT_TRUE(lazy.LastSearchGaveUp());
+}
+
+TEST(RegExpSearch, DeepestAllowedNestingStillWorks) {
+    // Each lookaround and atomic group matches its inner part on its own, one level
+    // of the machine stack per nesting level; the nesting limit bounds that.
+    string nested;
+    for (int i = 0; i < 240; ++i) nested += i % 2 ? "(?>" : "(?=";
+    nested += "ab";
+    nested += string(240, ')');
+    nested += "a";
+    EXPECT_EQ(FirstMatch(nested, "xab"), optional<string>("a"));
+    string loops;
+    for (int i = 0; i < 240; ++i) loops += "(?:";
+    loops += "a+";
+    for (int i = 0; i < 240; ++i) loops += ")*";
+    EXPECT_EQ(FirstMatch(loops, "baaa"), optional<string>(""));
+    EXPECT_EQ(FirstMatch("b" + loops, "baaa"), optional<string>("baaa"));
+    // `+` builds its part twice (one required copy, one loop), so nested `+` grows
+    // the graph exponentially: refused like any oversized repeat.
+    EXPECT_EQ(CompileError("((((((((((((((((((((((((a+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+)+"), 10);
+    EXPECT_EQ(CompileError("((((((((a+)+)+)+)+)+)+)+)+"), -1);
 }
 
 TEST(RegExpSearch, NonBmpIsTwoCodeUnits) {

@@ -19,5 +19,6 @@ struct CliCommand {
 
 // Entry points, one per command file.
 int RunInfo(const std::vector<std::string>& args);
+int RunRegexTest(const std::vector<std::string>& args);
 
 }  // namespace quorvane::cli

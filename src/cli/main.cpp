@@ -14,6 +14,7 @@ using quorvane::cli::CliCommand;
 
 const CliCommand kCommands[] = {
     {"info", "info [--json] PATH...", &quorvane::cli::RunInfo},
+    {"regex-test", "regex-test --regex R [--json] SUBJECT...", &quorvane::cli::RunRegexTest},
 };
 
 void PrintUsage(FILE* out) {

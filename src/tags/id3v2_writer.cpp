@@ -2,6 +2,10 @@
 
 #include <array>
 
+#include "library/settings_store.h"
+#include "tags/id3_tag.h"
+#include "tags/id3v2_render.h"
+
 namespace quorvane {
 namespace {
 
@@ -56,6 +60,21 @@ bool RemoveV2Tag(BinaryFile& file, std::u16string_view path, SaveFaults* faults)
     if (!header || header->Extent() >= fileSize) return false;
     RewriteFile(file, path, {}, header->Extent(), faults);
     return true;
+}
+
+void WriteV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+    if (!tag.IsChanged()) return;
+    RefuseHugeFile(file.GetSize());
+    const bool use24 = settings::Use24();
+    // The marks are cleared only once the tag is on disk: a save that failed (and left
+    // the file as it was) keeps the record unsaved, so the next save tries again.
+    WriteV2Frames(RenderFrameBytes(tag, use24), file, path, {use24, settings::DecreasePaddingVal(), faults});
+    tag.ClearChanged();
+}
+
+void RemoveV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+    RemoveV2Tag(file, path, faults);
+    tag.ClearChanged();
 }
 
 }  // namespace quorvane

@@ -20,10 +20,10 @@ namespace quorvane {
 
 class CId3Tag;
 
-// Writes the tag when it IsChanged: renders its frames as "Use2.4" says (which marks
-// them and the tag unchanged) and writes them with the padding rule and
-// "DecreasePaddingVal". Throws CFileExceptionEx; a file of 4 GiB or more is refused
-// before anything is rendered, so the tag stays changed.
+// Writes the tag when it IsChanged: renders its frames as "Use2.4" says and writes
+// them with the padding rule and "DecreasePaddingVal", then marks the frames and the
+// tag unchanged (not the ID3v1 record). Throws CFileExceptionEx; after a failure the
+// marks stay set, so the record still needs saving. A file of 4 GiB or more is refused.
 void WriteV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
 
 // Removes the file's ID3v2 tag (a v2.4 footer with it), then marks the tag unchanged.

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <new>
+#include <random>
+#include <set>
 
 #include "regexp_test_util.h"
 
@@ -51,6 +53,36 @@ TEST(RegExpReviewLimits, NegatedClassesMatchTheirRanges) {
     // Line terminators are excluded only when listed.
     EXPECT_EQ(FirstMatch("[^a-z]", "a\nb"), optional<string>("\n"));
     EXPECT_EQ(FirstMatch("[^\t-\r]", "\n\t "), optional<string>(" "));
+}
+
+TEST(RegExpReviewLimits, NegatedClassesAgreeWithTheirListedCharacters) {
+    // Random lists of single characters and ranges, overlapping and adjacent, over a
+    // small alphabet; every character is either listed (never matched) or not.
+    std::mt19937 rng(7);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 300; ++round) {
+        std::u16string pattern = u"[^";
+        std::set<char16_t> listed;
+        const int items = pick(1, 6);
+        for (int i = 0; i < items; ++i) {
+            const char16_t c = static_cast<char16_t>(u'b' + pick(0, 20));
+            if (pick(0, 1)) {
+                const char16_t d = static_cast<char16_t>(c + pick(0, 6));
+                pattern += {c, u'-', d};
+                for (char16_t x = c; x <= d; ++x) listed.insert(x);
+            } else {
+                pattern += c;
+                listed.insert(c);
+            }
+        }
+        pattern += u"]";
+        CRegExp re;
+        re.Compile(pattern);
+        for (char16_t x = u'a'; x <= u'z' + 2; ++x) {
+            const std::u16string subject(1, x);
+            EXPECT_EQ(FirstMatch(re, subject).has_value(), listed.count(x) == 0) << U8(pattern) << " on " << U8(subject);
+        }
+    }
 }
 
 // One class listing a wide range thousands of times, and thousands of classes with

@@ -138,5 +138,21 @@ TEST(RegExpReviewLimits, LongBackReferenceComparisonsCountAgainstTheBudget) {
     EXPECT_FALSE(name.LastSearchGaveUp());
 }
 
+TEST(RegExpReviewLimits, NestingUpToTheLimitMatches) {
+    // Every lookaround level runs its own match one machine-stack level deeper; the
+    // nesting limit keeps that bounded, and the deepest accepted nesting still works,
+    // alternating forward and backward.
+    auto nested = [](int levels) {
+        string pattern;
+        for (int i = 0; i < levels; ++i) pattern += i % 2 ? "(?<=" : "(?=";
+        return pattern + "a" + string(levels, ')');
+    };
+    CRegExp re;
+    re.Compile(U16(nested(495)));
+    EXPECT_EQ(FirstMatch(re, u"aa"), optional<string>(""));
+    EXPECT_FALSE(re.LastSearchGaveUp());
+    EXPECT_EQ(CompileError(nested(520)), 12);
+}
+
 }  // namespace
 }  // namespace quorvane::test

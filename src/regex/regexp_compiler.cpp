@@ -168,7 +168,7 @@ void CRegExp::ParseClass() {
     if (negated) ++p;
     if (*p == 0) throw REGEXP_ERROR_UNTERMINATED;
     std::vector<CRegExpNode*> alternatives;
-    std::u16string excluded;
+    std::vector<CExcludedSetNode::Range> excluded;
     // Inside a class every character stands for itself, the backslash included.
     for (;; ++p) {
         const char16_t c = *p;
@@ -180,13 +180,13 @@ void CRegExp::ParseClass() {
             if (d == 0) throw REGEXP_ERROR_UNTERMINATED;
             if (d < c) throw REGEXP_ERROR_RANGE_ORDER;
             if (negated) {
-                for (uint32_t x = c; x <= d; ++x) excluded.push_back(static_cast<char16_t>(x));
+                excluded.emplace_back(c, d);
             } else {
                 alternatives.push_back(Make<CRangeNode>(flags_, c, d));
             }
             p += 2;
         } else if (negated) {
-            excluded.push_back(c);
+            excluded.emplace_back(c, c);
         } else {
             alternatives.push_back(Make<CLiteralNode>(flags_, std::u16string(1, c)));
         }

@@ -9,6 +9,11 @@ void RegExpMatcher::CountStep() {
     if (++steps_ > stepLimit_) throw BudgetExhausted{};
 }
 
+void RegExpMatcher::Charge(uint64_t units) {
+    steps_ += units;
+    if (steps_ > stepLimit_) throw BudgetExhausted{};
+}
+
 void RegExpMatcher::Record(CPositionMarker& marker, const char16_t* pos) {
     if (trail_.size() >= stackLimit_) throw BudgetExhausted{};
     trail_.push_back({&marker, marker.Recorded()});

@@ -34,6 +34,9 @@ public:
     void CommitTrail() { trail_.clear(); }
 
     uint64_t StepsUsed() const { return steps_; }
+    // Counts compared code units against the budget, so that an item comparing long
+    // texts (a literal, a back-reference) cannot multiply the work of one step.
+    void Charge(uint64_t units);
 
 private:
     struct Choice {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <iterator>
 #include <limits>
 
 #include "platform/text_codec.h"
@@ -114,12 +115,23 @@ void CLiteralNode::Append(const std::u16string& more) {
     SetShape(1, 1 + text_.size() / 16);
 }
 
-bool CLiteralNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
-    // The subject ends in NUL and the text holds none, so the compare stops there.
+namespace {
+
+// Length of the common start of `text` and the subject at `at`, charged to the
+// search's budget. The subject ends in NUL and the text holds none, so the compare
+// stops there.
+size_t CommonLength(RegExpMatcher& m, const char16_t* text, size_t n, const char16_t* at) {
+    size_t i = 0;
+    while (i < n && at[i] == text[i]) ++i;
+    m.Charge(i);
+    return i;
+}
+
+}  // namespace
+
+bool CLiteralNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const size_t n = text_.size();
-    for (size_t i = 0; i < n; ++i) {
-        if (pos[i] != text_[i]) return false;
-    }
+    if (CommonLength(m, text_.data(), n, pos) != n) return false;
     pos += n;
     return true;
 }
@@ -127,7 +139,7 @@ bool CLiteralNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
 bool CLiteralNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     const size_t n = text_.size();
     if (static_cast<size_t>(pos - m.Start()) < n) return false;
-    if (!std::equal(text_.begin(), text_.end(), pos - n)) return false;
+    if (CommonLength(m, text_.data(), n, pos - n) != n) return false;
     pos -= n;
     return true;
 }
@@ -150,14 +162,30 @@ bool CRangeNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     return true;
 }
 
-CExcludedSetNode::CExcludedSetNode(uint32_t flags, std::u16string excluded)
-    : CRegExpNode(flags), excluded_(std::move(excluded)) {
-    std::sort(excluded_.begin(), excluded_.end());
-    excluded_.erase(std::unique(excluded_.begin(), excluded_.end()), excluded_.end());
+CExcludedSetNode::CExcludedSetNode(uint32_t flags, const std::u16string& excluded)
+    : CExcludedSetNode(flags, [&excluded] {
+          std::vector<Range> ranges;
+          for (const char16_t c : excluded) ranges.emplace_back(c, c);
+          return ranges;
+      }()) {}
+
+CExcludedSetNode::CExcludedSetNode(uint32_t flags, std::vector<Range> excluded) : CRegExpNode(flags) {
+    std::sort(excluded.begin(), excluded.end());
+    for (const Range& r : excluded) {
+        if (!excluded_.empty() && r.first <= excluded_.back().second + 1) {
+            excluded_.back().second = std::max(excluded_.back().second, r.second);
+        } else {
+            excluded_.push_back(r);
+        }
+    }
 }
 
 bool CExcludedSetNode::Accepts(char16_t c) const {
-    return c != 0 && !std::binary_search(excluded_.begin(), excluded_.end(), c);
+    if (c == 0) return false;
+    // The last range starting at or below c is the only one that can hold it.
+    auto after = std::upper_bound(excluded_.begin(), excluded_.end(), c,
+                                  [](char16_t value, const Range& r) { return value < r.first; });
+    return after == excluded_.begin() || std::prev(after)->second < c;
 }
 
 bool CExcludedSetNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
@@ -174,14 +202,12 @@ bool CExcludedSetNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
 
 bool CProgressCheckNode::TestForward(RegExpMatcher&, const char16_t*& pos) { return pos != entry_->Recorded(); }
 
-bool CBackReferenceNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
+bool CBackReferenceNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const char16_t* begin = nullptr;
     const char16_t* end = nullptr;
     if (!group_->Span(begin, end)) return true;  // nothing captured: empty text
     const size_t n = static_cast<size_t>(end - begin);
-    for (size_t i = 0; i < n; ++i) {
-        if (pos[i] != begin[i]) return false;
-    }
+    if (CommonLength(m, begin, n, pos) != n) return false;
     pos += n;
     return true;
 }
@@ -192,7 +218,7 @@ bool CBackReferenceNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     if (!group_->Span(begin, end)) return true;
     const size_t n = static_cast<size_t>(end - begin);
     if (static_cast<size_t>(pos - m.Start()) < n) return false;
-    if (!std::equal(begin, end, pos - n)) return false;
+    if (CommonLength(m, begin, n, pos - n) != n) return false;
     pos -= n;
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -170,14 +171,18 @@ private:
 
 class CExcludedSetNode final : public CRegExpNode {
 public:
-    // The excluded characters one each (ranges expanded); kept sorted for lookup.
-    CExcludedSetNode(uint32_t flags, std::u16string excluded);
+    using Range = std::pair<char16_t, char16_t>;  // low, high; low <= high
+    // The excluded characters one each.
+    CExcludedSetNode(uint32_t flags, const std::u16string& excluded);
+    // The excluded characters as ranges, which may overlap. They are kept as ranges,
+    // not expanded: a class may list the widest range thousands of times.
+    CExcludedSetNode(uint32_t flags, std::vector<Range> excluded);
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
 
 private:
     bool Accepts(char16_t c) const;
-    std::u16string excluded_;
+    std::vector<Range> excluded_;  // sorted, disjoint and not adjacent
 };
 
 // An edge that never passes: the body of an empty class `[]`.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace quorvane {
 namespace {
@@ -293,9 +294,15 @@ bool IsLetterChar(char16_t c) {
 bool IsDigitChar(char16_t c) {
     if (c < 0x80) return c >= '0' && c <= '9';
     if (c >= 0xD800 && c <= 0xDFFF) return false;
-    // iswdigit is ASCII-only by definition; other scripts' decimal digits are
-    // alphanumeric but not alphabetic.
-    return iswalnum_l(c, Utf8Locale()) && !iswalpha_l(c, Utf8Locale());
+    // iswdigit is ASCII-only by definition, so the other scripts' decimal digits
+    // (Unicode category Nd, Basic Multilingual Plane) come from a table.
+    static constexpr std::pair<char16_t, char16_t> kDecimalDigits[] = {
+        {0x0660, 0x0669}, {0x06F0, 0x06F9}, {0x07C0, 0x07C9}, {0x0966, 0x096F}, {0x09E6, 0x09EF}, {0x0A66, 0x0A6F}, {0x0AE6, 0x0AEF}, {0x0B66, 0x0B6F}, {0x0BE6, 0x0BEF}, {0x0C66, 0x0C6F}, {0x0CE6, 0x0CEF}, {0x0D66, 0x0D6F}, {0x0DE6, 0x0DEF}, {0x0E50, 0x0E59}, {0x0ED0, 0x0ED9}, {0x0F20, 0x0F29}, {0x1040, 0x1049}, {0x1090, 0x1099}, {0x17E0, 0x17E9}, {0x1810, 0x1819}, {0x1946, 0x194F}, {0x19D0, 0x19D9}, {0x1A80, 0x1A89}, {0x1A90, 0x1A99}, {0x1B50, 0x1B59}, {0x1BB0, 0x1BB9}, {0x1C40, 0x1C49}, {0x1C50, 0x1C59}, {0xA620, 0xA629}, {0xA8D0, 0xA8D9}, {0xA900, 0xA909}, {0xA9D0, 0xA9D9}, {0xA9F0, 0xA9F9}, {0xAA50, 0xAA59}, {0xABF0, 0xABF9}, {0xFF10, 0xFF19}};
+    for (const auto& [lo, hi] : kDecimalDigits) {
+        if (c < lo) return false;
+        if (c <= hi) return true;
+    }
+    return false;
 }
 
 bool IsWhiteSpaceChar(char16_t c) {

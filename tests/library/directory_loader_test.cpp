@@ -39,7 +39,7 @@ protected:
         std::vector<std::string> names;
         const std::string base = tree_.Path().string() + "/";
         for (const Mp3FileRecord* r : loader_.SnapshotRecords()) {
-            names.push_back(U8(r->FullPath()).substr(base.size()));
+            names.push_back(PathToNative(r->FullPath()).substr(base.size()));
         }
         return names;
     }

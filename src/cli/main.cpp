@@ -14,6 +14,12 @@ using quorvane::cli::CliCommand;
 
 const CliCommand kCommands[] = {
     {"info", "info [--json] PATH...", &quorvane::cli::RunInfo},
+    {"list", "list [--json] PATH...", &quorvane::cli::RunList},
+    {"show", "show [--json] PATH...", &quorvane::cli::RunShow},
+    {"set", "set [--title T] [--artist A] [--album A] [--year Y] [--track N] [--genre G] [--v1-title T] [--v1-artist A] [--v1-album A] [--v1-year Y] [--v1-comment C] [--v1-track N] [--v1-genre NAME] PATH...", &quorvane::cli::RunSet},
+    {"remove-v1", "remove-v1 PATH...", &quorvane::cli::RunRemoveV1},
+    {"remove-v2", "remove-v2 PATH...", &quorvane::cli::RunRemoveV2},
+    {"config", "config get NAME | config set NAME VALUE... | config list", &quorvane::cli::RunConfig},
 };
 
 void PrintUsage(FILE* out) {

@@ -36,6 +36,7 @@ void Mp3FileRecord::LoadFile(UserPrompts& prompts) {
     try {
         const uint64_t audioStart = ReadV2(*this, file);
         const StreamInfo info = ReadStreamInfo(file, audioStart);
+        this->audioStart = static_cast<uint32_t>(audioStart);
         bitrate = info.bitrate;
         isVbr = info.isVbr;
         if (bitrate != 0) duration = DurationSeconds(file.GetSize(), bitrate);
@@ -49,6 +50,20 @@ void Mp3FileRecord::LoadFile(UserPrompts& prompts) {
         ShowFileError(prompts, u"Error when parsing file", path, failure);
     }
     file.Close();
+}
+
+void RequestRemoveV1(Mp3FileRecord& record) {
+    if (record.hasV1) {
+        ClearV1(record.V1());
+        record.removeV1Requested = true;
+    } else {
+        record.removeV1Requested = false;
+    }
+}
+
+void RequestRemoveV2(Mp3FileRecord& record) {
+    record.RemoveAllFrames();
+    record.removeV2Requested = true;
 }
 
 }  // namespace quorvane

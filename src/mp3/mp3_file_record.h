@@ -41,6 +41,13 @@ public:
     bool hasV1 = false;            // an ID3v1 tag was found when loading
     uint16_t bitrate = 0;          // kbit/s, 0 when unknown
     uint32_t duration = 0;         // seconds, 0 when unknown
+    uint32_t audioStart = 0;       // where the ID3v2 tag ends (0: no tag), as loaded
 };
+
+// The main window's "Remove ID3v1" for one record: a found ID3v1 tag is emptied in
+// memory and removed by the next save; without one nothing is to be done.
+void RequestRemoveV1(Mp3FileRecord& record);
+// "Remove ID3v2" for one record: the frames go now, the tag goes with the next save.
+void RequestRemoveV2(Mp3FileRecord& record);
 
 }  // namespace quorvane

@@ -1,0 +1,80 @@
+// list: one row per file, in scan order, with the ten columns of the file list.
+#include <cstdio>
+
+#include "cli/cli_command.h"
+#include "cli/cli_options.h"
+#include "cli/list_columns.h"
+#include "library/settings_store.h"
+#include "mp3/mp3_file_record.h"
+#include "platform/text_codec.h"
+
+namespace quorvane::cli {
+
+std::u16string BitrateText(const Mp3FileRecord& record) {
+    std::u16string text = U16(std::to_string(record.bitrate));
+    if (record.isVbr) text += u" (VBR)";
+    return text;
+}
+
+std::u16string DurationText(const Mp3FileRecord& record) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2u:%.2u", record.duration / 60, record.duration % 60);
+    return U16(buffer);
+}
+
+namespace {
+
+// A cell of the tab-separated output: tabs and line breaks would split it.
+std::string Cell(std::string text) {
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    }
+    return text;
+}
+
+}  // namespace
+
+int RunList(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    if (!ParseArgs(args, {}, {"--json"}, parsed, "list")) return kExitUsage;
+    if (!OpenSettings(parsed.global)) return kExitFileError;
+    const bool json = !parsed.options.empty();
+    StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
+    FileSet files(prompts);
+    files.Load(parsed.paths, !parsed.global.noRecurse && settings::Recurse());
+
+    std::string out;
+    if (json) {
+        out += "[";
+        bool first = true;
+        for (const Mp3FileRecord* r : files.Records()) {
+            out += first ? "\n" : ",\n";
+            first = false;
+            out += "  {\"path\": " + JsonString(r->FullPath()) + ", \"directory\": " + JsonString(r->directory) +
+                   ", \"filename\": " + JsonString(r->fileName) +
+                   ", \"track\": " + JsonString(r->GetText(kFrameTRCK)) +
+                   ", \"artist\": " + JsonString(r->GetText(kFrameTPE1)) +
+                   ", \"album\": " + JsonString(r->GetText(kFrameTALB)) +
+                   ", \"title\": " + JsonString(r->GetText(kFrameTIT2)) +
+                   ", \"year\": " + JsonString(r->GetText(kFrameTDRC)) +
+                   ", \"genre\": " + JsonString(r->GetGenre()) + ", \"bitrate\": " + std::to_string(r->bitrate) +
+                   ", \"duration\": " + std::to_string(r->duration) +
+                   ", \"vbr\": " + (r->isVbr ? "true" : "false") + "}";
+        }
+        out += first ? "]\n" : "\n]\n";
+    } else {
+        out += "Filename\tTrack\tArtist\tAlbum\tTitle\tYear\tBitrate\tDirectory\tGenre\tDuration\n";
+        for (const Mp3FileRecord* r : files.Records()) {
+            // Names are written as the bytes they have on disk.
+            out += Cell(PathToNative(r->fileName)) + '\t' + Cell(U8(r->GetText(kFrameTRCK))) + '\t' +
+                   Cell(U8(r->GetText(kFrameTPE1))) + '\t' + Cell(U8(r->GetText(kFrameTALB))) + '\t' +
+                   Cell(U8(r->GetText(kFrameTIT2))) + '\t' + Cell(U8(r->GetText(kFrameTDRC))) + '\t' +
+                   U8(BitrateText(*r)) + '\t' + Cell(PathToNative(r->directory)) + '\t' +
+                   Cell(U8(r->GetGenre())) + '\t' + U8(DurationText(*r)) + '\n';
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return ExitStatus(prompts, files.PathErrors());
+}
+
+}  // namespace quorvane::cli

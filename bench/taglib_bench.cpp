@@ -26,7 +26,7 @@ static void Visit(const std::string& path) {
         if (f.audioProperties()) checksum += f.audioProperties()->bitrate() + f.audioProperties()->lengthInSeconds();
     } else {
         f.ID3v2Tag(true)->setTitle(TagLib::String(title, TagLib::String::UTF8));
-        f.save(TagLib::MPEG::File::ID3v2, false, 4, false);
+        f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
     }
     ++files;
 }

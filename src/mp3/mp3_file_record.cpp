@@ -35,11 +35,11 @@ void Mp3FileRecord::LoadFile(UserPrompts& prompts) {
     }
     try {
         const uint64_t audioStart = ReadV2(*this, file);
-        const StreamInfo info = ReadStreamInfo(file, audioStart);
         this->audioStart = static_cast<uint32_t>(audioStart);
+        const MpegStreamInfo info = ReadStreamInfo(file, audioStart);
         bitrate = info.bitrate;
-        isVbr = info.isVbr;
-        if (bitrate != 0) duration = DurationSeconds(file.GetSize(), bitrate);
+        isVbr = info.vbr;
+        if (bitrate != 0) duration = StreamDuration(file.GetSize(), bitrate);
         hasV1 = ReadV1(file, V1());
         // What was read is the saved state.
         ClearChanged();

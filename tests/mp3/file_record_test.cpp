@@ -12,7 +12,7 @@ using test::RecordFiles;
 
 TEST_F(RecordFiles, LoadsTagsStreamAndV1) {
     const fs::path path = dir_ / "song.mp3";
-    test::MakeMp3(path, {"-b", "128"}, 3.0);
+    test::MakeMp3(path, {"-b", "128", "-t"}, 3.0);  // no "Info" frame: plain CBR
     test::TagWithMutagen(path, 3,
                          {"TIT2=Title ä", "TPE1=Artist", "TALB=Album", "TRCK=3/12", "TCON=(17)", "TYER=1999",
                           "COMM=eng|d|a comment", "APIC=60000"},

@@ -53,13 +53,15 @@ import sys
 from mutagen.id3 import ID3, ID3NoHeaderError
 path = sys.argv[1]
 out = []
-try:
+with open(path, 'rb') as fh:
+    has_v2 = fh.read(3) == b'ID3'
+if has_v2:
     t = ID3(path)
     out.append('v2=%d' % t.version[1])
     for k in sorted(t.keys()):
         f = t[k]
         out.append('%s=%s' % (k, getattr(f, 'text', [''])[0] if hasattr(f, 'text') else len(f.data)))
-except ID3NoHeaderError:
+else:
     out.append('v2=none')
 with open(path, 'rb') as fh:
     fh.seek(-128, 2)

@@ -56,7 +56,7 @@ out = []
 with open(path, 'rb') as fh:
     has_v2 = fh.read(3) == b'ID3'
 if has_v2:
-    t = ID3(path)
+    t = ID3(path, load_v1=False)
     out.append('v2=%d' % t.version[1])
     for k in sorted(t.keys()):
         f = t[k]

@@ -88,8 +88,10 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
 
     const std::string native = PathToNative(path);
     int fd;
+    // Without O_NONBLOCK, opening a FIFO that carries an .mp3 name would wait for a
+    // writer forever; the flag is taken off again below.
     do {
-        fd = ::open(native.c_str(), flags, 0666);
+        fd = ::open(native.c_str(), flags | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         error = static_cast<uint32_t>(errno);
@@ -101,12 +103,25 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
         error = EISDIR;
         return false;
     }
+    // The flag means nothing for regular files; spare them the two calls.
+    if (!S_ISREG(st.st_mode)) {
+        const int statusFlags = fcntl(fd, F_GETFL);
+        if (statusFlags == -1 || fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK) == -1) {
+            error = static_cast<uint32_t>(errno);
+            ::close(fd);
+            return false;
+        }
+    }
     // A reader cannot hold a write lock, so an exclusive reader only keeps writers out.
     if (!TakeLock(fd, writes ? F_WRLCK : F_RDLCK)) {
         const int e = errno;
-        ::close(fd);
-        error = (e == EAGAIN || e == EACCES) ? kErrorSharingViolation : static_cast<uint32_t>(e);
-        return false;
+        // A file system without lock support cannot share-check; the file is still
+        // opened, as it would be by any other program.
+        if (e != ENOLCK && e != EOPNOTSUPP && e != EINVAL) {
+            ::close(fd);
+            error = (e == EAGAIN || e == EACCES) ? kErrorSharingViolation : static_cast<uint32_t>(e);
+            return false;
+        }
     }
     if (truncate && ::ftruncate(fd, 0) != 0) {
         error = static_cast<uint32_t>(errno);

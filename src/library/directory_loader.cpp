@@ -112,14 +112,15 @@ void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
     {
         std::lock_guard list(listLock_);
         if (persist_) SettingsStore::Instance().RemoveFromList(kLoadedDirs, normalized);
+        std::erase_if(newRecords_, [&](const Mp3FileRecord* r) { return r->rootDirectory == normalized; });
+        // Walked from the end; the array is closed up once, so removing many records
+        // stays linear.
         for (size_t i = records_.size(); i-- > 0;) {
             if (records_[i]->rootDirectory != normalized) continue;
-            Mp3FileRecord* record = records_[i].get();
-            if (observer_) observer_->RecordRemoved(record);
-            std::erase(newRecords_, record);
+            if (observer_) observer_->RecordRemoved(records_[i].get());
             removed.push_back(std::move(records_[i]));
-            records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
         }
+        std::erase(records_, nullptr);
         std::erase(pendingDirectories_, normalized);
         std::erase(loadedDirectories_, normalized);
     }
@@ -169,6 +170,13 @@ std::vector<Mp3FileRecord*> DirectoryLoader::SnapshotRecords() const {
     std::vector<Mp3FileRecord*> snapshot;
     snapshot.reserve(records_.size());
     for (const auto& record : records_) snapshot.push_back(record.get());
+    return snapshot;
+}
+
+std::vector<Mp3FileRecord*> DirectoryLoader::SnapshotRecordsFrom(size_t first) const {
+    std::lock_guard list(listLock_);
+    std::vector<Mp3FileRecord*> snapshot;
+    for (size_t i = first; i < records_.size(); ++i) snapshot.push_back(records_[i].get());
     return snapshot;
 }
 

@@ -71,6 +71,9 @@ public:
 
     std::vector<Mp3FileRecord*> TakeNewRecords();
     std::vector<Mp3FileRecord*> SnapshotRecords() const;
+    // The records from array index `first` on (those added after a snapshot of that
+    // size, as long as no record was removed in between).
+    std::vector<Mp3FileRecord*> SnapshotRecordsFrom(size_t first) const;
     std::vector<Mp3FileRecord*> RecordsOfDirectory(std::u16string_view directory) const;
     size_t RecordCount() const;
     std::u16string GetCurrentDirectory() const;

@@ -15,52 +15,58 @@ SaveController::SaveController(DirectoryLoader& loader, TagSaver& saver, UserPro
                                MainWindowPort& window)
     : loader_(loader), saver_(saver), prompts_(prompts), window_(window) {}
 
-size_t SaveController::CountOf(const std::vector<Mp3FileRecord*>& records) const {
-    size_t count = 0;
-    for (const Mp3FileRecord* record : records) {
-        // The saver's own records are not read while it may be writing them.
-        if (saving_ && saver_.Covers(record)) continue;
-        count += record->NeedsSaving();
+size_t SaveController::CountNeedingSaving() const {
+    if (!saving_) {
+        size_t count = 0;
+        for (const Mp3FileRecord* record : loader_.SnapshotRecords()) count += record->NeedsSaving();
+        return count;
     }
-    if (saving_) {
-        // Counted by the saver: those of its records not saved yet, or whose save failed.
-        // For a save of one directory the other directories' records are counted above.
-        count += saver_.CountNeedingSaving();
-    }
+    // While saving, the saver's records are not read (it may be writing them), and the
+    // others cannot change: nothing is edited or removed during a save. So the count is
+    // what the saver reports, the others' count taken at the start, and the records the
+    // loader has added since.
+    size_t count = saver_.CountNeedingSaving() + othersNeedingSaving_;
+    for (const Mp3FileRecord* record : loader_.SnapshotRecordsFrom(recordsAtStart_)) count += record->NeedsSaving();
     return count;
 }
-
-size_t SaveController::CountNeedingSaving() const { return CountOf(loader_.SnapshotRecords()); }
 
 size_t SaveController::CountNeedingSaving(std::u16string_view directory) const {
     const std::vector<Mp3FileRecord*> records = loader_.RecordsOfDirectory(directory);
-    if (!saving_) return CountOf(records);
     size_t count = 0;
     for (const Mp3FileRecord* record : records) {
-        if (!saver_.Covers(record)) count += record->NeedsSaving();
+        // A record of the running save counts until the save is over: callers stay on
+        // the safe side.
+        count += saving_ && saver_.Covers(record) ? 1 : record->NeedsSaving();
     }
-    // A save is running and covers some of them: their state is not known until it
-    // ends; counting them all keeps every caller on the safe side.
-    for (const Mp3FileRecord* record : records) count += saver_.Covers(record);
     return count;
 }
 
-void SaveController::StartSave(std::u16string_view statusText) {
-    window_.SetStatusPane(0, statusText);
+void SaveController::StartSave(std::u16string_view directory) {
+    window_.SetStatusPane(0, u"Saving...");
     window_.SetSaveCommandsEnabled(false);
+    const std::vector<Mp3FileRecord*> all = loader_.SnapshotRecords();
+    std::vector<Mp3FileRecord*> toSave;
+    othersNeedingSaving_ = 0;
+    for (Mp3FileRecord* record : all) {
+        if (directory.empty() || record->rootDirectory == directory) {
+            toSave.push_back(record);
+        } else {
+            othersNeedingSaving_ += record->NeedsSaving();
+        }
+    }
+    recordsAtStart_ = all.size();
     saving_ = true;
+    saver_.Start(std::move(toSave));
 }
 
 void SaveController::StartSaveAll() {
     rememberedDirectory_.clear();
-    StartSave(u"Saving...");
-    saver_.Start(loader_.SnapshotRecords());
+    StartSave(u"");
 }
 
 void SaveController::StartSaveDirectory(std::u16string_view directory) {
-    rememberedDirectory_ = std::u16string(directory);
-    StartSave(u"Saving...");
-    saver_.Start(loader_.RecordsOfDirectory(directory));
+    rememberedDirectory_ = NormalizeDirectory(directory);
+    StartSave(rememberedDirectory_);
 }
 
 void SaveController::Save() {

@@ -73,8 +73,8 @@ public:
 private:
     void StartSaveAll();
     void StartSaveDirectory(std::u16string_view directory);
-    void StartSave(std::u16string_view statusText);
-    size_t CountOf(const std::vector<Mp3FileRecord*>& records) const;
+    // Saves the records of `directory`, or all when it is empty.
+    void StartSave(std::u16string_view directory);
     void UpdatePanes(bool includeFirst);
     void CarryOut(AfterSaveAction action);
 
@@ -85,6 +85,9 @@ private:
     bool saving_ = false;
     AfterSaveAction action_ = AfterSaveAction::None;
     std::u16string rememberedDirectory_;
+    // Taken when a save starts, for the count while it runs.
+    size_t recordsAtStart_ = 0;
+    size_t othersNeedingSaving_ = 0;
 };
 
 }  // namespace quorvane

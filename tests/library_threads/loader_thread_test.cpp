@@ -162,6 +162,29 @@ TEST_F(LoaderThreads, ListCallsRefreshAndRemoveWhileScanning) {
     EXPECT_GT(seen, 0u);
 }
 
+TEST_F(LoaderThreads, StatusNamesTheLoadedDirectoryWhileASubdirectoryIsScanned) {
+    Touch(tree_ / "root" / "sub" / "deeper" / "a.mp3");
+    Gate gate;
+    test::RecordingPrompts prompts;
+    DirectoryLoader loader(prompts, false);
+    loader.SetLoadFunction([&](Mp3FileRecord&) { gate.Wait(); });
+    test::QueueSink sink;
+    TagSaver saver(prompts, sink);
+    test::LogWindow window;
+    SaveController controller(loader, saver, prompts, window);
+    LoaderThread thread(loader, true);
+    loader.AddDirectory(Dir("root"));
+    ASSERT_TRUE(gate.WaitForWaiter());
+    controller.UpdateStatus();
+    EXPECT_EQ(window.panes[0], u"Loading " + Dir("root") + u"...");
+    EXPECT_EQ(window.panes[1], u"Loaded: 0");
+    gate.Open();
+    ASSERT_TRUE(WaitFor([&] { return loader.IsIdle(); }));
+    controller.UpdateStatus();
+    EXPECT_EQ(window.panes[0], u"Done");
+    EXPECT_EQ(window.panes[1], u"Loaded: 1");
+}
+
 TEST_F(LoaderThreads, EndsPromptlyWithWorkQueued) {
     for (int d = 0; d < 20; ++d) Touch(tree_ / ("d" + std::to_string(d)) / "a.mp3");
     test::RecordingPrompts prompts;

@@ -35,7 +35,8 @@ def encode(path):
 def main():
     root, count = sys.argv[1], int(sys.argv[2])
     os.makedirs(root, exist_ok=True)
-    base = os.path.join(root, '.base.mp3')
+    # The encoded original lives beside the corpus, not in it.
+    base = os.path.join(os.path.dirname(os.path.abspath(root)), '.base.mp3')
     if not os.path.exists(base):
         encode(base)
     audio = open(base, 'rb').read()
@@ -67,7 +68,7 @@ def main():
                           data=b'\xff\xd8\xff\xe0' + rng.randbytes(size - 4)))
             picture_bytes += size
         tags.save(path, v2_version=4 if v24 else 3, v1=2 if i % 2 == 1 else 0)
-    with open(os.path.join(root, '.pictures'), 'w') as f:
+    with open(os.path.join(os.path.dirname(os.path.abspath(root)), os.path.basename(root) + '.pictures'), 'w') as f:
         f.write('%d\n' % picture_bytes)
     print('corpus: %d files in %s' % (count, root))
 

@@ -72,7 +72,7 @@ def main():
     corpus = os.path.join(args.work, 'corpus-%d' % args.n)
     if not os.path.isdir(corpus):
         subprocess.run([PY, os.path.join(HERE, 'make_corpus.py'), corpus, str(args.n)], check=True)
-    pictures = int(open(os.path.join(corpus, '.pictures')).read())
+    pictures = int(open(corpus + '.pictures').read())
     settings = os.path.join(args.work, 'settings.ini')
     empty = os.path.join(args.work, 'empty')
     os.makedirs(empty, exist_ok=True)

@@ -14,7 +14,8 @@ inline constexpr uint32_t kNotifyPictureDecoded = 5000;
 class NotificationSink {
 public:
     virtual ~NotificationSink() = default;
-    // Called on the worker thread. `record` is null for kNotifySaveFinished.
+    // Called on the worker thread. `record` is null for kNotifySaveFinished. Must not
+    // wait for the receiver: the receiver of kNotifySaveFinished joins the saver thread.
     virtual void Notify(const void* sender, uint32_t code, Mp3FileRecord* record) = 0;
 };
 

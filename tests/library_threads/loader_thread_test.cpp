@@ -185,6 +185,49 @@ TEST_F(LoaderThreads, StatusNamesTheLoadedDirectoryWhileASubdirectoryIsScanned) 
     EXPECT_EQ(window.panes[1], u"Loaded: 1");
 }
 
+// The status is updated while the saver writes one directory and the loader adds
+// records of another: the count never reads a record the saver is writing.
+TEST_F(LoaderThreads, StatusDuringASaveWhileTheLoaderAddsRecords) {
+    for (int i = 0; i < 30; ++i) Touch(tree_ / "a" / ("dirty" + std::to_string(i) + ".mp3"));
+    for (int i = 0; i < 60; ++i) Touch(tree_ / "b" / ("dirty" + std::to_string(i) + ".mp3"));
+    test::RecordingPrompts prompts;
+    DirectoryLoader loader(prompts, false);
+    loader.SetLoadFunction([](Mp3FileRecord& r) {
+        r.removeV1Requested = true;
+        std::this_thread::sleep_for(200us);
+    });
+    test::QueueSink sink;
+    TagSaver saver(prompts, sink);
+    saver.SetSaveFunction([](Mp3FileRecord& r) {
+        std::this_thread::sleep_for(100us);
+        r.removeV1Requested = false;
+    });
+    test::LogWindow window;
+    SaveController controller(loader, saver, prompts, window);
+    LoaderThread thread(loader, true);
+    loader.AddDirectory(Dir("a"));
+    ASSERT_TRUE(WaitFor([&] { return loader.IsIdle() && loader.RecordCount() == 30; }));
+    loader.AddDirectory(Dir("b"));
+    controller.Save();
+    test::QueueSink::Item item{};
+    size_t saved = 0;
+    while (sink.Next(item)) {
+        controller.OnNotification(item.code, item.record);
+        if (item.code == kNotifySaveFinished) break;
+        ++saved;
+        // a's records the saver has not reached + b's loaded so far (both move on
+        // while we look).
+        const size_t before = loader.RecordCount() - 30;
+        const size_t count = controller.CountNeedingSaving();
+        const size_t after = loader.RecordCount() - 30;
+        EXPECT_GE(count, before);
+        EXPECT_LE(count, 30 - saved + after);
+    }
+    EXPECT_EQ(saved, 30u);
+    ASSERT_TRUE(WaitFor([&] { return loader.IsIdle(); }));
+    EXPECT_EQ(controller.CountNeedingSaving(), 60u);
+}
+
 TEST_F(LoaderThreads, EndsPromptlyWithWorkQueued) {
     for (int d = 0; d < 20; ++d) Touch(tree_ / ("d" + std::to_string(d)) / "a.mp3");
     test::RecordingPrompts prompts;

@@ -61,10 +61,9 @@ void SaveTags(SaveContext& context, std::u16string_view path, bool removeV1, boo
             WriteV1(context.tag.V1(), context.file);
         }
         if (removeV2) {
-            RemoveV2(context.tag, context.file, path);
-            context.tag.ClearChanged();
+            RemoveV2(context.tag, context.file, path, context.faults);
         } else {
-            WriteV2(context.tag, context.file, path);
+            WriteV2(context.tag, context.file, path, context.faults);
         }
     } catch (const CFileExceptionEx& failure) {
         ShowFileError(prompts, u"Error when saving ID3 tags to", path, failure);
@@ -72,8 +71,8 @@ void SaveTags(SaveContext& context, std::u16string_view path, bool removeV1, boo
     context.file.Close();
 }
 
-void SaveRecord(Mp3FileRecord& record, UserPrompts& prompts) {
-    SaveContext context{record, BinaryFile{}};
+void SaveRecord(Mp3FileRecord& record, UserPrompts& prompts, SaveFaults* faults) {
+    SaveContext context{record, BinaryFile{}, faults};
     SaveTags(context, record.DiskPath(), record.removeV1Requested, record.removeV2Requested, prompts);
     // The rename runs even when the tags could not be written, under the old name.
     if (record.fileName != record.diskName) {

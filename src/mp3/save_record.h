@@ -9,17 +9,19 @@ namespace quorvane {
 
 class CId3Tag;
 class Mp3FileRecord;
+class SaveFaults;
 class UserPrompts;
 
 // One save of one record: its tag and the file it is written to.
 struct SaveContext {
     CId3Tag& tag;
     BinaryFile file;
+    SaveFaults* faults = nullptr;  // the tag writer's failure seam (tests)
 };
 
 // Saves the record; never throws, reports each failure through `prompts`. Afterwards
 // both removal requests are clear, and diskName equals fileName unless the rename failed.
-void SaveRecord(Mp3FileRecord& record, UserPrompts& prompts);
+void SaveRecord(Mp3FileRecord& record, UserPrompts& prompts, SaveFaults* faults = nullptr);
 
 // Opens `path` and runs the two tag steps; does not open the file when nothing in
 // the tag changed and no removal is requested.

@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "mp3/file_rewrite.h"
 #include "mp3/save_record.h"
 #include "record_test_support.h"
 
@@ -63,6 +64,52 @@ TEST_F(RecordFiles, DiskFullDuringAMoveLeavesTheOriginalAndNoTemporaryFile) {
     // ID3v1 record, written in place before the move was tried, may differ.
     ASSERT_EQ(after.size(), original.size());
     EXPECT_TRUE(std::equal(original.begin(), original.end() - 128, after.begin()));
+}
+
+// Fails the n-th write or the n-th step of a save with "disk full".
+class FailAt : public SaveFaults {
+public:
+    explicit FailAt(int n) : left_(n) {}
+    void BeforeWrite(uint64_t) override { Tick(); }
+    void BeforeStep(SaveStep) override { Tick(); }
+    bool Fired() const { return left_ < 0; }
+
+private:
+    void Tick() {
+        if (left_-- == 0) throw CFileExceptionEx{ENOSPC};
+    }
+    int left_;
+};
+
+TEST_F(RecordFiles, EveryInjectedFailureOfAMoveLeavesTheOriginal) {
+    const fs::path source = dir_ / "source.mp3";
+    test::MakeMp3(source, {"-b", "128"}, 20.0);
+    test::TagWithMutagen(source, 3, {"TIT2=Title"}, false);
+    const auto original = ReadFileBytes(source);
+    for (int n = 0;; ++n) {
+        test::TempDir work;
+        const fs::path path = work / "song.mp3";
+        fs::copy_file(source, path);
+        test::RecordingPrompts prompts;
+        auto r = test::LoadRecord(path, prompts);
+        GrowTag(*r);
+        r->fileName = u"renamed.mp3";
+        FailAt faults(n);
+        SaveRecord(*r, prompts, &faults);
+        if (!faults.Fired()) {
+            EXPECT_GT(n, 3) << "the save should pass the seam several times";
+            EXPECT_EQ(prompts.Count(), 0u);
+            break;
+        }
+        const auto p = prompts.Prompts();
+        ASSERT_EQ(p.size(), 1u) << "failure at " << n;
+        EXPECT_TRUE(p[0].text.starts_with(u"Error when saving ID3 tags to \"" + PathFromNative(path.string()) + u"\":\n"))
+            << U8(p[0].text);
+        // The rename still ran, on the untouched file; nothing else is left behind.
+        EXPECT_EQ(Files(work.Path()), std::vector<fs::path>{work / "renamed.mp3"}) << "failure at " << n;
+        EXPECT_EQ(ReadFileBytes(work / "renamed.mp3"), original) << "failure at " << n;
+        ASSERT_LT(n, 10000);
+    }
 }
 
 TEST_F(RecordFiles, KilledDuringAMoveLosesNothing) {

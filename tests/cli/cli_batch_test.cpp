@@ -137,6 +137,11 @@ print(data[:3].decode(), data[126], data[127])
 TEST_F(CliBatch, RemoveCommands) {
     MakeTree();
     const fs::path file = dir_ / "album" / "01.mp3";
+    const auto before = test::ReadFileBytes(file);
+    const CommandResult dry = Cli({"remove-v2", "--dry-run", file.string()});
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.out, file.string() + ": remove ID3v2\n");
+    EXPECT_EQ(test::ReadFileBytes(file), before);
     ASSERT_EQ(Cli({"remove-v1", file.string()}).status, 0);
     EXPECT_TRUE(test::MutagenView(file).ends_with(" v1=none"));
     EXPECT_TRUE(test::MutagenView(file).starts_with("v2=3 "));

@@ -25,3 +25,27 @@ TEST(StatusText, Panes) {
 
 }  // namespace
 }  // namespace quorvane
+
+#include "library/list_columns.h"
+#include "mp3/mp3_file_record.h"
+
+namespace quorvane {
+namespace {
+
+TEST(ListColumns, BitrateAndDuration) {
+    Mp3FileRecord r(u"/m", u"a.mp3", u"/m");
+    EXPECT_EQ(BitrateText(r), u"0");
+    EXPECT_EQ(DurationText(r), u"00:00");
+    r.bitrate = 192;
+    r.isVbr = true;
+    r.duration = 3725;  // minutes are not wrapped into hours
+    EXPECT_EQ(BitrateText(r), u"192 (VBR)");
+    EXPECT_EQ(DurationText(r), u"62:05");
+    r.isVbr = false;
+    r.duration = 7;
+    EXPECT_EQ(BitrateText(r), u"192");
+    EXPECT_EQ(DurationText(r), u"00:07");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -10,11 +10,11 @@ if [ $# -eq 0 ]; then
   if [ ! -d "$sample" ]; then
     mkdir -p "$sample/Artist A" "$sample/Artist B"
     for i in 1 2 3; do
-      sox_free_tone=$(mktemp)
-      head -c 352800 /dev/urandom > "$sox_free_tone"
-      lame --quiet -r -s 44.1 -b 128 "$sox_free_tone" "$sample/Artist A/0$i - Song $i.mp3"
-      lame --quiet -r -s 44.1 -V 4 "$sox_free_tone" "$sample/Artist B/0$i - Tune $i.mp3"
-      rm -f "$sox_free_tone"
+      pcm=$(mktemp)
+      head -c 352800 /dev/urandom > "$pcm"
+      lame --quiet -r -s 44.1 -b 128 "$pcm" "$sample/Artist A/0$i - Song $i.mp3" 2>/dev/null
+      lame --quiet -r -s 44.1 -V 4 "$pcm" "$sample/Artist B/0$i - Tune $i.mp3" 2>/dev/null
+      rm -f "$pcm"
     done
   fi
   set -- "$sample"

@@ -25,5 +25,6 @@ int RunSet(const std::vector<std::string>& args);
 int RunRemoveV1(const std::vector<std::string>& args);
 int RunRemoveV2(const std::vector<std::string>& args);
 int RunConfig(const std::vector<std::string>& args);
+int RunRegexTest(const std::vector<std::string>& args);
 
 }  // namespace quorvane::cli

@@ -20,6 +20,7 @@ const CliCommand kCommands[] = {
     {"remove-v1", "remove-v1 PATH...", &quorvane::cli::RunRemoveV1},
     {"remove-v2", "remove-v2 PATH...", &quorvane::cli::RunRemoveV2},
     {"config", "config get NAME | config set NAME VALUE... | config list", &quorvane::cli::RunConfig},
+    {"regex-test", "regex-test --regex R [--json] SUBJECT...", &quorvane::cli::RunRegexTest},
 };
 
 void PrintUsage(FILE* out) {

@@ -1,0 +1,168 @@
+// quorvane-cli regex-test: try a regular expression on names before using it to
+// fill tags.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "platform/text_codec.h"
+#include "regex/regexp.h"
+
+namespace quorvane::cli {
+
+namespace {
+
+struct GroupResult {
+    unsigned number;
+    std::u16string name;
+    std::u16string text;
+};
+
+struct SubjectResult {
+    std::string subject;
+    bool matched = false;
+    bool gaveUp = false;
+    size_t start = 0;
+    size_t end = 0;
+    std::vector<GroupResult> groups;
+};
+
+std::string JsonString(std::u16string_view text) {
+    const std::string utf8 = U8(text);
+    std::string out = "\"";
+    for (const unsigned char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+SubjectResult Try(CRegExp& re, const std::string& subjectArg) {
+    SubjectResult r;
+    r.subject = subjectArg;
+    // Subjects are names: decode them as file names so every byte survives.
+    const std::u16string subject = PathFromNative(subjectArg);
+    const char16_t* pos = subject.c_str();
+    r.matched = re.Search(pos);
+    r.gaveUp = re.LastSearchGaveUp();
+    if (!r.matched) return r;
+    if (const auto span = re.GroupSpan(0)) {
+        r.start = span->first;
+        r.end = span->second;
+    }
+    for (unsigned n = 1; n <= re.GroupCount(); ++n) r.groups.push_back({n, re.GroupName(n), re.GroupTextByNumber(n)});
+    return r;
+}
+
+void PrintText(const SubjectResult& r) {
+    std::printf("%s\n", r.subject.c_str());
+    if (!r.matched) {
+        std::printf("  no match\n");
+        return;
+    }
+    std::printf("  match %zu-%zu\n", r.start, r.end);
+    for (const GroupResult& g : r.groups) {
+        if (g.name.empty()) {
+            std::printf("  group %u: %s\n", g.number, U8(g.text).c_str());
+        } else {
+            std::printf("  group %u <%s>: %s\n", g.number, U8(g.name).c_str(), U8(g.text).c_str());
+        }
+    }
+}
+
+void PrintJson(const std::vector<SubjectResult>& results) {
+    std::printf("[");
+    for (size_t i = 0; i < results.size(); ++i) {
+        const SubjectResult& r = results[i];
+        std::printf("%s\n  {\"subject\": %s, \"matched\": %s, ", i ? "," : "",
+                    JsonString(PathFromNative(r.subject)).c_str(), r.matched ? "true" : "false");
+        if (r.matched) {
+            std::printf("\"start\": %zu, \"end\": %zu, \"groups\": [", r.start, r.end);
+        } else {
+            std::printf("\"start\": null, \"end\": null, \"groups\": [");
+        }
+        for (size_t k = 0; k < r.groups.size(); ++k) {
+            const GroupResult& g = r.groups[k];
+            std::printf("%s{\"number\": %u, \"name\": %s, \"text\": %s}", k ? ", " : "", g.number,
+                        g.name.empty() ? "null" : JsonString(g.name).c_str(), JsonString(g.text).c_str());
+        }
+        std::printf("]}");
+    }
+    std::printf("%s]\n", results.empty() ? "" : "\n");
+}
+
+int Usage(const char* why) {
+    std::fprintf(stderr, "quorvane-cli regex-test: %s\nusage: quorvane-cli regex-test --regex R [--json] SUBJECT...\n",
+                 why);
+    return kExitUsage;
+}
+
+}  // namespace
+
+int RunRegexTest(const std::vector<std::string>& args) {
+    bool json = false;
+    bool havePattern = false;
+    std::string pattern;
+    std::vector<std::string> subjects;
+    bool optionsDone = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsDone && a == "--") {
+            optionsDone = true;
+        } else if (!optionsDone && a == "--json") {
+            json = true;
+        } else if (!optionsDone && a == "--regex") {
+            if (i + 1 >= args.size()) return Usage("--regex needs a value");
+            pattern = args[++i];
+            havePattern = true;
+        } else if (!optionsDone && a.rfind("--regex=", 0) == 0) {
+            pattern = a.substr(8);
+            havePattern = true;
+        } else if (!optionsDone && a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
+            return Usage(("unknown option " + a).c_str());
+        } else {
+            subjects.push_back(a);
+        }
+    }
+    if (!havePattern) return Usage("--regex is required");
+    if (subjects.empty()) return Usage("no subject given");
+
+    CRegExp re;
+    try {
+        re.Compile(Utf8ToUtf16Lossy(pattern));
+    } catch (REGEXPERROR e) {
+        std::fprintf(stderr, "The regular expression you entered could not be parsed.\nREGEXPERROR %d\n",
+                     static_cast<int>(e));
+        return kExitFileError;
+    }
+
+    std::vector<SubjectResult> results;
+    for (const std::string& s : subjects) {
+        results.push_back(Try(re, s));
+        if (results.back().gaveUp) {
+            std::fprintf(stderr, "quorvane-cli regex-test: gave up on '%s': the expression takes too many steps\n",
+                         s.c_str());
+        }
+    }
+    if (json) {
+        PrintJson(results);
+    } else {
+        for (const SubjectResult& r : results) PrintText(r);
+    }
+    return kExitOk;
+}
+
+}  // namespace quorvane::cli

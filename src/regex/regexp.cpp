@@ -1,0 +1,119 @@
+#include "regex/regexp.h"
+
+#include "regex/regexp_matcher.h"
+
+namespace quorvane {
+
+CRegExp::CRegExp() { Reset(); }
+
+CRegExp::~CRegExp() = default;
+
+void CRegExp::Reset() {
+    cursor_ = nullptr;
+    current_ = Level{};
+    saved_.clear();
+    openGroups_.clear();
+    states_.clear();
+    markers_.clear();
+    items_.clear();
+    groupTable_.fill(nullptr);
+    startState_ = nullptr;
+    groupCounter_ = 0;
+    flags_ = kRegExpCaseSensitive | kRegExpLineMode;
+    auto marker = std::make_unique<CPositionMarker>(flags_, false);
+    sharedMarker_ = marker.get();
+    items_.push_back(std::move(marker));
+    ClearCaptures();
+}
+
+RegExpState* CRegExp::NewState() {
+    states_.push_back(std::make_unique<RegExpState>(static_cast<uint32_t>(states_.size())));
+    return states_.back().get();
+}
+
+CRegExpNode* CRegExp::Adopt(std::unique_ptr<CRegExpNode> item) {
+    if (auto* marker = dynamic_cast<CPositionMarker*>(item.get())) markers_.push_back(marker);
+    items_.push_back(std::move(item));
+    return items_.back().get();
+}
+
+void CRegExp::ResetMarkers() {
+    for (CPositionMarker* m : markers_) m->SetRecorded(nullptr);
+}
+
+void CRegExp::ClearCaptures() {
+    spans_.assign(kGroupTableSize, std::nullopt);
+    texts_.assign(kGroupTableSize, std::u16string());
+}
+
+bool CRegExp::Search(const char16_t*& pos) {
+    const char16_t* const start = pos;
+    ClearCaptures();
+    gaveUp_ = false;
+    if (!startState_ || !start || *start == 0) return false;
+    // Markers start empty for every search, so no capture can come from an
+    // earlier subject; within the search, backtracking undoes what failed paths set.
+    ResetMarkers();
+    RegExpMatcher matcher(start, stepLimit_, kStackLimit);
+    try {
+        for (const char16_t* p = start;; ++p) {
+            const char16_t* q = p;
+            if (matcher.Run(startState_, q, false)) {
+                for (unsigned n = 0; n <= groupCounter_ && n < kGroupTableSize; ++n) {
+                    const char16_t* b = nullptr;
+                    const char16_t* e = nullptr;
+                    if (!groupTable_[n] || !groupTable_[n]->Span(b, e)) continue;
+                    spans_[n] = std::make_pair(static_cast<size_t>(b - start), static_cast<size_t>(e - start));
+                    texts_[n].assign(b, e);
+                }
+                matcher.CommitTrail();
+                ResetMarkers();
+                pos = q;
+                return true;
+            }
+            // The end position itself is never tried.
+            if (p[1] == 0) break;
+        }
+    } catch (const RegExpMatcher::BudgetExhausted&) {
+        gaveUp_ = true;
+    }
+    ResetMarkers();
+    pos = start;
+    return false;
+}
+
+bool CRegExp::HasGroup(std::u16string_view name) const {
+    for (unsigned n = 1; n < kGroupTableSize && groupTable_[n]; ++n) {
+        if (groupTable_[n]->Name() == name) return true;
+    }
+    return false;
+}
+
+std::u16string CRegExp::GetGroupText(std::u16string_view name) const {
+    for (unsigned n = 1; n < kGroupTableSize && groupTable_[n]; ++n) {
+        if (groupTable_[n]->Name() == name) return texts_[n];
+    }
+    throw REGEXP_ERROR_NO_SUCH_GROUP;
+}
+
+unsigned CRegExp::GroupCount() const {
+    unsigned n = 1;
+    while (n < kGroupTableSize && groupTable_[n]) ++n;
+    return n - 1;
+}
+
+const std::u16string& CRegExp::GroupName(unsigned number) const {
+    static const std::u16string kNone;
+    if (number >= kGroupTableSize || !groupTable_[number]) return kNone;
+    return groupTable_[number]->Name();
+}
+
+std::u16string CRegExp::GroupTextByNumber(unsigned number) const {
+    return number < kGroupTableSize ? texts_[number] : std::u16string();
+}
+
+std::optional<std::pair<size_t, size_t>> CRegExp::GroupSpan(unsigned number) const {
+    return number < kGroupTableSize ? spans_[number] : std::nullopt;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,268 @@
+#include "tags/id3_tag.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+
+#include "platform/text_codec.h"
+
+namespace quorvane {
+namespace {
+
+constexpr std::array<std::u16string_view, kPictureTypeCount> kPictureTypeNames = {
+    u"Other",
+    u"32x32 pixels 'file icon' (PNG only)",
+    u"Other file icon",
+    u"Cover (front)",
+    u"Cover (back)",
+    u"Leaflet page",
+    u"Media (e.g. lable side of CD)",
+    u"Lead artist/lead performer/soloist",
+    u"Artist/performer",
+    u"Conductor",
+    u"Band/Orchestra",
+    u"Composer",
+    u"Lyricist/text writer",
+    u"Recording Location",
+    u"During recording",
+    u"During performance",
+    u"Movie/video screen capture",
+    u"A bright coloured fish",
+    u"Illustration",
+    u"Band/artist logotype",
+    u"Publisher/Studio logotype",
+};
+
+std::u16string Decimal(unsigned value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%u", value);
+    return U16(buffer);
+}
+
+std::u16string GenreReference(unsigned number) { return u"(" + Decimal(number) + u")"; }
+
+std::u16string_view TrimV1(std::u16string_view text) {
+    constexpr std::u16string_view kBlanks = u" \r\n\t";
+    const size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::u16string_view::npos) return {};
+    const size_t last = text.find_last_not_of(kBlanks);
+    return text.substr(first, last - first + 1);
+}
+
+// A signed decimal number at the start of the text, as atoi reads it: no digits give 0.
+long long LeadingNumber(std::u16string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = value * 10 + (text[i] - u'0');
+        if (value > std::numeric_limits<int>::max()) value = std::numeric_limits<int>::max();
+    }
+    return negative ? -value : value;
+}
+
+uint8_t StoredPictureType(const CId3Frame& frame) {
+    const CDataField* type = frame.DataField(0);
+    if (!type || type->Data().empty() || type->Data()[0] >= kPictureTypeCount) return 0;
+    return type->Data()[0];
+}
+
+}  // namespace
+
+std::u16string_view PictureTypeName(uint8_t type) {
+    return kPictureTypeNames[type < kPictureTypeCount ? type : 0];
+}
+
+std::unique_ptr<CId3Frame> MakeTextFrame(FrameId id, std::u16string_view text) {
+    auto frame = std::make_unique<CId3Frame>(id, 0);
+    std::vector<FieldPtr> fields;
+    fields.push_back(SharedEncodingField());
+    fields.push_back(MakeField<CTextField>(std::u16string(text)));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+std::unique_ptr<CId3Frame> MakeCommentFrame(std::string language, std::u16string_view description,
+                                            std::u16string_view text) {
+    auto frame = std::make_unique<CId3Frame>(kFrameCOMM, 0);
+    std::vector<FieldPtr> fields;
+    fields.push_back(SharedEncodingField());
+    fields.push_back(MakeField<CAsciiField>(std::move(language)));
+    fields.push_back(MakeField<CTextField>(std::u16string(description)));
+    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
+    fields.push_back(MakeField<CTextField>(std::u16string(text)));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+std::unique_ptr<CId3Frame> MakePictureFrame(uint8_t pictureType, std::string mimeType,
+                                            std::u16string_view description, std::span<const uint8_t> data) {
+    auto frame = std::make_unique<CId3Frame>(kFrameAPIC, 0);
+    auto mime = MakeField<CAsciiField>(std::move(mimeType));
+    const auto* mimeField = static_cast<const CAsciiField*>(mime.get());
+    std::vector<FieldPtr> fields;
+    fields.push_back(SharedEncodingField());
+    fields.push_back(std::move(mime));
+    fields.push_back(MakeField<CTerminatorField>(FieldKind::ByteTerminator));
+    fields.push_back(MakeField<CDataField>(std::span<const uint8_t>(&pictureType, 1), FieldKind::Data));
+    fields.push_back(MakeField<CTextField>(std::u16string(description)));
+    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
+    fields.push_back(MakeField<CPictureField>(data, mimeField));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+CId3Tag::~CId3Tag() = default;
+
+CId3Frame* CId3Tag::FindFrame(FrameId id, const CId3Frame* after) const {
+    auto it = frames_.begin();
+    if (after) {
+        it = std::find_if(frames_.begin(), frames_.end(), [after](const auto& f) { return f.get() == after; });
+        if (it == frames_.end()) return nullptr;
+        ++it;
+    }
+    for (; it != frames_.end(); ++it)
+        if ((*it)->Id() == id) return it->get();
+    return nullptr;
+}
+
+void CId3Tag::AddFrame(std::unique_ptr<CId3Frame> frame) {
+    if (!frame) return;
+    frames_.push_back(std::move(frame));
+    changed_ = true;
+}
+
+void CId3Tag::RemoveFrame(const CId3Frame* frame) {
+    const auto it = std::find_if(frames_.begin(), frames_.end(), [frame](const auto& f) { return f.get() == frame; });
+    if (it == frames_.end()) return;
+    frames_.erase(it);
+    changed_ = true;
+}
+
+bool CId3Tag::RemoveFrameById(FrameId id) {
+    CId3Frame* frame = FindFrame(id);
+    if (!frame) return false;
+    RemoveFrame(frame);
+    return true;
+}
+
+void CId3Tag::RemoveAllFrames() {
+    frames_.clear();
+    changed_ = true;
+}
+
+bool CId3Tag::IsChanged() const {
+    return changed_ || id3v1_.IsChanged() ||
+           std::any_of(frames_.begin(), frames_.end(), [](const auto& f) { return f->HasChanged(); });
+}
+
+void CId3Tag::ClearChanged() {
+    for (auto& frame : frames_) frame->SetChanged(false);
+    changed_ = false;
+}
+
+bool CId3Tag::GetText(FrameId id, std::u16string& text) const {
+    text.clear();
+    const CId3Frame* frame = FindFrame(id);
+    const CTextField* field = frame ? frame->TextField() : nullptr;
+    if (!field) return false;
+    text = field->Text();
+    return true;
+}
+
+std::u16string CId3Tag::GetText(FrameId id) const {
+    std::u16string text;
+    GetText(id, text);
+    return text;
+}
+
+void CId3Tag::SetText(FrameId id, std::u16string_view text) {
+    std::u16string value(text);
+    if (id == kFrameTRCK) {
+        // "007" gives "7", "0" stays "0", "0/12" gives "/12".
+        while (value.size() >= 2 && value[0] == u'0') value.erase(0, 1);
+    }
+    if (id == kFrameTCON) {
+        bool found = false;
+        const uint8_t genre = GenreIndex(text, &found);
+        if (found) value = GenreReference(genre);
+    }
+    if (CId3Frame* frame = FindFrame(id)) {
+        if (CTextField* field = frame->TextField()) {
+            // A TCON frame that already names the genre by "(n)" keeps it; otherwise the
+            // genre is stored as the user typed it.
+            if (id == kFrameTCON && field->Text() != value) value = std::u16string(text);
+            field->SetText(value);
+            return;
+        }
+        RemoveFrame(frame);
+    }
+    AddFrame(MakeTextFrame(id, text));
+}
+
+std::u16string CId3Tag::GetGenre() const {
+    const std::u16string t = GetText(kFrameTCON);
+    if (t.empty() || t[0] != u'(') return t;
+    const long long n = LeadingNumber(std::u16string_view(t).substr(1));
+    const size_t close = t.find(u')', 1);
+    const std::u16string rest = close == std::u16string::npos ? std::u16string() : t.substr(close + 1);
+    if (!rest.empty()) return rest;
+    if (n >= 0 && n < kGenreCount) return std::u16string(GenreName(static_cast<uint32_t>(n)));
+    return {};
+}
+
+void CId3Tag::CopyFromV1() {
+    const uint8_t genre = id3v1_.Genre();
+    const std::u16string genreText = genre < kGenreCount ? GenreReference(genre) : std::u16string();
+    SetText(kFrameTIT2, TrimV1(id3v1_.GetString(CId3v1Record::kTitle)));
+    SetText(kFrameTPE1, TrimV1(id3v1_.GetString(CId3v1Record::kArtist)));
+    SetText(kFrameTALB, TrimV1(id3v1_.GetString(CId3v1Record::kAlbum)));
+    SetText(kFrameTDRC, TrimV1(id3v1_.GetString(CId3v1Record::kYear)));
+    SetText(kFrameTCON, genreText);
+    if (id3v1_.Track() != 0) SetText(kFrameTRCK, Decimal(id3v1_.Track()));
+}
+
+CId3Frame* CId3Tag::FindComment(std::u16string_view description) const {
+    for (CId3Frame* frame = FindFrame(kFrameCOMM); frame; frame = FindFrame(kFrameCOMM, frame)) {
+        const CTextField* field = frame->TextField(0);
+        if (field && field->Text() == description) return frame;
+    }
+    return nullptr;
+}
+
+void CId3Tag::AddComment(std::string_view language, std::u16string_view description, std::u16string_view text) {
+    AddFrame(MakeCommentFrame(language.size() == 3 ? std::string(language) : std::string("eng"), description, text));
+}
+
+CId3Frame* CId3Tag::FindPicture(uint8_t pictureType) const {
+    for (CId3Frame* frame = FindFrame(kFrameAPIC); frame; frame = FindFrame(kFrameAPIC, frame))
+        if (StoredPictureType(*frame) == pictureType) return frame;
+    return nullptr;
+}
+
+void CId3Tag::SetPicture(uint8_t pictureType, std::string_view mimeType, std::u16string_view description,
+                         std::span<const uint8_t> data) {
+    if (CId3Frame* frame = FindPicture(pictureType)) {
+        if (data.empty() && description.empty()) {
+            RemoveFrame(frame);
+            return;
+        }
+        CAsciiField* mime = frame->AsciiField(0);
+        CTextField* text = frame->TextField(0);
+        CDataField* type = frame->DataField(0);
+        CDataField* picture = frame->DataField(1);
+        if (!mime || !text || !type || !picture) return;
+        mime->SetValue(mimeType);
+        text->SetText(description);
+        type->SetData(std::span<const uint8_t>(&pictureType, 1));
+        picture->SetData(data);
+        return;
+    }
+    if (!data.empty() || !description.empty())
+        AddFrame(MakePictureFrame(pictureType, std::string(mimeType), description, data));
+}
+
+}  // namespace quorvane

@@ -1,0 +1,90 @@
+#pragma once
+// The in-memory tag: an ordered list of ID3v2 frames and the file's ID3v1 record.
+// The model has no version; the identifiers are the v2.4 ones, and the version and text
+// encoding are chosen only when the tag is rendered.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tags/frame_id.h"
+#include "tags/id3_field.h"
+#include "tags/id3_frame.h"
+#include "tags/id3v1.h"
+
+namespace quorvane {
+
+// APIC picture types 0..20 and the names the picture pane lists them under.
+inline constexpr uint8_t kPictureTypeCount = 21;
+// The name of a picture type; a type of 21 or more counts as 0 ("Other").
+std::u16string_view PictureTypeName(uint8_t type);
+
+class CId3Tag {
+public:
+    CId3Tag() = default;
+    virtual ~CId3Tag();
+    CId3Tag(const CId3Tag&) = delete;
+    CId3Tag& operator=(const CId3Tag&) = delete;
+
+    const std::vector<std::unique_ptr<CId3Frame>>& Frames() const { return frames_; }
+    CId3v1Record& V1() { return id3v1_; }
+    const CId3v1Record& V1() const { return id3v1_; }
+
+    // The first frame with that id after `after` (from the start when null); null when
+    // none follows or `after` is not met.
+    CId3Frame* FindFrame(FrameId id, const CId3Frame* after = nullptr) const;
+    void AddFrame(std::unique_ptr<CId3Frame> frame);
+    // Unlinks and destroys the frame when it is in the list.
+    void RemoveFrame(const CId3Frame* frame);
+    // Removes the first frame with that id; false when there is none.
+    bool RemoveFrameById(FrameId id);
+    void RemoveAllFrames();
+
+    // The tag flag, the ID3v1 record's flag or any changed frame.
+    bool IsChanged() const;
+    // Marks every frame and the tag unchanged; the ID3v1 flag stays.
+    void ClearChanged();
+    // Marks the frame list changed (frames added or removed).
+    void SetListChanged() { changed_ = true; }
+
+    // The first text of the first frame with that id; false and empty when there is none.
+    bool GetText(FrameId id, std::u16string& text) const;
+    std::u16string GetText(FrameId id) const;
+    // Sets the text of the frame (creating it), with the track and genre rules.
+    void SetText(FrameId id, std::u16string_view text);
+    // The TCON text with "(n)" references resolved.
+    std::u16string GetGenre() const;
+    // Copies the ID3v1 title, artist, album, year, genre and track into text frames.
+    void CopyFromV1();
+
+    // The first COMM frame whose description equals the text exactly.
+    CId3Frame* FindComment(std::u16string_view description) const;
+    // Appends a COMM frame; a language not exactly three characters long becomes "eng".
+    void AddComment(std::string_view language, std::u16string_view description, std::u16string_view text);
+
+    // The first APIC frame of that type (a stored type of 21 or more counts as 0).
+    CId3Frame* FindPicture(uint8_t pictureType) const;
+    // Replaces, adds or (empty data and description) removes the picture of that type.
+    void SetPicture(uint8_t pictureType, std::string_view mimeType, std::u16string_view description,
+                    std::span<const uint8_t> data);
+
+private:
+    std::vector<std::unique_ptr<CId3Frame>> frames_;
+    CId3v1Record id3v1_;
+    bool changed_ = false;
+};
+
+// Frames the model builds, with the layouts the rest of the program relies on.
+// Text frame: [encoding, Text].
+std::unique_ptr<CId3Frame> MakeTextFrame(FrameId id, std::u16string_view text);
+// COMM: [encoding, Ascii language, Text description, EncodedTerminator, Text text].
+std::unique_ptr<CId3Frame> MakeCommentFrame(std::string language, std::u16string_view description,
+                                            std::u16string_view text);
+// APIC: [encoding, Ascii MIME, ByteTerminator, Data type, Text description,
+//        EncodedTerminator, Picture data].
+std::unique_ptr<CId3Frame> MakePictureFrame(uint8_t pictureType, std::string mimeType,
+                                            std::u16string_view description, std::span<const uint8_t> data);
+
+}  // namespace quorvane

@@ -1,0 +1,163 @@
+#include "tags/id3_text.h"
+
+#include "platform/text_codec.h"
+
+namespace quorvane::id3text {
+namespace {
+
+std::u16string Units(std::span<const uint8_t> bytes, bool bigEndian) {
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const uint8_t hi = bigEndian ? bytes[i] : bytes[i + 1];
+        const uint8_t lo = bigEndian ? bytes[i + 1] : bytes[i];
+        text.push_back(static_cast<char16_t>(hi << 8 | lo));
+    }
+    return text;
+}
+
+// How unlikely a text is to be what a tag meant: control characters, private-use and
+// non-characters, broken surrogate pairs. Latin-1 letters, by far the commonest, score
+// nothing; other characters a little, so that byte-swapped Latin text (which lands in
+// scattered blocks) loses against its straight reading.
+int Implausibility(const std::u16string& text) {
+    int score = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x20) {
+            if (c != u'\t' && c != u'\n' && c != u'\r') score += 4;
+        } else if (c < 0x100) {
+            continue;
+        } else if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+            else score += 4;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            score += 4;
+        } else if ((c >= 0xE000 && c <= 0xF8FF) || c >= 0xFFF0) {
+            score += 3;
+        } else {
+            score += 1;
+        }
+    }
+    // Text of one script keeps its high byte; a swapped reading scatters it.
+    for (size_t i = 1; i < text.size(); ++i)
+        if ((text[i] >> 8) != (text[i - 1] >> 8)) ++score;
+    return score;
+}
+
+}  // namespace
+
+size_t FindTerminator(std::span<const uint8_t> bytes, uint8_t encoding) {
+    if (UnitSize(encoding) == 2) {
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            if (bytes[i] == 0 && bytes[i + 1] == 0) return i;
+        return kNoTerminator;
+    }
+    for (size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == 0) return i;
+    return kNoTerminator;
+}
+
+std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, ByteOrder* order) {
+    switch (encoding) {
+        case 0:
+            return FromCodePage({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        case 3: {
+            const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            if (auto text = Utf8ToUtf16Strict(view)) return *text;
+            return FromCodePage(view);
+        }
+        case 1:
+        case 2: {
+            ByteOrder marked = ByteOrder::Unknown;
+            if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) marked = ByteOrder::Big;
+            if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) marked = ByteOrder::Little;
+            if (marked != ByteOrder::Unknown) {
+                if (order) *order = marked;
+                return Units(bytes.subspan(2), marked == ByteOrder::Big);
+            }
+            if (order && *order != ByteOrder::Unknown) return Units(bytes, *order == ByteOrder::Big);
+            // No mark: encoding 2 is big-endian by the standard, but some programs write it
+            // little-endian; a mark-less encoding 1 is little-endian as this program wrote it.
+            const bool preferBig = encoding == 2;
+            std::u16string preferred = Units(bytes, preferBig);
+            std::u16string other = Units(bytes, !preferBig);
+            return Implausibility(other) < Implausibility(preferred) ? other : preferred;
+        }
+        default:
+            return {};
+    }
+}
+
+std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t encoding) {
+    std::vector<std::u16string> values;
+    const size_t unit = UnitSize(encoding);
+    ByteOrder order = ByteOrder::Unknown;
+    size_t start = 0;
+    while (true) {
+        const std::span<const uint8_t> rest = bytes.subspan(start);
+        const size_t end = FindTerminator(rest, encoding);
+        if (end == kNoTerminator) {
+            values.push_back(DecodeString(rest, encoding, &order));
+            break;
+        }
+        values.push_back(DecodeString(rest.first(end), encoding, &order));
+        start += end + unit;
+        if (start >= bytes.size()) break;
+    }
+    // A terminator after the last value (or padding zeros) adds no value.
+    while (values.size() > 1 && values.back().empty()) values.pop_back();
+    if (values.empty()) values.emplace_back();
+    return values;
+}
+
+void AppendEncoded(std::u16string_view text, uint8_t encoding, std::vector<uint8_t>& out) {
+    switch (encoding) {
+        case 1:
+            out.push_back(0xFF);
+            out.push_back(0xFE);
+            for (char16_t c : text) {
+                out.push_back(static_cast<uint8_t>(c & 0xFF));
+                out.push_back(static_cast<uint8_t>(c >> 8));
+            }
+            break;
+        case 2:
+            for (char16_t c : text) {
+                out.push_back(static_cast<uint8_t>(c >> 8));
+                out.push_back(static_cast<uint8_t>(c & 0xFF));
+            }
+            break;
+        case 3: {
+            const std::string utf8 = Utf16ToUtf8(text);
+            out.insert(out.end(), utf8.begin(), utf8.end());
+            break;
+        }
+        default: {
+            const std::string bytes = ToCodePage(text);
+            out.insert(out.end(), bytes.begin(), bytes.end());
+            break;
+        }
+    }
+}
+
+size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding) {
+    switch (encoding) {
+        case 1: return 2 * text.size() + 2;
+        case 2: return 2 * text.size();
+        case 3: return 3 * text.size();
+        default: return ToCodePage(text).size();
+    }
+}
+
+std::vector<uint8_t> UndoUnsync(std::span<const uint8_t> bytes) {
+    std::vector<uint8_t> out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        out.push_back(bytes[i]);
+        // Unsynchronisation: FF 00 stands for FF.
+        if (bytes[i] == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == 0x00) ++i;
+    }
+    return out;
+}
+
+}  // namespace quorvane::id3text

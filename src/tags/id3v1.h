@@ -1,0 +1,63 @@
+#pragma once
+// The 128-byte ID3v1 "TAG" record at the end of a file, and the genre list that both
+// tag versions share.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+class BinaryFile;
+
+class CId3v1Record {
+public:
+    enum StringIndex : size_t { kTitle = 0, kArtist = 1, kAlbum = 2, kYear = 3, kComment = 4 };
+    static constexpr size_t kStringCount = 5;
+    // Bytes each string takes in the file.
+    static constexpr std::array<size_t, kStringCount> kWidths = {30, 30, 30, 4, 29};
+    static constexpr uint8_t kNoGenre = 255;
+
+    const std::u16string& GetString(size_t index) const { return strings_[index]; }
+    uint8_t Track() const { return track_; }
+    uint8_t Genre() const { return genre_; }
+    bool IsChanged() const { return changed_; }
+
+    // Each setter marks the record changed only when the value differs.
+    void SetString(size_t index, std::u16string_view value);
+    void SetTrack(uint8_t track);
+    void SetGenre(uint8_t genre);
+    void SetChanged(bool changed) { changed_ = changed; }
+
+    // All strings empty, track 0 and no genre.
+    bool IsEmpty() const;
+
+private:
+    std::array<std::u16string, kStringCount> strings_;
+    uint8_t track_ = 0;
+    uint8_t genre_ = kNoGenre;
+    bool changed_ = false;
+};
+
+// Fills the record from the file's last 128 bytes; false when there is no "TAG" record.
+// File failures pass as CFileExceptionEx.
+bool ReadV1(BinaryFile& file, CId3v1Record& record);
+// Writes, replaces or (empty record with "AutoDeleteV1") drops the record when it has
+// changed; clears the changed flag.
+void WriteV1(CId3v1Record& record, BinaryFile& file);
+// Cuts a "TAG" record off the end of the file; the fields in memory stay.
+void RemoveV1(CId3v1Record& record, BinaryFile& file);
+// Empties every field and marks the record changed.
+void ClearV1(CId3v1Record& record);
+inline bool IsEmpty(const CId3v1Record& record) { return record.IsEmpty(); }
+
+// The 128 bytes a record is written as.
+std::array<uint8_t, 128> EncodeV1(const CId3v1Record& record);
+
+inline constexpr uint32_t kGenreCount = 126;
+// The genre's name; empty for numbers without one (126 and above).
+std::u16string_view GenreName(uint32_t number);
+// The first genre whose name equals the text ignoring case; 255 with found false when none.
+uint8_t GenreIndex(std::u16string_view text, bool* found = nullptr);
+
+}  // namespace quorvane

@@ -1,0 +1,407 @@
+#include "tags/id3v2_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "library/settings_store.h"
+#include "mp3/binary_file.h"
+#include "platform/text_codec.h"
+#include "tags/id3_tag.h"
+#include "tags/id3_text.h"
+
+namespace quorvane {
+namespace {
+
+using Bytes = std::span<const uint8_t>;
+
+constexpr uint32_t kHeaderSize = 10;
+// The tag area is read in pieces, so a failing read keeps what came before it.
+constexpr uint32_t kReadPiece = 1u << 16;
+
+// Four size bytes of 7 bits each; the top bits are not masked off.
+uint64_t Syncsafe(Bytes b) {
+    return ((uint64_t{b[0]} * 128 + b[1]) * 128 + b[2]) * 128 + b[3];
+}
+
+uint32_t BigEndian32(Bytes b) {
+    return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+}
+
+std::string Letters(Bytes b) { return std::string(reinterpret_cast<const char*>(b.data()), b.size()); }
+
+// The v2.2 identifiers and the v2.3 ones they became. CRM (encrypted meta frame) and
+// LNK (whose body names a three-letter frame) have no faithful counterpart.
+struct V22Mapping {
+    std::string_view v22;
+    std::string_view v23;
+};
+constexpr std::array<V22Mapping, 66> kV22Ids = {{
+    {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"ETC", "ETCO"},
+    {"EQU", "EQUA"}, {"GEO", "GEOB"}, {"IPL", "IPLS"}, {"MCI", "MCDI"}, {"MLL", "MLLT"},
+    {"PIC", "APIC"}, {"POP", "POPM"}, {"REV", "RVRB"}, {"RVA", "RVAD"}, {"SLT", "SYLT"},
+    {"STC", "SYTC"}, {"TAL", "TALB"}, {"TBP", "TBPM"}, {"TCM", "TCOM"}, {"TCO", "TCON"},
+    {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"}, {"TEN", "TENC"}, {"TFT", "TFLT"},
+    {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"}, {"TMT", "TMED"},
+    {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TOT", "TOAL"},
+    {"TP1", "TPE1"}, {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"},
+    {"TPB", "TPUB"}, {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TSI", "TSIZ"},
+    {"TSS", "TSSE"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"}, {"TXT", "TEXT"},
+    {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"}, {"WAF", "WOAF"},
+    {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"},
+    {"WXX", "WXXX"},
+    // Sort-order and compilation frames of iTunes-era v2.2 tags.
+    {"TST", "TSOT"}, {"TSP", "TSOP"}, {"TSA", "TSOA"}, {"TS2", "TSO2"}, {"TCP", "TCMP"},
+}};
+
+std::optional<std::string_view> MapV22Id(std::string_view id) {
+    for (const auto& entry : kV22Ids)
+        if (entry.v22 == id) return entry.v23;
+    return std::nullopt;
+}
+
+bool IsWellFormedV22Id(Bytes b) {
+    return std::all_of(b.begin(), b.end(), [](uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
+// The language bytes lower-cased as characters of the code page; a character whose
+// lower case the code page lacks stays as it is.
+std::string LowerLanguage(Bytes b) {
+    std::string language;
+    for (uint8_t byte : b) {
+        if (byte == 0) {
+            language.push_back('\0');
+            continue;
+        }
+        const std::string lowered = ToCodePage(std::u16string(1, ToLowerChar(CodePageToUnicode(byte))));
+        language.push_back(lowered.size() == 1 && lowered[0] != '?' ? lowered[0] : static_cast<char>(byte));
+    }
+    return language;
+}
+
+std::unique_ptr<CId3Frame> MakeFrame(std::optional<FrameId> known, std::string_view letters, uint16_t flags) {
+    return known ? std::make_unique<CId3Frame>(*known, flags) : std::make_unique<CId3Frame>(letters, flags);
+}
+
+std::unique_ptr<CId3Frame> RawFrame(std::unique_ptr<CId3Frame> frame, Bytes body) {
+    std::vector<FieldPtr> fields;
+    fields.push_back(MakeField<CDataField>(body, FieldKind::RawBody));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+std::unique_ptr<CId3Frame> ParseText(std::unique_ptr<CId3Frame> frame, Bytes body) {
+    if (body.empty() || body[0] >= 4) return nullptr;
+    const uint8_t encoding = body[0];
+    std::vector<std::u16string> values = id3text::DecodeValues(body.subspan(1), encoding);
+    if (values.size() == 1 && values[0].empty() && !settings::SaveEmpty()) return nullptr;
+    std::u16string first = std::move(values.front());
+    values.erase(values.begin());
+    std::vector<FieldPtr> fields;
+    fields.push_back(SharedEncodingField());
+    fields.push_back(MakeField<CTextField>(std::move(first), std::move(values)));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+// A terminated string at the start of `bytes`: its text and the bytes after its
+// terminator; nullopt when the terminator is missing.
+struct Terminated {
+    std::u16string text;
+    Bytes rest;
+};
+std::optional<Terminated> TakeTerminated(Bytes bytes, uint8_t encoding, id3text::ByteOrder* order = nullptr) {
+    const size_t end = id3text::FindTerminator(bytes, encoding);
+    if (end == id3text::kNoTerminator) return std::nullopt;
+    return Terminated{id3text::DecodeString(bytes.first(end), encoding, order),
+                      bytes.subspan(end + id3text::UnitSize(encoding))};
+}
+
+// The first value of what is left of a frame.
+std::u16string FirstValue(Bytes bytes, uint8_t encoding, id3text::ByteOrder* order) {
+    const size_t end = id3text::FindTerminator(bytes, encoding);
+    return id3text::DecodeString(end == id3text::kNoTerminator ? bytes : bytes.first(end), encoding, order);
+}
+
+std::unique_ptr<CId3Frame> ParseComment(std::unique_ptr<CId3Frame> frame, Bytes body) {
+    if (body.size() < 4 || body[0] >= 4) return nullptr;
+    const uint8_t encoding = body[0];
+    std::string language = LowerLanguage(body.subspan(1, 3));
+    id3text::ByteOrder order = id3text::ByteOrder::Unknown;
+    auto description = TakeTerminated(body.subspan(4), encoding, &order);
+    if (!description) return nullptr;
+    std::u16string text = FirstValue(description->rest, encoding, &order);
+    if (language.find('\0') != std::string::npos) {
+        language = "eng";
+        if (description->text.empty() && text.empty() && !settings::SaveEmpty()) return nullptr;
+    }
+    std::vector<FieldPtr> fields;
+    fields.push_back(SharedEncodingField());
+    fields.push_back(MakeField<CAsciiField>(std::move(language)));
+    fields.push_back(MakeField<CTextField>(std::move(description->text)));
+    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
+    fields.push_back(MakeField<CTextField>(std::move(text)));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+std::unique_ptr<CId3Frame> PictureFields(std::unique_ptr<CId3Frame> frame, uint8_t encoding, std::string mime,
+                                         uint8_t pictureType, Bytes afterType) {
+    auto description = TakeTerminated(afterType, encoding);
+    if (!description) return nullptr;
+    auto mimeField = MakeField<CAsciiField>(std::move(mime));
+    const auto* mimeRef = static_cast<const CAsciiField*>(mimeField.get());
+    std::vector<FieldPtr> fields;
+    fields.push_back(SharedEncodingField());
+    fields.push_back(std::move(mimeField));
+    fields.push_back(MakeField<CTerminatorField>(FieldKind::ByteTerminator));
+    fields.push_back(MakeField<CDataField>(Bytes(&pictureType, 1), FieldKind::Data));
+    fields.push_back(MakeField<CTextField>(std::move(description->text)));
+    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
+    fields.push_back(MakeField<CPictureField>(description->rest, mimeRef));
+    frame->SetFields(std::move(fields));
+    return frame;
+}
+
+std::unique_ptr<CId3Frame> ParsePicture(std::unique_ptr<CId3Frame> frame, Bytes body) {
+    if (body.empty() || body[0] >= 4) return nullptr;
+    const uint8_t encoding = body[0];
+    const Bytes rest = body.subspan(1);
+    const size_t mimeEnd = id3text::FindTerminator(rest, 0);
+    if (mimeEnd == id3text::kNoTerminator || mimeEnd + 1 >= rest.size()) return nullptr;
+    return PictureFields(std::move(frame), encoding, Letters(rest.first(mimeEnd)), rest[mimeEnd + 1],
+                         rest.subspan(mimeEnd + 2));
+}
+
+// v2.2 PIC: a three-letter image format instead of the MIME type.
+std::unique_ptr<CId3Frame> ParsePictureV22(std::unique_ptr<CId3Frame> frame, Bytes body) {
+    if (body.size() < 5 || body[0] >= 4) return nullptr;
+    std::string format = Letters(body.subspan(1, 3));
+    std::string mime;
+    if (format == "JPG") mime = "image/jpeg";
+    else if (format == "PNG") mime = "image/png";
+    else if (format == "-->") mime = format;  // the picture is a link
+    else {
+        mime = "image/";
+        for (char c : format)
+            if (c != ' ' && c != '\0') mime.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return PictureFields(std::move(frame), body[0], std::move(mime), body[4], body.subspan(5));
+}
+
+// The body's layout follows the identifier as read: a v2.3 IPLS is held as TMCL but its
+// body stays raw.
+std::unique_ptr<CId3Frame> ParseBody(FrameId id, std::unique_ptr<CId3Frame> frame, Bytes body) {
+    if (IsTextFrameId(id)) return ParseText(std::move(frame), body);
+    if (id == kFrameCOMM) return ParseComment(std::move(frame), body);
+    if (id == kFrameAPIC) return ParsePicture(std::move(frame), body);
+    return RawFrame(std::move(frame), body);
+}
+
+class TagReader {
+public:
+    TagReader(CId3Tag& tag, uint8_t major, bool tagUnsync) : tag_(tag), major_(major), tagUnsync_(tagUnsync) {}
+
+    void ReadFrames(Bytes area) {
+        size_t pos = 0;
+        while (pos < area.size()) {
+            const auto next = major_ == 2 ? ReadFrameV22(area, pos) : ReadFrame(area, pos);
+            if (!next) break;
+            pos = *next;
+        }
+    }
+
+private:
+    // A frame start the list may go on with: padding, the area's end or an identifier.
+    static bool PlausibleFrameStart(Bytes area, uint64_t pos) {
+        if (pos == area.size()) return true;
+        if (pos > area.size()) return false;
+        if (area[pos] == 0) return true;
+        if (area.size() - pos < 4) return false;
+        return IsWellFormedFrameId(Letters(area.subspan(pos, 4)));
+    }
+
+    // Reads the frame at `pos`; the position after it, or nullopt at the list's end.
+    std::optional<size_t> ReadFrame(Bytes area, size_t pos) {
+        if (area.size() - pos < 4 || area[pos] == 0) return std::nullopt;  // padding
+        const std::string letters = Letters(area.subspan(pos, 4));
+        const auto known = LookupFrameId(letters);
+        if (!known && !IsWellFormedFrameId(letters)) return std::nullopt;
+        if (area.size() - pos < kHeaderSize) return std::nullopt;
+        const Bytes header = area.subspan(pos, kHeaderSize);
+        uint64_t size = major_ == 4 ? Syncsafe(header.subspan(4, 4)) : BigEndian32(header.subspan(4, 4));
+        if (major_ == 4) {
+            // iTunes wrote v2.4 frame sizes as plain 32-bit numbers; take that reading when
+            // only it lands on a frame boundary.
+            const uint64_t plain = BigEndian32(header.subspan(4, 4));
+            if (plain != size && !PlausibleFrameStart(area, pos + kHeaderSize + size) &&
+                PlausibleFrameStart(area, pos + kHeaderSize + plain))
+                size = plain;
+        }
+        const uint16_t flags = static_cast<uint16_t>(header[8] << 8 | header[9]);
+        pos += kHeaderSize;
+        if (size == 0) return pos;
+        if (size > area.size() - pos) return std::nullopt;  // cut off by the end of the tag
+        const Bytes body = area.subspan(pos, size);
+        pos += size;
+        if (auto frame = BuildFrame(known, letters, flags, body)) tag_.AddFrame(std::move(frame));
+        return pos;
+    }
+
+    std::unique_ptr<CId3Frame> BuildFrame(std::optional<FrameId> known, const std::string& letters, uint16_t flags,
+                                          Bytes body) {
+        std::vector<uint8_t> resynced;
+        FrameFormat format;
+        size_t extras = 0;
+        if (major_ == 4) {
+            // v2.4 frame flag 0x0002 (or the tag's flag): the body is unsynchronised.
+            if (tagUnsync_ || (flags & 0x0002)) {
+                resynced = id3text::UndoUnsync(body);
+                body = resynced;
+            }
+            format.grouped = flags & 0x0040;        // grouping identity
+            format.compressed = flags & 0x0008;     // zlib compression
+            format.encrypted = flags & 0x0004;      // encryption
+            format.hasDataLength = flags & 0x0001;  // data length indicator
+            // Added bytes in v2.4 order: group, method, data length.
+            if (format.grouped) {
+                if (body.size() <= extras) return nullptr;
+                format.groupId = body[extras++];
+            }
+            if (format.encrypted) {
+                if (body.size() <= extras) return nullptr;
+                format.encryptionMethod = body[extras++];
+            }
+            if (format.hasDataLength) {
+                if (body.size() < extras + 4) return nullptr;
+                format.dataLength = static_cast<uint32_t>(Syncsafe(body.subspan(extras, 4)));
+                extras += 4;
+            }
+        } else {
+            format.compressed = flags & 0x0080;  // v2.3 compression
+            format.encrypted = flags & 0x0040;   // v2.3 encryption
+            format.grouped = flags & 0x0020;     // v2.3 grouping identity
+            // Added bytes in v2.3 order: decompressed size, method, group.
+            if (format.compressed) {
+                if (body.size() < extras + 4) return nullptr;
+                format.dataLength = BigEndian32(body.subspan(extras, 4));
+                format.hasDataLength = true;
+                extras += 4;
+            }
+            if (format.encrypted) {
+                if (body.size() <= extras) return nullptr;
+                format.encryptionMethod = body[extras++];
+            }
+            if (format.grouped) {
+                if (body.size() <= extras) return nullptr;
+                format.groupId = body[extras++];
+            }
+        }
+        auto frame = MakeFrame(known, letters, flags);
+        if (format.IsOpaque()) {
+            // Not parsed: kept with its format and written back in either layout.
+            frame->SetFormat(format);
+            return RawFrame(std::move(frame), body.subspan(extras));
+        }
+        if (!known) return RawFrame(std::move(frame), body);
+        return ParseBody(*known, std::move(frame), body);
+    }
+
+    // v2.2: three-letter identifier, 24-bit size, no flags.
+    std::optional<size_t> ReadFrameV22(Bytes area, size_t pos) {
+        constexpr size_t kV22Header = 6;
+        if (area.size() - pos < kV22Header || area[pos] == 0) return std::nullopt;
+        const Bytes header = area.subspan(pos, kV22Header);
+        if (!IsWellFormedV22Id(header.first(3))) return std::nullopt;
+        const uint32_t size = uint32_t{header[3]} << 16 | uint32_t{header[4]} << 8 | header[5];
+        pos += kV22Header;
+        if (size == 0) return pos;
+        if (size > area.size() - pos) return std::nullopt;
+        const Bytes body = area.subspan(pos, size);
+        pos += size;
+        const std::string id22 = Letters(header.first(3));
+        const auto mapped = MapV22Id(id22);
+        if (!mapped) return pos;  // no counterpart in the later versions
+        const auto known = LookupFrameId(*mapped);
+        auto frame = MakeFrame(known, *mapped, 0);
+        std::unique_ptr<CId3Frame> built;
+        if (id22 == "PIC") built = ParsePictureV22(std::move(frame), body);
+        else if (!known) built = RawFrame(std::move(frame), body);
+        else built = ParseBody(*known, std::move(frame), body);
+        if (built) tag_.AddFrame(std::move(built));
+        return pos;
+    }
+
+    CId3Tag& tag_;
+    uint8_t major_;
+    bool tagUnsync_;
+};
+
+// Reads `count` bytes from `offset` in pieces; stops early at the end of the file or at a
+// failing read, keeping what came before.
+std::vector<uint8_t> ReadArea(BinaryFile& file, uint64_t offset, uint64_t count) {
+    std::vector<uint8_t> area;
+    try {
+        file.Seek(offset);
+        while (area.size() < count) {
+            const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kReadPiece, count - area.size()));
+            const size_t before = area.size();
+            area.resize(before + piece);
+            const uint32_t got = file.Read(area.data() + before, piece);
+            area.resize(before + got);
+            if (got < piece) break;
+        }
+    } catch (const CFileExceptionEx&) {
+    }
+    return area;
+}
+
+}  // namespace
+
+uint64_t ReadV2(CId3Tag& tag, BinaryFile& file) {
+    uint8_t header[kHeaderSize] = {};
+    uint64_t fileSize = 0;
+    try {
+        fileSize = file.GetSize();
+        if (fileSize <= kHeaderSize) return 0;
+        file.Seek(0);
+        if (file.Read(header, kHeaderSize) != kHeaderSize) return 0;
+    } catch (const CFileExceptionEx&) {
+        return 0;
+    }
+    if (header[0] != 'I' || header[1] != 'D' || header[2] != '3' || header[3] >= 5) return 0;
+    const uint64_t size = Syncsafe(Bytes(header + 6, 4));
+    // A tag cut off by the end of the file still holds its intact frames; there is no
+    // audio after it, so the audio starts at the end of the file.
+    const uint64_t result = std::min(size + kHeaderSize, fileSize);
+    const uint8_t major = header[3];
+    const uint8_t flags = header[5];
+
+    try {
+        // v2.2 flag 0x40: the whole tag is compressed by a scheme never defined.
+        if (major == 2 && (flags & 0x40)) return result;
+        std::vector<uint8_t> area = ReadArea(file, kHeaderSize, size);
+        // Tag flag 0x80, unsynchronisation: v2.2 and v2.3 apply it to the whole tag, v2.4 to
+        // each frame (the frame sizes count the unsynchronised bytes).
+        const bool unsync = flags & 0x80;
+        if (unsync && major != 4) area = id3text::UndoUnsync(area);
+        size_t start = 0;
+        if ((flags & 0x40) && (major == 3 || major == 4)) {
+            // Extended header: skipped, never interpreted.
+            if (area.size() < 4) return result;
+            const uint64_t n = major == 3 ? BigEndian32(Bytes(area).first(4)) + uint64_t{4} : Syncsafe(Bytes(area).first(4));
+            if (n > area.size()) return result;
+            start = static_cast<size_t>(n);
+        }
+        TagReader reader(tag, major, unsync && major == 4);
+        reader.ReadFrames(Bytes(area).subspan(start));
+    } catch (...) {
+        // The frames read so far stay; nothing leaves the reader.
+    }
+    return result;
+}
+
+}  // namespace quorvane

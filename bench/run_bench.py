@@ -54,6 +54,7 @@ def evict(root):
     for d, _, names in os.walk(root):
         for n in names:
             fd = os.open(os.path.join(d, n), os.O_RDONLY)
+            os.fdatasync(fd)  # dirty pages (a corpus just written) cannot be dropped
             os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
             os.close(fd)
 
@@ -109,6 +110,8 @@ def main():
     row('bare-I/O floor (cold)', fc, fcr)
     qc, qcr = best([cli, 'list', '--settings', settings, corpus], args.runs, lambda: evict(corpus))
     row('quorvane-cli list (cold)', qc, qcr, fc)
+    tc, tcr = best([taglib, 'list', corpus], args.runs, lambda: evict(corpus))
+    row('TagLib (cold)', tc, tcr, fc)
 
     if not args.skip_edit:
         work_copy = os.path.join(args.work, 'edit')

@@ -87,6 +87,12 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::stri
     return true;
 }
 
+bool RequirePaths(const ParsedArgs& parsed, const char* command) {
+    if (!parsed.paths.empty()) return true;
+    std::fprintf(stderr, "quorvane-cli %s: no files or directories given\n", command);
+    return false;
+}
+
 bool OpenSettings(const GlobalOptions& options) {
     std::string error;
     SettingsStore& store = SettingsStore::Instance();

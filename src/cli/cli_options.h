@@ -35,6 +35,9 @@ struct ParsedArgs {
 bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
                const std::vector<std::string>& flagOptions, ParsedArgs& parsed, const char* command);
 
+// False, with a message, when no path was given.
+bool RequirePaths(const ParsedArgs& parsed, const char* command);
+
 // Opens the settings file; prints the reason and returns false when it cannot.
 bool OpenSettings(const GlobalOptions& options);
 

@@ -25,6 +25,7 @@ std::string Cell(std::string text) {
 int RunList(const std::vector<std::string>& args) {
     ParsedArgs parsed;
     if (!ParseArgs(args, {}, {"--json"}, parsed, "list")) return kExitUsage;
+    if (!RequirePaths(parsed, "list")) return kExitUsage;
     if (!OpenSettings(parsed.global)) return kExitFileError;
     const bool json = !parsed.options.empty();
     StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);

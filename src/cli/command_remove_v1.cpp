@@ -9,6 +9,7 @@ namespace quorvane::cli {
 int RunRemoveV1(const std::vector<std::string>& args) {
     ParsedArgs parsed;
     if (!ParseArgs(args, {}, {}, parsed, "remove-v1")) return kExitUsage;
+    if (!RequirePaths(parsed, "remove-v1")) return kExitUsage;
     if (!OpenSettings(parsed.global)) return kExitFileError;
     StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
     FileSet files(prompts);

@@ -10,6 +10,7 @@ namespace quorvane::cli {
 int RunRemoveV2(const std::vector<std::string>& args) {
     ParsedArgs parsed;
     if (!ParseArgs(args, {}, {}, parsed, "remove-v2")) return kExitUsage;
+    if (!RequirePaths(parsed, "remove-v2")) return kExitUsage;
     if (!OpenSettings(parsed.global)) return kExitFileError;
     StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
     FileSet files(prompts);

@@ -64,6 +64,7 @@ int RunSet(const std::vector<std::string>& args) {
             }
         }
     }
+    if (!RequirePaths(parsed, "set")) return kExitUsage;
     if (!OpenSettings(parsed.global)) return kExitFileError;
     StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
     FileSet files(prompts);

@@ -99,6 +99,7 @@ std::string V1Json(const Mp3FileRecord& r) {
 int RunShow(const std::vector<std::string>& args) {
     ParsedArgs parsed;
     if (!ParseArgs(args, {}, {"--json"}, parsed, "show")) return kExitUsage;
+    if (!RequirePaths(parsed, "show")) return kExitUsage;
     if (!OpenSettings(parsed.global)) return kExitFileError;
     const bool json = !parsed.options.empty();
     StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);

@@ -154,6 +154,7 @@ TEST_F(CliBatch, RemoveCommands) {
 TEST_F(CliBatch, ExitStatusesAndMessages) {
     MakeTree();
     EXPECT_EQ(Cli({"list", "--bogus"}).status, 2);
+    EXPECT_EQ(Cli({"show", "--json"}).status, 2);  // no paths
     EXPECT_EQ(Cli({"set", (dir_ / "album").string()}).status, 2);  // nothing to set
     EXPECT_EQ(Cli({"set", "--v1-genre", "NoSuchGenre", (dir_ / "album").string()}).status, 2);
     EXPECT_EQ(Cli({"set", "--v1-track", "300", (dir_ / "album").string()}).status, 2);

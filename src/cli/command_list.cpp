@@ -32,7 +32,12 @@ int RunList(const std::vector<std::string>& args) {
     FileSet files(prompts);
     files.Load(parsed.paths, !parsed.global.noRecurse && settings::Recurse());
 
+    // Rows go out one by one (stdio buffers them), never as one string for all files.
     std::string out;
+    const auto flush = [&out] {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+    };
     if (json) {
         out += "[";
         bool first = true;
@@ -49,6 +54,7 @@ int RunList(const std::vector<std::string>& args) {
                    ", \"genre\": " + JsonString(r->GetGenre()) + ", \"bitrate\": " + std::to_string(r->bitrate) +
                    ", \"duration\": " + std::to_string(r->duration) +
                    ", \"vbr\": " + (r->isVbr ? "true" : "false") + "}";
+            flush();
         }
         out += first ? "]\n" : "\n]\n";
     } else {
@@ -60,9 +66,10 @@ int RunList(const std::vector<std::string>& args) {
                    Cell(U8(r->GetText(kFrameTIT2))) + '\t' + Cell(U8(r->GetText(kFrameTDRC))) + '\t' +
                    U8(BitrateText(*r)) + '\t' + Cell(PathToNative(r->directory)) + '\t' +
                    Cell(U8(r->GetGenre())) + '\t' + U8(DurationText(*r)) + '\n';
+            flush();
         }
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    flush();
     return ExitStatus(prompts, files.PathErrors());
 }
 

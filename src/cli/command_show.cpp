@@ -140,6 +140,8 @@ int RunShow(const std::vector<std::string>& args) {
             }
         }
         first = false;
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
     }
     if (json) out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -1,0 +1,72 @@
+#pragma once
+// Moving the bytes of an open file: the in-place moves (ShiftUp, CutFront) and the
+// crash-safe rewrite that the tag writer uses whenever audio must move.
+//
+// A crash-safe rewrite builds the complete new file beside the old one under a
+// temporary name, syncs it, gives it the old file's permissions and owner, and renames
+// it over the old one. Until that rename the old file is untouched, so a full disk, an
+// I/O error or a killed process loses nothing; a failure the process survives also
+// removes the temporary file.
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "mp3/binary_file.h"
+
+namespace quorvane {
+
+// Moves go through one block of this size at a time.
+inline constexpr uint32_t kMoveBlock = 131072;
+
+// The points at which a save can fail, for the failure seam below.
+enum class SaveStep {
+    CreateTemp,  // before the temporary file is created
+    SyncTemp,    // before the temporary file is flushed to disk
+    Rename,      // before the temporary file replaces the old one
+    CopyBack,    // before the old file (with other hard links) is overwritten from the copy
+};
+
+// Failure seam: every write of a save and every step above pass here first. The
+// default does nothing; tests derive from it and throw CFileExceptionEx (for example
+// ENOSPC after N bytes) or end the process to prove that nothing is lost.
+class SaveFaults {
+public:
+    virtual ~SaveFaults() = default;
+    virtual void BeforeWrite(uint64_t count) { (void)count; }
+    virtual void BeforeStep(SaveStep step) { (void)step; }
+};
+
+// Writes `count` bytes at the file's position, in blocks, each announced to `faults`.
+void WriteBytes(BinaryFile& file, const uint8_t* data, uint64_t count, SaveFaults* faults = nullptr);
+// Writes `count` zero bytes from one zeroed block.
+void WriteZeros(BinaryFile& file, uint64_t count, SaveFaults* faults = nullptr);
+
+// Moves everything from `start` to the end of the file `distance` bytes towards the
+// end, from the back so that nothing is overwritten before it is read. The bytes in
+// [start, start + distance) keep what they held (or read as zeros beyond the old end).
+void ShiftUp(BinaryFile& file, uint64_t start, uint64_t distance, SaveFaults* faults = nullptr);
+
+// Removes the first `count` bytes of the file (all of them when `count` reaches its size).
+void CutFront(BinaryFile& file, uint64_t count, SaveFaults* faults = nullptr);
+
+// Gives the file at `path`, open for reading and writing in `file`, the content `head`
+// followed by its old bytes from `keepFrom` to the end, without any moment at which
+// the file on disk holds partly moved data.
+//
+// The new file is written under a hidden temporary name in the directory of the file
+// that `path` finally names (symbolic links are followed, so the link survives), then
+// renamed over it; afterwards `file` refers to the new file, open in the same mode and
+// holding the same lock, its position unspecified.
+//
+// A file with more than one hard link cannot be replaced by a rename without detaching
+// its other names; see the .cpp for what happens then.
+//
+// Throws CFileExceptionEx; on any failure before the old file is touched the old file
+// is byte for byte as it was and the temporary file is gone.
+void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uint8_t> head,
+                 uint64_t keepFrom, SaveFaults* faults = nullptr);
+
+// The prefix of the temporary names, so that tests and tools can recognise leftovers.
+inline constexpr std::string_view kRewriteTempMarker = ".qvsave-";
+
+}  // namespace quorvane

@@ -1,0 +1,80 @@
+#include "tags/id3v2_writer.h"
+
+#include <array>
+
+#include "library/settings_store.h"
+#include "tags/id3_tag.h"
+#include "tags/id3v2_render.h"
+
+namespace quorvane {
+namespace {
+
+// The old tag's header, when the file is long enough to hold one.
+std::optional<V2HeaderInfo> ReadOldHeader(BinaryFile& file, uint64_t fileSize) {
+    if (fileSize <= kV2HeaderSize) return std::nullopt;
+    std::array<uint8_t, kV2HeaderSize> bytes{};
+    file.Seek(0);
+    const uint32_t got = file.Read(bytes.data(), kV2HeaderSize);
+    return ParseV2Header(bytes.data(), got);
+}
+
+}  // namespace
+
+void RefuseHugeFile(uint64_t fileSize) {
+    if (fileSize >= kV2MaxFileSize) throw CFileExceptionEx{kErrorFileTooLarge};
+}
+
+V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, std::u16string_view path,
+                          const V2WriteOptions& options) {
+    const uint64_t fileSize = file.GetSize();
+    RefuseHugeFile(fileSize);
+    const auto oldSpace = OldTagSpace(ReadOldHeader(file, fileSize), fileSize);
+    const V2WritePlan plan = PlanV2Write(oldSpace, frames.size(), fileSize, options.decreasePaddingVal);
+    // The size field holds 28 bits; a larger tag cannot be written truthfully.
+    if (plan.tagBytes - kV2HeaderSize > kV2MaxTagSize) throw CFileExceptionEx{kErrorFileTooLarge};
+
+    if (!plan.MovesAudio() && plan.padding > kMoveBlock) {
+        // A tag kept large by "DecreasePaddingVal": the padding goes from one zeroed block.
+        const auto header = FormatV2Header(options.use24, static_cast<uint32_t>(plan.tagBytes - kV2HeaderSize));
+        file.Seek(0);
+        WriteBytes(file, header.data(), header.size(), options.faults);
+        WriteBytes(file, frames.data(), frames.size(), options.faults);
+        WriteZeros(file, plan.padding, options.faults);
+        return plan;
+    }
+    // One buffer, one write in the common case.
+    const std::vector<uint8_t> head = BuildV2TagBytes(frames, options.use24, plan.padding);
+    if (!plan.MovesAudio()) {
+        file.Seek(0);
+        WriteBytes(file, head.data(), head.size(), options.faults);
+        return plan;
+    }
+    RewriteFile(file, path, head, plan.keepFrom, options.faults);
+    return plan;
+}
+
+bool RemoveV2Tag(BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+    const uint64_t fileSize = file.GetSize();
+    RefuseHugeFile(fileSize);
+    const auto header = ReadOldHeader(file, fileSize);
+    if (!header || header->Extent() >= fileSize) return false;
+    RewriteFile(file, path, {}, header->Extent(), faults);
+    return true;
+}
+
+void WriteV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+    if (!tag.IsChanged()) return;
+    RefuseHugeFile(file.GetSize());
+    const bool use24 = settings::Use24();
+    // The marks are cleared only once the tag is on disk: a save that failed (and left
+    // the file as it was) keeps the record unsaved, so the next save tries again.
+    WriteV2Frames(RenderFrameBytes(tag, use24), file, path, {use24, settings::DecreasePaddingVal(), faults});
+    tag.ClearChanged();
+}
+
+void RemoveV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+    RemoveV2Tag(file, path, faults);
+    tag.ClearChanged();
+}
+
+}  // namespace quorvane

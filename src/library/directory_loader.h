@@ -46,6 +46,7 @@ public:
     // `persistLoadedDirs`: keep "LoadedDirs" in the settings store up to date (the
     // desktop program); the command-line tool leaves it alone.
     explicit DirectoryLoader(UserPrompts& prompts, bool persistLoadedDirs = true);
+    // Destroys every record. The LoaderThread and any save must have ended before.
     ~DirectoryLoader();
     DirectoryLoader(const DirectoryLoader&) = delete;
     DirectoryLoader& operator=(const DirectoryLoader&) = delete;

@@ -170,6 +170,20 @@ TEST_F(CliBatch, ExitStatusesAndMessages) {
     EXPECT_EQ(Cli({"list", (dir_ / "notes.txt").string()}).status, 1);
 }
 
+TEST_F(CliBatch, ProgressOnlyOnATerminal) {
+    MakeTree();
+    // `script` gives the command a terminal; standard output goes to a file.
+    const fs::path out = dir_ / "out.tsv";
+    const std::string command = "'" + test::CliPath() + "' list --settings '" + settings_.string() + "' '" +
+                                (dir_ / "album").string() + "' > '" + out.string() + "'";
+    const CommandResult r = test::RunCommand({"script", "-qec", command, "/dev/null"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1 files, " + (dir_ / "album").string()), std::string::npos) << r.out;
+    std::ifstream in(out);
+    const std::string table((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3);  // no progress in the output
+}
+
 TEST_F(CliBatch, GlobalOptionsBeforeTheCommand) {
     MakeTree();
     const CommandResult r = test::RunCommand({test::CliPath(), "--settings", settings_.string(), "--no-recurse",

@@ -120,6 +120,8 @@ CId3Tag::~CId3Tag() = default;
 CId3Frame* CId3Tag::FindFrame(FrameId id, const CId3Frame* after) const {
     auto it = frames_.begin();
     if (after) {
+        // The search walks the frames of this id only; a frame of another id is never met.
+        if (after->Id() != id) return nullptr;
         it = std::find_if(frames_.begin(), frames_.end(), [after](const auto& f) { return f.get() == after; });
         if (it == frames_.end()) return nullptr;
         ++it;

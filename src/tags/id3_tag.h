@@ -33,7 +33,7 @@ public:
     const CId3v1Record& V1() const { return id3v1_; }
 
     // The first frame with that id after `after` (from the start when null); null when
-    // none follows or `after` is not met.
+    // none follows or `after` is not met (a frame of another id never is).
     CId3Frame* FindFrame(FrameId id, const CId3Frame* after = nullptr) const;
     void AddFrame(std::unique_ptr<CId3Frame> frame);
     // Unlinks and destroys the frame when it is in the list.

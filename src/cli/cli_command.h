@@ -19,6 +19,12 @@ struct CliCommand {
 
 // Entry points, one per command file.
 int RunInfo(const std::vector<std::string>& args);
+int RunList(const std::vector<std::string>& args);
+int RunShow(const std::vector<std::string>& args);
+int RunSet(const std::vector<std::string>& args);
+int RunRemoveV1(const std::vector<std::string>& args);
+int RunRemoveV2(const std::vector<std::string>& args);
+int RunConfig(const std::vector<std::string>& args);
 int RunRegexTest(const std::vector<std::string>& args);
 
 }  // namespace quorvane::cli

@@ -1,0 +1,22 @@
+// remove-v1: the main window's "Remove ID3v1" on every file named, then save.
+#include "cli/cli_command.h"
+#include "cli/cli_options.h"
+#include "library/settings_store.h"
+#include "mp3/mp3_file_record.h"
+
+namespace quorvane::cli {
+
+int RunRemoveV1(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    if (!ParseArgs(args, {}, {}, parsed, "remove-v1")) return kExitUsage;
+    if (!RequirePaths(parsed, "remove-v1")) return kExitUsage;
+    if (!OpenSettings(parsed.global)) return kExitFileError;
+    StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
+    FileSet files(prompts);
+    files.Load(parsed.paths, !parsed.global.noRecurse && settings::Recurse());
+    for (Mp3FileRecord* record : files.Records()) RequestRemoveV1(*record);
+    const int status = SaveRecords(files.Records(), parsed.global, prompts);
+    return files.PathErrors() ? kExitFileError : status;
+}
+
+}  // namespace quorvane::cli

@@ -1,0 +1,325 @@
+#include "library/directory_loader.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "library/settings_store.h"
+#include "mp3/mp3_file_record.h"
+#include "platform/text_codec.h"
+
+namespace quorvane {
+namespace {
+
+constexpr std::string_view kLoadedDirs = "LoadedDirs";
+
+// Closes the enumeration on every path out of the scan.
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+enum class EntryKind { File, Directory, Other };
+
+EntryKind KindOf(DIR* dir, const dirent& entry) {
+    switch (entry.d_type) {
+        case DT_REG:
+            return EntryKind::File;
+        case DT_DIR:
+            return EntryKind::Directory;
+        case DT_LNK:
+        case DT_UNKNOWN: {
+            // Links are followed; a dangling one counts as a file, so a dangling
+            // "x.mp3" is listed and its load reports the failure.
+            struct stat st {};
+            if (fstatat(dirfd(dir), entry.d_name, &st, 0) != 0) return EntryKind::File;
+            if (S_ISDIR(st.st_mode)) return EntryKind::Directory;
+            return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
+        }
+        default:
+            return EntryKind::Other;  // devices, pipes, sockets
+    }
+}
+
+}  // namespace
+
+std::u16string NormalizeDirectory(std::u16string_view directory) {
+    std::u16string result(directory);
+    if (result.size() > 1 && result.back() == u'/') result.pop_back();
+    return result;
+}
+
+bool HasMp3Extension(std::u16string_view name) {
+    const std::u16string_view tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
+    return EqualsIgnoreCase(tail, u".mp3");
+}
+
+bool IsSkippedDirectoryName(std::u16string_view name) {
+    if (name.empty() || name[0] != u'.') return false;
+    return name.size() == 1 || name[1] == u'.';
+}
+
+DirectoryLoader::DirectoryLoader(UserPrompts& prompts, bool persistLoadedDirs)
+    : prompts_(prompts), persist_(persistLoadedDirs) {
+    load_ = [this](Mp3FileRecord& record) { record.LoadFile(prompts_); };
+}
+
+DirectoryLoader::~DirectoryLoader() {
+    Quit();
+    std::lock_guard scan(scanLock_);  // a ScanPending of another thread ends first
+    Clear(false);
+}
+
+void DirectoryLoader::SetLoadFunction(LoadFunction load) { load_ = std::move(load); }
+void DirectoryLoader::SetProgressFunction(ProgressFunction progress) { progress_ = std::move(progress); }
+void DirectoryLoader::SetObserver(RecordObserver* observer) { observer_ = observer; }
+
+uint32_t DirectoryLoader::Startup() {
+    const uint32_t action = settings::StartupAction();
+    if (action == 0) {
+        for (const std::u16string& directory : SettingsStore::Instance().ReadStringList(kLoadedDirs)) {
+            if (!directory.empty()) AddDirectory(directory);
+        }
+    } else {
+        SettingsStore::Instance().WriteStringList(kLoadedDirs, {});
+    }
+    return action;
+}
+
+void DirectoryLoader::AddDirectory(std::u16string_view directory) {
+    const std::u16string normalized = NormalizeDirectory(directory);
+    if (normalized.empty()) return;
+    {
+        std::lock_guard list(listLock_);
+        if (std::find(loadedDirectories_.begin(), loadedDirectories_.end(), normalized) !=
+            loadedDirectories_.end()) {
+            return;
+        }
+        loadedDirectories_.push_back(normalized);
+        if (std::find(pendingDirectories_.begin(), pendingDirectories_.end(), normalized) ==
+            pendingDirectories_.end()) {
+            pendingDirectories_.push_back(normalized);
+        }
+        if (persist_) SettingsStore::Instance().AppendToList(kLoadedDirs, normalized);
+    }
+    wake_.notify_all();
+}
+
+void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
+    const std::u16string normalized = NormalizeDirectory(directory);
+    Records removed;
+    {
+        std::lock_guard list(listLock_);
+        if (persist_) SettingsStore::Instance().RemoveFromList(kLoadedDirs, normalized);
+        std::erase_if(newRecords_, [&](const Mp3FileRecord* r) { return r->rootDirectory == normalized; });
+        // Walked from the end; the array is closed up once, so removing many records
+        // stays linear.
+        for (size_t i = records_.size(); i-- > 0;) {
+            if (records_[i]->rootDirectory != normalized) continue;
+            if (observer_) observer_->RecordRemoved(records_[i].get());
+            removed.push_back(std::move(records_[i]));
+        }
+        std::erase(records_, nullptr);
+        std::erase(pendingDirectories_, normalized);
+        std::erase(loadedDirectories_, normalized);
+    }
+    // `removed` is destroyed here, in the order the array was walked (from its end).
+}
+
+DirectoryLoader::Records DirectoryLoader::DetachAllLocked() {
+    ++generation_;
+    newRecords_.clear();
+    return std::move(records_);
+}
+
+void DirectoryLoader::Refresh() {
+    Records retired;
+    {
+        std::lock_guard list(listLock_);
+        retired = DetachAllLocked();
+        records_.clear();
+        pendingDirectories_ = loadedDirectories_;
+    }
+    wake_.notify_all();
+    while (!retired.empty()) retired.pop_back();
+}
+
+void DirectoryLoader::Clear(bool persist) {
+    Records retired;
+    {
+        std::lock_guard list(listLock_);
+        retired = DetachAllLocked();
+        records_.clear();
+        pendingDirectories_.clear();
+        loadedDirectories_.clear();
+        if (persist && persist_) SettingsStore::Instance().WriteStringList(kLoadedDirs, {});
+    }
+    while (!retired.empty()) retired.pop_back();  // last first
+}
+
+std::vector<Mp3FileRecord*> DirectoryLoader::TakeNewRecords() {
+    std::lock_guard list(listLock_);
+    std::vector<Mp3FileRecord*> taken;
+    taken.swap(newRecords_);
+    return taken;
+}
+
+std::vector<Mp3FileRecord*> DirectoryLoader::SnapshotRecords() const {
+    std::lock_guard list(listLock_);
+    std::vector<Mp3FileRecord*> snapshot;
+    snapshot.reserve(records_.size());
+    for (const auto& record : records_) snapshot.push_back(record.get());
+    return snapshot;
+}
+
+std::vector<Mp3FileRecord*> DirectoryLoader::SnapshotRecordsFrom(size_t first) const {
+    std::lock_guard list(listLock_);
+    std::vector<Mp3FileRecord*> snapshot;
+    for (size_t i = first; i < records_.size(); ++i) snapshot.push_back(records_[i].get());
+    return snapshot;
+}
+
+std::vector<Mp3FileRecord*> DirectoryLoader::RecordsOfDirectory(std::u16string_view directory) const {
+    const std::u16string normalized = NormalizeDirectory(directory);
+    std::lock_guard list(listLock_);
+    std::vector<Mp3FileRecord*> result;
+    for (const auto& record : records_) {
+        if (record->rootDirectory == normalized) result.push_back(record.get());
+    }
+    return result;
+}
+
+size_t DirectoryLoader::RecordCount() const {
+    std::lock_guard list(listLock_);
+    return records_.size();
+}
+
+std::u16string DirectoryLoader::GetCurrentDirectory() const {
+    std::lock_guard list(listLock_);
+    return currentDirectory_;
+}
+
+std::vector<std::u16string> DirectoryLoader::GetLoadedDirectories() const {
+    std::lock_guard list(listLock_);
+    return loadedDirectories_;
+}
+
+bool DirectoryLoader::IsIdle() const {
+    std::lock_guard list(listLock_);
+    return pendingDirectories_.empty() && currentDirectory_.empty();
+}
+
+void DirectoryLoader::Quit() {
+    {
+        std::lock_guard list(listLock_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool DirectoryLoader::WaitAndScanNext(bool recurse) {
+    {
+        // The queue is checked and the wait begun under the lock that AddDirectory
+        // and Refresh take to queue and notify: no wake-up falls between the two.
+        std::unique_lock list(listLock_);
+        wake_.wait(list, [this] { return quit_.load() || !pendingDirectories_.empty(); });
+        if (quit_) return false;
+    }
+    std::lock_guard scan(scanLock_);
+    ScanFirstPendingLocked(recurse);
+    return !quit_;
+}
+
+void DirectoryLoader::ScanPending(bool recurse) {
+    std::lock_guard scan(scanLock_);
+    for (;;) {
+        {
+            std::lock_guard list(listLock_);
+            if (pendingDirectories_.empty() || quit_) return;
+        }
+        ScanFirstPendingLocked(recurse);
+    }
+}
+
+void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
+    ScanState state{};
+    {
+        std::lock_guard list(listLock_);
+        if (pendingDirectories_.empty()) return;
+        state.root = pendingDirectories_.front();
+        state.generation = generation_;
+        state.recurse = recurse;
+        currentDirectory_ = state.root;
+    }
+    ScanDirectory(state.root, state);
+    std::lock_guard list(listLock_);
+    // A scan cut short by Refresh, Clear or the removal of its directory leaves the
+    // queue as those left it.
+    if (!state.stopped && generation_ == state.generation) {
+        auto it = std::find(pendingDirectories_.begin(), pendingDirectories_.end(), state.root);
+        if (it != pendingDirectories_.end()) pendingDirectories_.erase(it);
+    }
+    currentDirectory_.clear();
+}
+
+bool DirectoryLoader::StopRequested(const ScanState& state) const {
+    return state.stopped || quit_.load() || generation_.load() != state.generation;
+}
+
+void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state) {
+    if (StopRequested(state)) return;
+    // A directory that cannot be enumerated yields nothing and no message.
+    DirHandle dir(opendir(PathToNative(path).c_str()));
+    if (!dir) return;
+    struct stat self {};
+    if (fstat(dirfd(dir.get()), &self) == 0) {
+        const DirectoryId id{static_cast<uint64_t>(self.st_dev), static_cast<uint64_t>(self.st_ino)};
+        for (const DirectoryId& seen : state.chain) {
+            if (seen.device == id.device && seen.inode == id.inode) return;  // a link back up
+        }
+        state.chain.push_back(id);
+    } else {
+        state.chain.push_back({0, 0});
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string_view raw(entry->d_name);
+        if (raw == "." || raw == "..") continue;
+        const EntryKind kind = KindOf(dir.get(), *entry);
+        if (kind == EntryKind::File) {
+            std::u16string name = PathFromNative(raw);
+            if (HasMp3Extension(name)) {
+                auto record = std::make_unique<Mp3FileRecord>(path, std::move(name), state.root);
+                LoadAndAdd(std::move(record), state);
+            }
+        } else if (kind == EntryKind::Directory && state.recurse) {
+            const std::u16string name = PathFromNative(raw);
+            if (!IsSkippedDirectoryName(name)) ScanDirectory(JoinPath(path, name), state);
+        }
+        if (StopRequested(state)) break;
+    }
+    state.chain.pop_back();
+}
+
+void DirectoryLoader::LoadAndAdd(std::unique_ptr<Mp3FileRecord> record, ScanState& state) {
+    load_(*record);
+    size_t count = 0;
+    {
+        std::lock_guard list(listLock_);
+        const bool rootLoaded = std::find(loadedDirectories_.begin(), loadedDirectories_.end(), state.root) !=
+                                loadedDirectories_.end();
+        if (generation_ != state.generation || !rootLoaded) {
+            // Refreshed, cleared or removed while this file was loading: the record
+            // was never visible, and the scan ends here.
+            state.stopped = true;
+        } else {
+            newRecords_.push_back(record.get());
+            records_.push_back(std::move(record));
+            count = records_.size();
+        }
+    }
+    if (count && progress_) progress_(count, state.root);
+    // A dropped record is destroyed here, outside the lock.
+}
+
+}  // namespace quorvane

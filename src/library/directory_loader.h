@@ -1,0 +1,133 @@
+#pragma once
+// The file list: the loaded directories, the queue of directories still to scan and
+// the record of every MP3 file found. Shared by the user-interface thread, the loader
+// thread and the saver; every access goes through its locks.
+//
+// Locks: scanLock (held for the whole scan of one directory) before listLock (held
+// only for short moments, never while a file is loaded or a question is open).
+// Refresh and Clear take only listLock: they retire the records at once and bump the
+// generation, which stops the running scan after its current entry and makes it drop
+// what it still finds. So the user-interface thread never waits for a scan that is
+// itself waiting for the user to answer a message box.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane {
+
+class Mp3FileRecord;
+class UserPrompts;
+
+// Told of each record that RemoveDirectory destroys, just before it goes (under the
+// list lock, on the thread that called RemoveDirectory).
+class RecordObserver {
+public:
+    virtual ~RecordObserver() = default;
+    virtual void RecordRemoved(const Mp3FileRecord* record) = 0;
+};
+
+// One trailing separator removed; the root "/" stays as it is.
+std::u16string NormalizeDirectory(std::u16string_view directory);
+
+// True for a name that ends in ".mp3" in any case.
+bool HasMp3Extension(std::u16string_view name);
+
+// A subdirectory the scan does not enter: "." and every name starting with "..".
+bool IsSkippedDirectoryName(std::u16string_view name);
+
+class DirectoryLoader {
+public:
+    // `persistLoadedDirs`: keep "LoadedDirs" in the settings store up to date (the
+    // desktop program); the command-line tool leaves it alone.
+    explicit DirectoryLoader(UserPrompts& prompts, bool persistLoadedDirs = true);
+    // Destroys every record. The LoaderThread and any save must have ended before.
+    ~DirectoryLoader();
+    DirectoryLoader(const DirectoryLoader&) = delete;
+    DirectoryLoader& operator=(const DirectoryLoader&) = delete;
+
+    // How each found file is loaded; LoadFile by default. Tests replace it.
+    using LoadFunction = std::function<void(Mp3FileRecord&)>;
+    void SetLoadFunction(LoadFunction load);
+    // Called after each record is added, on the scanning thread (progress output).
+    using ProgressFunction = std::function<void(size_t recordCount, const std::u16string& directory)>;
+    void SetProgressFunction(ProgressFunction progress);
+    void SetObserver(RecordObserver* observer);
+
+    // "StartupAction": 0 adds the directories of "LoadedDirs"; otherwise "LoadedDirs"
+    // is emptied. Returns the action (1: the caller asks for a directory).
+    uint32_t Startup();
+
+    void AddDirectory(std::u16string_view directory);
+    void RemoveDirectory(std::u16string_view directory);
+    // Forgets every record and scans every loaded directory again.
+    void Refresh();
+    // Forgets every directory and record; `persist` empties "LoadedDirs" too.
+    void Clear(bool persist);
+
+    std::vector<Mp3FileRecord*> TakeNewRecords();
+    std::vector<Mp3FileRecord*> SnapshotRecords() const;
+    // The records from array index `first` on (those added after a snapshot of that
+    // size, as long as no record was removed in between).
+    std::vector<Mp3FileRecord*> SnapshotRecordsFrom(size_t first) const;
+    std::vector<Mp3FileRecord*> RecordsOfDirectory(std::u16string_view directory) const;
+    size_t RecordCount() const;
+    std::u16string GetCurrentDirectory() const;
+    std::vector<std::u16string> GetLoadedDirectories() const;
+    // Nothing queued and nothing being scanned.
+    bool IsIdle() const;
+
+    // The loader thread's step: waits until a directory is pending (or Quit), then
+    // scans it. False once Quit was called.
+    bool WaitAndScanNext(bool recurse);
+    // Scans, on the calling thread, until nothing is pending (the command-line tool).
+    void ScanPending(bool recurse);
+    // Ends WaitAndScanNext and stops a running scan after its current entry.
+    void Quit();
+
+private:
+    using Records = std::vector<std::unique_ptr<Mp3FileRecord>>;
+    struct DirectoryId {
+        uint64_t device, inode;
+    };
+    struct ScanState {
+        std::u16string root;
+        uint64_t generation;
+        bool recurse;
+        bool stopped = false;
+        std::vector<DirectoryId> chain;  // directories being scanned, against link loops
+    };
+
+    // Takes the first pending directory and scans it; scanLock must be held.
+    void ScanFirstPendingLocked(bool recurse);
+    void ScanDirectory(const std::u16string& path, ScanState& state);
+    void LoadAndAdd(std::unique_ptr<Mp3FileRecord> record, ScanState& state);
+    bool StopRequested(const ScanState& state) const;
+    Records DetachAllLocked();
+
+    UserPrompts& prompts_;
+    const bool persist_;
+    LoadFunction load_;
+    ProgressFunction progress_;
+    RecordObserver* observer_ = nullptr;
+
+    std::mutex scanLock_;
+    mutable std::mutex listLock_;
+    std::condition_variable wake_;  // with listLock_: a directory was queued, or Quit
+    std::vector<std::u16string> loadedDirectories_;
+    std::vector<std::u16string> pendingDirectories_;
+    Records records_;
+    std::vector<Mp3FileRecord*> newRecords_;
+    std::u16string currentDirectory_;
+    // Bumped by Refresh and Clear under listLock; a scan of an older generation stops
+    // and its records are dropped.
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<bool> quit_{false};
+};
+
+}  // namespace quorvane

@@ -1,0 +1,69 @@
+#pragma once
+// The saver: one thread per save walks a snapshot of records and saves each that
+// needs saving, reporting every saved record and the end of its list.
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quorvane {
+
+class Mp3FileRecord;
+class NotificationSink;
+class UserPrompts;
+
+class TagSaver {
+public:
+    TagSaver(UserPrompts& prompts, NotificationSink& sink);
+    // Lets the current file finish, skips the rest and waits for the thread.
+    ~TagSaver();
+    TagSaver(const TagSaver&) = delete;
+    TagSaver& operator=(const TagSaver&) = delete;
+
+    // How one record is saved; SaveRecord by default. Tests replace it.
+    using SaveFunction = std::function<void(Mp3FileRecord&)>;
+    void SetSaveFunction(SaveFunction save);
+
+    // Starts a save of `records` on a new thread. False (and nothing started) while a
+    // save is running. The caller must not change or destroy the records until the
+    // finish notification has arrived.
+    bool Start(std::vector<Mp3FileRecord*> records);
+    bool IsSaving() const { return saving_.load(); }
+    // The fileName of the record being saved; empty when idle.
+    std::u16string CurrentFile() const;
+    size_t SavedCount() const;
+    // Saving ends after the file being written now; the finish is still reported.
+    void RequestStop();
+    // Waits for the thread of the last save to end.
+    void Join();
+
+    // For the "Updated" count while a save runs (the records themselves must not be
+    // read then): whether the running save covers `record`, and how many of its
+    // records need saving now (not reached yet, or failed).
+    bool Covers(const Mp3FileRecord* record) const;
+    size_t CountNeedingSaving() const;
+
+private:
+    void Run();
+
+    UserPrompts& prompts_;
+    NotificationSink& sink_;
+    SaveFunction save_;
+    std::thread thread_;
+    std::atomic<bool> saving_{false};
+    std::atomic<bool> stop_{false};
+
+    std::vector<Mp3FileRecord*> records_;      // written only before the thread starts
+    std::vector<bool> needed_;                 // NeedsSaving of each, taken at the start
+    std::vector<Mp3FileRecord*> sortedRecords_;  // for Covers
+
+    mutable std::mutex lock_;  // guards the fields below
+    std::u16string currentFile_;
+    size_t savedCount_ = 0;
+    size_t needing_ = 0;
+};
+
+}  // namespace quorvane

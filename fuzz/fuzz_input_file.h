@@ -32,6 +32,11 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     bool IsOpen() const { return file_.IsOpen(); }
+    // The same bytes opened a second time, the way a load opens a file.
+    bool OpenForLoading(BinaryFile& file) const {
+        uint32_t error = 0;
+        return file.OpenForLoading(PathFromNative("/proc/self/fd/" + std::to_string(fd_)), error);
+    }
     BinaryFile& File() { return file_; }
 
 private:

@@ -115,6 +115,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const MpegStreamInfo plain = PlainInfo(file, audioStart);
     if (info.bitrate != plain.bitrate) Mismatch("bitrate", info.bitrate, plain.bitrate);
     if (info.vbr != plain.vbr) Mismatch("vbr", info.vbr, plain.vbr);
+    // The same through the read-ahead of a load.
+    BinaryFile ahead;
+    if (!ahead.OpenForLoading(quorvane::PathFromNative(path), error)) std::abort();
+    if (ahead.GetSize() != fileSize) Mismatch("size", ahead.GetSize(), fileSize);
+    const MpegStreamInfo aheadInfo = quorvane::ReadStreamInfo(ahead, audioStart);
+    if (aheadInfo.bitrate != plain.bitrate) Mismatch("read-ahead bitrate", aheadInfo.bitrate, plain.bitrate);
+    if (aheadInfo.vbr != plain.vbr) Mismatch("read-ahead vbr", aheadInfo.vbr, plain.vbr);
     const uint32_t duration = quorvane::StreamDuration(fileSize, info.bitrate);
     if (info.bitrate != 0 && duration != fileSize * 8 / (uint64_t{info.bitrate} * 1000))
         Mismatch("duration", duration, fileSize);
@@ -128,6 +135,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.Seek(from);
     const bool found2 = PlainFind(file, h2);
     const uint64_t at2 = found2 ? file.GetPosition() : 0;
+    uint32_t h3 = 0;
+    ahead.Seek(from);
+    const bool found3 = quorvane::FindFrameHeader(ahead, h3);
+    if (found3 != found2) Mismatch("read-ahead found", found3, found2);
+    if (found3 && (h3 != h2 || ahead.GetPosition() != at2)) Mismatch("read-ahead position", ahead.GetPosition(), at2);
     if (found1 != found2) Mismatch("found", found1, found2);
     if (found1 && (h1 != h2 || at1 != at2)) Mismatch("position", at1, at2);
     if (found1 && !quorvane::IsFrameHeader(h1)) Mismatch("header test", h1, 0);

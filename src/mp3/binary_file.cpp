@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -45,14 +46,32 @@ std::u16string CFileExceptionEx::FormatFileError() const {
     return Utf8ToUtf16Lossy(text);
 }
 
+// The head of a file and then whatever piece a read lands in: big enough for a typical
+// tag plus the start of the audio, small enough that copying it costs little.
+constexpr uint32_t kReadAheadSize = 8192;
+
+struct BinaryFile::ReadAhead {
+    std::unique_ptr<unsigned char[]> bytes = std::make_unique_for_overwrite<unsigned char[]>(kReadAheadSize);
+    uint64_t start = 0;      // file offset of bytes[0]
+    uint32_t filled = 0;     // valid bytes
+    bool reachesEnd = false;  // the read that filled it stopped at the end of the file
+    uint64_t position = 0;   // the file position callers see
+};
+
+BinaryFile::BinaryFile() = default;
 BinaryFile::~BinaryFile() { Close(); }
 
-BinaryFile::BinaryFile(BinaryFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), readOnlyRegular_(std::exchange(other.readOnlyRegular_, false)),
+      openSize_(other.openSize_), ahead_(std::move(other.ahead_)) {}
 
 BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = std::exchange(other.fd_, -1);
+        readOnlyRegular_ = std::exchange(other.readOnlyRegular_, false);
+        openSize_ = other.openSize_;
+        ahead_ = std::move(other.ahead_);
     }
     return *this;
 }
@@ -97,8 +116,13 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
         error = static_cast<uint32_t>(errno);
         return false;
     }
+    // The lock comes before the size is taken, so the size is that of the file as no
+    // other Quorvane writes it.
+    const bool locked = TakeLock(fd, writes ? F_WRLCK : F_RDLCK);
+    const int lockError = locked ? 0 : errno;
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool statOk = fstat(fd, &st) == 0;
+    if (statOk && S_ISDIR(st.st_mode)) {
         ::close(fd);
         error = EISDIR;
         return false;
@@ -113,8 +137,8 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
         }
     }
     // A reader cannot hold a write lock, so an exclusive reader only keeps writers out.
-    if (!TakeLock(fd, writes ? F_WRLCK : F_RDLCK)) {
-        const int e = errno;
+    if (!locked) {
+        const int e = lockError;
         // A file system without lock support cannot share-check; the file is still
         // opened, as it would be by any other program.
         if (e != ENOLCK && e != EOPNOTSUPP && e != EINVAL) {
@@ -129,26 +153,47 @@ bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) 
         return false;
     }
 #ifdef POSIX_FADV_SEQUENTIAL
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Saves and exports stream whole files; loads read a few pieces, where the hint
+    // would only widen the read-ahead of a cold cache.
+    if (writes) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
+    readOnlyRegular_ = !writes && statOk && S_ISREG(st.st_mode);
+    openSize_ = statOk ? static_cast<uint64_t>(st.st_size) : 0;
     fd_ = fd;
     error = 0;
     return true;
 }
 
 bool BinaryFile::Close() {
+    ahead_.reset();
+    readOnlyRegular_ = false;
     if (fd_ < 0) return false;
     const int fd = std::exchange(fd_, -1);
     return ::close(fd) == 0;
 }
 
+bool BinaryFile::OpenForLoading(std::u16string_view path, uint32_t& error) {
+    if (!Open(path, kLoadMode, error)) return false;
+    if (readOnlyRegular_) ahead_ = std::make_unique<ReadAhead>();  // at position 0, as opened
+    return true;
+}
+
+void BinaryFile::DropReadAhead() {
+    if (!ahead_) return;
+    const uint64_t position = ahead_->position;
+    ahead_.reset();
+    Seek(position);
+}
+
 uint64_t BinaryFile::GetSize() const {
+    if (ahead_) return openSize_;
     struct stat st {};
     if (fstat(fd_, &st) != 0) ThrowLastError();
     return static_cast<uint64_t>(st.st_size);
 }
 
 uint64_t BinaryFile::GetPosition() const {
+    if (ahead_) return ahead_->position;
     const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
     if (pos < 0) ThrowLastError();
     return static_cast<uint64_t>(pos);
@@ -156,10 +201,65 @@ uint64_t BinaryFile::GetPosition() const {
 
 void BinaryFile::Seek(uint64_t position) {
     if (position > static_cast<uint64_t>(INT64_MAX)) throw CFileExceptionEx{EINVAL};
+    if (ahead_) {
+        ahead_->position = position;
+        return;
+    }
     if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) ThrowLastError();
 }
 
+namespace {
+
+// pread until `count` bytes or the end of the file.
+uint32_t ReadAt(int fd, unsigned char* out, uint32_t count, uint64_t offset) {
+    uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowLastError();
+        }
+        if (n == 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    return done;
+}
+
+}  // namespace
+
+uint32_t BinaryFile::ReadAheadRead(unsigned char* out, uint32_t count) {
+    ReadAhead& a = *ahead_;
+    uint32_t done = 0;
+    while (done < count) {
+        const uint64_t position = a.position;
+        if (position >= a.start && position < a.start + a.filled) {
+            const uint32_t offset = static_cast<uint32_t>(position - a.start);
+            const uint32_t take = std::min(count - done, a.filled - offset);
+            std::memcpy(out + done, a.bytes.get() + offset, take);
+            done += take;
+            a.position += take;
+            continue;
+        }
+        if (a.reachesEnd && position >= a.start + a.filled) break;  // behind the known end of the file
+        const uint32_t rest = count - done;
+        if (rest >= kReadAheadSize) {
+            const uint32_t got = ReadAt(fd_, out + done, rest, position);
+            done += got;
+            a.position += got;
+            break;
+        }
+        a.filled = 0;  // a failing read leaves nothing stale behind
+        a.start = position;
+        const uint32_t got = ReadAt(fd_, a.bytes.get(), kReadAheadSize, position);
+        a.filled = got;
+        a.reachesEnd = got < kReadAheadSize;
+        if (got == 0) break;
+    }
+    return done;
+}
+
 uint32_t BinaryFile::Read(void* buffer, uint32_t count) {
+    if (ahead_) return ReadAheadRead(static_cast<unsigned char*>(buffer), count);
     auto* out = static_cast<unsigned char*>(buffer);
     uint32_t done = 0;
     // One system call as a rule; more only when the kernel hands back less than asked
@@ -177,6 +277,7 @@ uint32_t BinaryFile::Read(void* buffer, uint32_t count) {
 }
 
 uint32_t BinaryFile::Write(const void* buffer, uint32_t count) {
+    DropReadAhead();
     const auto* in = static_cast<const unsigned char*>(buffer);
     uint32_t done = 0;
     while (done < count) {
@@ -196,6 +297,7 @@ uint32_t BinaryFile::WriteString(std::string_view bytes) {
 }
 
 void BinaryFile::SetLength(uint64_t length) {
+    DropReadAhead();
     Seek(length);
     if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowLastError();
 }

@@ -2,6 +2,7 @@
 // Every byte the program reads from or writes to a file passes through BinaryFile, and
 // every failure of the system below it becomes one exception type, CFileExceptionEx.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -39,7 +40,7 @@ public:
     static constexpr uint32_t kSaveMode = ModeReadWrite | ShareRead | OpenExisting;    // 148
     static constexpr uint32_t kExportMode = ModeWrite | ShareRead | CreateAlways;      // 82
 
-    BinaryFile() = default;
+    BinaryFile();
     // Unlike a bare handle, the object closes what it still holds when it goes away.
     virtual ~BinaryFile();
     BinaryFile(const BinaryFile&) = delete;
@@ -68,8 +69,23 @@ public:
     // The descriptor, for callers that need the file's metadata.
     int Descriptor() const { return fd_; }
 
+    // Open with kLoadMode for loading a file: for a regular file, reads are then served
+    // from a small read-ahead buffer, seeks and positions are kept in memory, and GetSize
+    // answers with the size taken at the open, under the read lock that keeps other
+    // writers out. Callers get the bytes plain reads would give; a listing costs one
+    // read for the head of a file and one for its end.
+    bool OpenForLoading(std::u16string_view path, uint32_t& error);
+
 private:
+    struct ReadAhead;
+    uint32_t ReadAheadRead(unsigned char* out, uint32_t count);
+    // Back to plain access, with the descriptor's offset where the reads left it.
+    void DropReadAhead();
+
     int fd_ = -1;
+    bool readOnlyRegular_ = false;  // opened for reading only, a regular file
+    uint64_t openSize_ = 0;         // its size when opened
+    std::unique_ptr<ReadAhead> ahead_;
 };
 
 // The one message box for file failures:

@@ -29,7 +29,7 @@ void Mp3FileRecord::LoadFile(UserPrompts& prompts) {
     const std::u16string path = FullPath();
     BinaryFile file;
     uint32_t error = 0;
-    if (!file.Open(path, BinaryFile::kLoadMode, error)) {
+    if (!file.OpenForLoading(path, error)) {
         ShowFileError(prompts, u"Error when opening file", path, CFileExceptionEx{error});
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -340,18 +341,26 @@ private:
     bool tagUnsync_;
 };
 
+// The frames area as read: its bytes are not zero-filled first (a cover picture makes
+// it large).
+struct Area {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+    Bytes View() const { return Bytes(bytes.get(), size); }
+};
+
 // Reads `count` bytes from `offset` in pieces; stops early at the end of the file or at a
-// failing read, keeping what came before.
-std::vector<uint8_t> ReadArea(BinaryFile& file, uint64_t offset, uint64_t count) {
-    std::vector<uint8_t> area;
+// failing read, keeping what came before. `room`: how many bytes the file can give.
+Area ReadArea(BinaryFile& file, uint64_t offset, uint64_t count, uint64_t room) {
+    Area area;
+    const uint64_t capacity = std::min(count, room);
     try {
+        area.bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(capacity));
         file.Seek(offset);
-        while (area.size() < count) {
-            const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kReadPiece, count - area.size()));
-            const size_t before = area.size();
-            area.resize(before + piece);
-            const uint32_t got = file.Read(area.data() + before, piece);
-            area.resize(before + got);
+        while (area.size < capacity) {
+            const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kReadPiece, capacity - area.size));
+            const uint32_t got = file.Read(area.bytes.get() + area.size, piece);
+            area.size += got;
             if (got < piece) break;
         }
     } catch (const CFileExceptionEx&) {
@@ -383,21 +392,26 @@ uint64_t ReadV2(CId3Tag& tag, BinaryFile& file) {
     try {
         // v2.2 flag 0x40: the whole tag is compressed by a scheme never defined.
         if (major == 2 && (flags & 0x40)) return result;
-        std::vector<uint8_t> area = ReadArea(file, kHeaderSize, size);
+        const Area read = ReadArea(file, kHeaderSize, size, fileSize - kHeaderSize);
+        Bytes area = read.View();
         // Tag flag 0x80, unsynchronisation: v2.2 and v2.3 apply it to the whole tag, v2.4 to
         // each frame (the frame sizes count the unsynchronised bytes).
         const bool unsync = flags & 0x80;
-        if (unsync && major != 4) area = id3text::UndoUnsync(area);
+        std::vector<uint8_t> resynced;
+        if (unsync && major != 4) {
+            resynced = id3text::UndoUnsync(area);
+            area = resynced;
+        }
         size_t start = 0;
         if ((flags & 0x40) && (major == 3 || major == 4)) {
             // Extended header: skipped, never interpreted.
             if (area.size() < 4) return result;
-            const uint64_t n = major == 3 ? BigEndian32(Bytes(area).first(4)) + uint64_t{4} : Syncsafe(Bytes(area).first(4));
+            const uint64_t n = major == 3 ? BigEndian32(area.first(4)) + uint64_t{4} : Syncsafe(area.first(4));
             if (n > area.size()) return result;
             start = static_cast<size_t>(n);
         }
         TagReader reader(tag, major, unsync && major == 4);
-        reader.ReadFrames(Bytes(area).subspan(start));
+        reader.ReadFrames(area.subspan(start));
     } catch (...) {
         // The frames read so far stay; nothing leaves the reader.
     }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <future>
+#include <random>
 #include <thread>
 
 #include "mp3/binary_file.h"
@@ -174,6 +175,39 @@ TEST(BinaryFile, DirectoriesAndFifosDoNotHang) {
     }).detach();
     ASSERT_EQ(opened.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(opened.get(), 0);  // no writer: nothing to read
+}
+
+// A load reads through the read-ahead buffer: any sequence of seeks and reads gives the
+// bytes, counts and positions of plain reads, at the end of the file and beyond it.
+TEST(BinaryFile, ReadAheadGivesWhatPlainReadsGive) {
+    TempDir dir;
+    const auto data = Counting(70000);
+    test::WriteFileBytes(dir / "f.bin", data);
+    BinaryFile plain, ahead;
+    uint32_t error = 0;
+    ASSERT_TRUE(plain.Open(Name(dir / "f.bin"), BinaryFile::kLoadMode, error));
+    ASSERT_TRUE(ahead.OpenForLoading(Name(dir / "f.bin"), error));
+    EXPECT_EQ(ahead.GetSize(), 70000u);
+    std::mt19937 rng(5);
+    const uint32_t sizes[] = {1, 3, 10, 128, 4096, 8191, 8192, 8193, 32768, 65536, 100000};
+    std::vector<uint8_t> a(100000), b(100000);
+    for (int step = 0; step < 3000; ++step) {
+        if (rng() % 3 == 0) {
+            const uint64_t to = rng() % 4 == 0 ? 70000 - rng() % 200 : rng() % 72000;
+            plain.Seek(to);
+            ahead.Seek(to);
+        }
+        const uint32_t n = sizes[rng() % std::size(sizes)];
+        const uint32_t gotPlain = plain.Read(a.data(), n);
+        const uint32_t gotAhead = ahead.Read(b.data(), n);
+        ASSERT_EQ(gotAhead, gotPlain) << "step " << step;
+        ASSERT_EQ(std::memcmp(a.data(), b.data(), gotPlain), 0) << "step " << step;
+        ASSERT_EQ(ahead.GetPosition(), plain.GetPosition()) << "step " << step;
+    }
+    // A directory still fails to open.
+    BinaryFile folder;
+    EXPECT_FALSE(folder.OpenForLoading(Name(dir.Path()), error));
+    EXPECT_EQ(error, static_cast<uint32_t>(EISDIR));
 }
 
 }  // namespace

@@ -248,6 +248,7 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
         std::lock_guard list(listLock_);
         if (pendingDirectories_.empty()) return;
         state.root = pendingDirectories_.front();
+        state.rootText = SharedText(state.root);
         state.generation = generation_;
         state.recurse = recurse;
         currentDirectory_ = state.root;
@@ -282,6 +283,7 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
     } else {
         state.chain.push_back({0, 0});
     }
+    const SharedText directory(path);  // held by every record found here
     while (const dirent* entry = readdir(dir.get())) {
         const std::string_view raw(entry->d_name);
         if (raw == "." || raw == "..") continue;
@@ -289,7 +291,7 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
         if (kind == EntryKind::File) {
             std::u16string name = PathFromNative(raw);
             if (HasMp3Extension(name)) {
-                auto record = std::make_unique<Mp3FileRecord>(path, std::move(name), state.root);
+                auto record = std::make_unique<Mp3FileRecord>(directory, std::move(name), state.rootText);
                 LoadAndAdd(std::move(record), state);
             }
         } else if (kind == EntryKind::Directory && state.recurse) {

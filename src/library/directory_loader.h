@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mp3/mp3_file_record.h"
+
 namespace quorvane {
 
 class Mp3FileRecord;
@@ -97,6 +99,7 @@ private:
     };
     struct ScanState {
         std::u16string root;
+        SharedText rootText;  // root, as the records hold it
         uint64_t generation;
         bool recurse;
         bool stopped = false;

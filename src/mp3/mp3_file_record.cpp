@@ -17,7 +17,15 @@ std::u16string JoinPath(std::u16string_view directory, std::u16string_view name)
     return path;
 }
 
+const std::u16string& SharedText::Empty() {
+    static const std::u16string kEmpty;
+    return kEmpty;
+}
+
 Mp3FileRecord::Mp3FileRecord(std::u16string directoryIn, std::u16string name, std::u16string rootDirectoryIn)
+    : Mp3FileRecord(SharedText(std::move(directoryIn)), std::move(name), SharedText(std::move(rootDirectoryIn))) {}
+
+Mp3FileRecord::Mp3FileRecord(SharedText directoryIn, std::u16string name, SharedText rootDirectoryIn)
     : diskName(name), fileName(std::move(name)), directory(std::move(directoryIn)),
       rootDirectory(std::move(rootDirectoryIn)) {}
 

@@ -2,6 +2,7 @@
 // One MP3 file of the list: its tags in memory (the record is a CId3Tag), where the
 // file lives, what the stream analysis found, and what the next save must do.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,9 +16,31 @@ class UserPrompts;
 // already ends in one (the root "/").
 std::u16string JoinPath(std::u16string_view directory, std::u16string_view name);
 
+// A text that many records hold alike (their directory, their loaded directory): one
+// copy for all of them. Read like a const std::u16string.
+class SharedText {
+public:
+    SharedText() = default;
+    explicit SharedText(std::u16string text) : text_(std::make_shared<const std::u16string>(std::move(text))) {}
+
+    const std::u16string& str() const { return text_ ? *text_ : Empty(); }
+    operator const std::u16string&() const { return str(); }
+    operator std::u16string_view() const { return str(); }
+    bool empty() const { return str().empty(); }
+    size_t size() const { return str().size(); }
+
+    friend bool operator==(const SharedText& a, std::u16string_view b) { return a.str() == b; }
+
+private:
+    static const std::u16string& Empty();
+    std::shared_ptr<const std::u16string> text_;
+};
+
 class Mp3FileRecord : public CId3Tag {
 public:
     Mp3FileRecord(std::u16string directory, std::u16string name, std::u16string rootDirectory);
+    // The scan's form: the directory texts are shared with the other records found there.
+    Mp3FileRecord(SharedText directory, std::u16string name, SharedText rootDirectory);
 
     // Fills the record from its file. Never throws; every failure is reported through
     // `prompts` once and the record keeps what was read before it.
@@ -33,8 +56,8 @@ public:
 
     std::u16string diskName;       // the name the file has on disk
     std::u16string fileName;       // the name it is to have (differs after an unsaved rename)
-    std::u16string directory;      // the directory holding the file
-    std::u16string rootDirectory;  // the loaded directory whose scan found it
+    SharedText directory;          // the directory holding the file
+    SharedText rootDirectory;      // the loaded directory whose scan found it
     bool removeV1Requested = false;
     bool removeV2Requested = false;
     bool isVbr = false;            // a "Xing" or "Info" header was found

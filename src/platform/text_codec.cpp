@@ -153,12 +153,26 @@ size_t DecodeUtf8(std::string_view bytes, size_t i, char32_t& cp) {
     return len;
 }
 
+// The ASCII start of a text, copied unit for unit: file names and tag texts are mostly
+// ASCII, and the general loops below then have little or nothing left to do.
+template <class Out, class In>
+size_t CopyAsciiPrefix(Out& out, In text) {
+    out.resize(text.size());
+    size_t i = 0;
+    for (; i < text.size() && static_cast<uint32_t>(text[i]) < 0x80; ++i)
+        out[i] = static_cast<typename Out::value_type>(text[i]);
+    out.resize(i);
+    return i;
+}
+
 }  // namespace
 
 std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
+    const size_t ascii = CopyAsciiPrefix(out, text);
+    if (ascii == text.size()) return out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = ascii; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {
@@ -174,8 +188,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 
 std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes) {
     std::u16string out;
+    const size_t ascii = CopyAsciiPrefix(out, bytes);
+    if (ascii == bytes.size()) return out;
     out.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size();) {
+    for (size_t i = ascii; i < bytes.size();) {
         char32_t cp;
         const size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0) return std::nullopt;
@@ -187,8 +203,10 @@ std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes) {
 
 std::u16string Utf8ToUtf16Lossy(std::string_view bytes) {
     std::u16string out;
+    const size_t ascii = CopyAsciiPrefix(out, bytes);
+    if (ascii == bytes.size()) return out;
     out.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size();) {
+    for (size_t i = ascii; i < bytes.size();) {
         char32_t cp;
         const size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0) {
@@ -236,8 +254,10 @@ std::string CodePageName() { return Tables().Name(); }
 
 std::u16string PathFromNative(std::string_view bytes) {
     std::u16string out;
+    const size_t ascii = CopyAsciiPrefix(out, bytes);
+    if (ascii == bytes.size()) return out;
     out.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size();) {
+    for (size_t i = ascii; i < bytes.size();) {
         char32_t cp;
         const size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0) {
@@ -253,8 +273,10 @@ std::u16string PathFromNative(std::string_view bytes) {
 
 std::string PathToNative(std::u16string_view path) {
     std::string out;
+    const size_t ascii = CopyAsciiPrefix(out, path);
+    if (ascii == path.size()) return out;
     out.reserve(path.size());
-    for (size_t i = 0; i < path.size(); ++i) {
+    for (size_t i = ascii; i < path.size(); ++i) {
         char32_t c = path[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
             path[i + 1] <= 0xDFFF) {

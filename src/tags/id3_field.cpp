@@ -49,16 +49,26 @@ std::unique_ptr<CTextField> CTextField::FromRaw(std::span<const uint8_t> bytes, 
         id3text::DecodeString(end == id3text::kNoTerminator ? bytes : bytes.first(end), encoding));
 }
 
+CTextField::CTextField(std::u16string text, std::vector<std::u16string> moreValues)
+    : CId3Field(FieldKind::Text, true), text_(std::move(text)) {
+    if (!moreValues.empty()) moreValues_ = std::make_unique<std::vector<std::u16string>>(std::move(moreValues));
+}
+
+const std::vector<std::u16string>& CTextField::MoreValues() const {
+    static const std::vector<std::u16string> kNone;
+    return moreValues_ ? *moreValues_ : kNone;
+}
+
 void CTextField::SetText(std::u16string_view text) {
     if (text_ == text) return;
     text_ = std::u16string(text);
-    moreValues_.clear();
+    moreValues_.reset();
     MarkChanged();
 }
 
 void CTextField::Render(const RenderContext& context, std::vector<uint8_t>& out) const {
     id3text::AppendEncoded(text_, context.encoding, out);
-    for (const auto& value : moreValues_) {
+    for (const auto& value : MoreValues()) {
         out.insert(out.end(), id3text::UnitSize(context.encoding), 0);
         id3text::AppendEncoded(value, context.encoding, out);
     }
@@ -66,7 +76,7 @@ void CTextField::Render(const RenderContext& context, std::vector<uint8_t>& out)
 
 uint32_t CTextField::RenderedSize(const RenderContext& context) const {
     size_t size = id3text::EncodedSizeBound(text_, context.encoding);
-    for (const auto& value : moreValues_)
+    for (const auto& value : MoreValues())
         size += id3text::UnitSize(context.encoding) + id3text::EncodedSizeBound(value, context.encoding);
     return static_cast<uint32_t>(size);
 }
@@ -74,7 +84,7 @@ uint32_t CTextField::RenderedSize(const RenderContext& context) const {
 bool CTextField::Equals(const CId3Field& other) const {
     if (other.Kind() != Kind()) return false;
     const auto& text = static_cast<const CTextField&>(other);
-    return text.text_ == text_ && text.moreValues_ == moreValues_;
+    return text.text_ == text_ && text.MoreValues() == MoreValues();
 }
 
 // --- CEncodingField

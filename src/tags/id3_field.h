@@ -93,14 +93,13 @@ private:
 // text is not changed, and written back after it.
 class CTextField final : public CId3Field {
 public:
-    explicit CTextField(std::u16string text, std::vector<std::u16string> moreValues = {})
-        : CId3Field(FieldKind::Text, true), text_(std::move(text)), moreValues_(std::move(moreValues)) {}
+    explicit CTextField(std::u16string text, std::vector<std::u16string> moreValues = {});
     // Decodes a raw string in the given encoding byte up to its first terminator; UTF-16
     // honours a byte-order mark and otherwise takes the more plausible byte order.
     static std::unique_ptr<CTextField> FromRaw(std::span<const uint8_t> bytes, uint8_t encoding);
 
     const std::u16string& Text() const { return text_; }
-    const std::vector<std::u16string>& MoreValues() const { return moreValues_; }
+    const std::vector<std::u16string>& MoreValues() const;
     // Takes the text only if it differs; a new text replaces every value.
     void SetText(std::u16string_view text);
     void Render(const RenderContext& context, std::vector<uint8_t>& out) const override;
@@ -109,7 +108,8 @@ public:
 
 private:
     std::u16string text_;
-    std::vector<std::u16string> moreValues_;
+    // Held only when there are more values, which few frames have.
+    std::unique_ptr<std::vector<std::u16string>> moreValues_;
 };
 
 // The encoding byte: one shared instance, never owned by a frame, never changed.

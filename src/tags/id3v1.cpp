@@ -52,9 +52,24 @@ std::u16string TrimTrailingWhiteSpace(std::u16string text) {
 
 }  // namespace
 
+CId3v1Record::CId3v1Record(const CId3v1Record& other)
+    : strings_(other.strings_ ? std::make_unique<Strings>(*other.strings_) : nullptr), track_(other.track_),
+      genre_(other.genre_), changed_(other.changed_) {}
+
+CId3v1Record& CId3v1Record::operator=(const CId3v1Record& other) {
+    if (this != &other) *this = CId3v1Record(other);
+    return *this;
+}
+
+const std::u16string& CId3v1Record::GetString(size_t index) const {
+    static const std::u16string kEmpty;
+    return strings_ ? (*strings_)[index] : kEmpty;
+}
+
 void CId3v1Record::SetString(size_t index, std::u16string_view value) {
-    if (index >= kStringCount || strings_[index] == value) return;
-    strings_[index] = std::u16string(value);
+    if (index >= kStringCount || GetString(index) == value) return;
+    if (!strings_) strings_ = std::make_unique<Strings>();
+    (*strings_)[index] = std::u16string(value);
     changed_ = true;
 }
 
@@ -71,8 +86,9 @@ void CId3v1Record::SetGenre(uint8_t genre) {
 }
 
 bool CId3v1Record::IsEmpty() const {
-    return std::all_of(strings_.begin(), strings_.end(), [](const auto& s) { return s.empty(); }) && track_ == 0 &&
-           genre_ == kNoGenre;
+    const bool noText =
+        !strings_ || std::all_of(strings_->begin(), strings_->end(), [](const auto& s) { return s.empty(); });
+    return noText && track_ == 0 && genre_ == kNoGenre;
 }
 
 bool ReadV1(BinaryFile& file, CId3v1Record& record) {

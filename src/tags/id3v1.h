@@ -3,6 +3,7 @@
 // tag versions share.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,13 @@ public:
     static constexpr std::array<size_t, kStringCount> kWidths = {30, 30, 30, 4, 29};
     static constexpr uint8_t kNoGenre = 255;
 
-    const std::u16string& GetString(size_t index) const { return strings_[index]; }
+    CId3v1Record() = default;
+    CId3v1Record(const CId3v1Record& other);
+    CId3v1Record& operator=(const CId3v1Record& other);
+    CId3v1Record(CId3v1Record&&) noexcept = default;
+    CId3v1Record& operator=(CId3v1Record&&) noexcept = default;
+
+    const std::u16string& GetString(size_t index) const;
     uint8_t Track() const { return track_; }
     uint8_t Genre() const { return genre_; }
     bool IsChanged() const { return changed_; }
@@ -33,7 +40,10 @@ public:
     bool IsEmpty() const;
 
 private:
-    std::array<std::u16string, kStringCount> strings_;
+    using Strings = std::array<std::u16string, kStringCount>;
+    // Held only once a string is set: most files of a list have no ID3v1 text, and
+    // every listed file carries a record.
+    std::unique_ptr<Strings> strings_;
     uint8_t track_ = 0;
     uint8_t genre_ = kNoGenre;
     bool changed_ = false;

@@ -6,12 +6,11 @@ namespace quorvane::id3text {
 namespace {
 
 std::u16string Units(std::span<const uint8_t> bytes, bool bigEndian) {
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    std::u16string text(bytes.size() / 2, u'\0');
+    for (size_t k = 0, i = 0; k < text.size(); ++k, i += 2) {
         const uint8_t hi = bigEndian ? bytes[i] : bytes[i + 1];
         const uint8_t lo = bigEndian ? bytes[i + 1] : bytes[i];
-        text.push_back(static_cast<char16_t>(hi << 8 | lo));
+        text[k] = static_cast<char16_t>(hi << 8 | lo);
     }
     return text;
 }

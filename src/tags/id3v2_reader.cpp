@@ -89,6 +89,7 @@ std::unique_ptr<CId3Frame> MakeFrame(std::optional<FrameId> known, std::string_v
 
 std::unique_ptr<CId3Frame> RawFrame(std::unique_ptr<CId3Frame> frame, Bytes body) {
     std::vector<FieldPtr> fields;
+    fields.reserve(1);
     fields.push_back(MakeField<CDataField>(body, FieldKind::RawBody));
     frame->SetFields(std::move(fields));
     return frame;
@@ -102,6 +103,7 @@ std::unique_ptr<CId3Frame> ParseText(std::unique_ptr<CId3Frame> frame, Bytes bod
     std::u16string first = std::move(values.front());
     values.erase(values.begin());
     std::vector<FieldPtr> fields;
+    fields.reserve(2);
     fields.push_back(SharedEncodingField());
     fields.push_back(MakeField<CTextField>(std::move(first), std::move(values)));
     frame->SetFields(std::move(fields));
@@ -140,6 +142,7 @@ std::unique_ptr<CId3Frame> ParseComment(std::unique_ptr<CId3Frame> frame, Bytes 
         if (description->text.empty() && text.empty() && !settings::SaveEmpty()) return nullptr;
     }
     std::vector<FieldPtr> fields;
+    fields.reserve(5);
     fields.push_back(SharedEncodingField());
     fields.push_back(MakeField<CAsciiField>(std::move(language)));
     fields.push_back(MakeField<CTextField>(std::move(description->text)));
@@ -156,6 +159,7 @@ std::unique_ptr<CId3Frame> PictureFields(std::unique_ptr<CId3Frame> frame, uint8
     auto mimeField = MakeField<CAsciiField>(std::move(mime));
     const auto* mimeRef = static_cast<const CAsciiField*>(mimeField.get());
     std::vector<FieldPtr> fields;
+    fields.reserve(7);
     fields.push_back(SharedEncodingField());
     fields.push_back(std::move(mimeField));
     fields.push_back(MakeField<CTerminatorField>(FieldKind::ByteTerminator));

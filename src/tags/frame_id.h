@@ -78,11 +78,26 @@ constexpr FrameId ToV23Id(FrameId id) {
     return id;
 }
 
+namespace detail {
+// Four letters as one number, so a lookup compares numbers, not strings.
+constexpr uint32_t PackFrameId(std::string_view letters) {
+    return uint32_t{static_cast<unsigned char>(letters[0])} << 24 |
+           uint32_t{static_cast<unsigned char>(letters[1])} << 16 |
+           uint32_t{static_cast<unsigned char>(letters[2])} << 8 | uint32_t{static_cast<unsigned char>(letters[3])};
+}
+inline constexpr std::array<uint32_t, kFrameIdCount> kPackedFrameIds = [] {
+    std::array<uint32_t, kFrameIdCount> packed{};
+    for (FrameId i = 0; i < kFrameIdCount; ++i) packed[i] = PackFrameId(kFrameIdNames[i]);
+    return packed;
+}();
+}  // namespace detail
+
 // Exact, case-sensitive lookup of four letters; nullopt when not in the table.
 constexpr std::optional<FrameId> LookupFrameId(std::string_view letters) {
     if (letters.size() != 4) return std::nullopt;
+    const uint32_t key = detail::PackFrameId(letters);
     for (FrameId i = 0; i < kFrameIdCount; ++i)
-        if (kFrameIdNames[i] == letters) return i;
+        if (detail::kPackedFrameIds[i] == key) return i;
     return std::nullopt;
 }
 

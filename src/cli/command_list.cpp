@@ -20,6 +20,14 @@ std::string Cell(std::string text) {
     return text;
 }
 
+void AppendCell(std::string& out, std::string_view text) {
+    const size_t at = out.size();
+    out += text;
+    for (size_t i = at; i < out.size(); ++i) {
+        if (out[i] == '\t' || out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+    }
+}
+
 }  // namespace
 
 int RunList(const std::vector<std::string>& args) {
@@ -59,13 +67,35 @@ int RunList(const std::vector<std::string>& args) {
         out += first ? "]\n" : "\n]\n";
     } else {
         out += "Filename\tTrack\tArtist\tAlbum\tTitle\tYear\tBitrate\tDirectory\tGenre\tDuration\n";
+        // Rows are built in place; a directory's cell is made once for the run of
+        // records found in it.
+        static constexpr FrameId kTextColumns[] = {kFrameTRCK, kFrameTPE1, kFrameTALB, kFrameTIT2, kFrameTDRC};
+        std::u16string text;
+        std::u16string directory;
+        std::string directoryCell;
+        bool haveDirectory = false;
         for (const Mp3FileRecord* r : files.Records()) {
             // Names are written as the bytes they have on disk.
-            out += Cell(PathToNative(r->fileName)) + '\t' + Cell(U8(r->GetText(kFrameTRCK))) + '\t' +
-                   Cell(U8(r->GetText(kFrameTPE1))) + '\t' + Cell(U8(r->GetText(kFrameTALB))) + '\t' +
-                   Cell(U8(r->GetText(kFrameTIT2))) + '\t' + Cell(U8(r->GetText(kFrameTDRC))) + '\t' +
-                   U8(BitrateText(*r)) + '\t' + Cell(PathToNative(r->directory)) + '\t' +
-                   Cell(U8(r->GetGenre())) + '\t' + U8(DurationText(*r)) + '\n';
+            AppendCell(out, PathToNative(r->fileName));
+            for (const FrameId id : kTextColumns) {
+                out += '\t';
+                r->GetText(id, text);
+                AppendCell(out, U8(text));
+            }
+            out += '\t';
+            out += U8(BitrateText(*r));
+            out += '\t';
+            if (!haveDirectory || r->directory.str() != directory) {
+                directory = r->directory;
+                directoryCell = Cell(PathToNative(directory));
+                haveDirectory = true;
+            }
+            out += directoryCell;
+            out += '\t';
+            AppendCell(out, U8(r->GetGenre()));
+            out += '\t';
+            out += U8(DurationText(*r));
+            out += '\n';
             flush();
         }
     }

@@ -48,7 +48,7 @@ std::u16string CFileExceptionEx::FormatFileError() const {
 
 // The head of a file and then whatever piece a read lands in: big enough for a typical
 // tag plus the start of the audio, small enough that copying it costs little.
-constexpr uint32_t kReadAheadSize = 8192;
+constexpr uint32_t kReadAheadSize = 4096;
 
 struct BinaryFile::ReadAhead {
     std::unique_ptr<unsigned char[]> bytes = std::make_unique_for_overwrite<unsigned char[]>(kReadAheadSize);

@@ -17,7 +17,7 @@ constexpr uint32_t kBlockSize = 32768;
 // every 4-byte window from the start position in order and stops at the first that
 // passes, and carrying the last three bytes of each read into the next one means that
 // every window is tested exactly once, whatever the sizes of the reads.
-constexpr uint32_t kFirstReadSize = 4096;
+constexpr uint32_t kFirstReadSize = 1024;
 // A header starting in the last three bytes of a read is completed by the next read.
 constexpr uint32_t kCarry = 3;
 

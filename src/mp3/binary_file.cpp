@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -51,7 +52,7 @@ std::u16string CFileExceptionEx::FormatFileError() const {
 constexpr uint32_t kReadAheadSize = 4096;
 
 struct BinaryFile::ReadAhead {
-    std::unique_ptr<unsigned char[]> bytes = std::make_unique_for_overwrite<unsigned char[]>(kReadAheadSize);
+    std::array<unsigned char, kReadAheadSize> bytes;  // not zero-filled: only `filled` count
     uint64_t start = 0;      // file offset of bytes[0]
     uint32_t filled = 0;     // valid bytes
     bool reachesEnd = false;  // the read that filled it stopped at the end of the file
@@ -174,7 +175,8 @@ bool BinaryFile::Close() {
 
 bool BinaryFile::OpenForLoading(std::u16string_view path, uint32_t& error) {
     if (!Open(path, kLoadMode, error)) return false;
-    if (readOnlyRegular_) ahead_ = std::make_unique<ReadAhead>();  // at position 0, as opened
+    // At position 0, as opened; the buffer is left uninitialised.
+    if (readOnlyRegular_) ahead_ = std::make_unique_for_overwrite<ReadAhead>();
     return true;
 }
 
@@ -235,7 +237,7 @@ uint32_t BinaryFile::ReadAheadRead(unsigned char* out, uint32_t count) {
         if (position >= a.start && position < a.start + a.filled) {
             const uint32_t offset = static_cast<uint32_t>(position - a.start);
             const uint32_t take = std::min(count - done, a.filled - offset);
-            std::memcpy(out + done, a.bytes.get() + offset, take);
+            std::memcpy(out + done, a.bytes.data() + offset, take);
             done += take;
             a.position += take;
             continue;
@@ -250,7 +252,7 @@ uint32_t BinaryFile::ReadAheadRead(unsigned char* out, uint32_t count) {
         }
         a.filled = 0;  // a failing read leaves nothing stale behind
         a.start = position;
-        const uint32_t got = ReadAt(fd_, a.bytes.get(), kReadAheadSize, position);
+        const uint32_t got = ReadAt(fd_, a.bytes.data(), kReadAheadSize, position);
         a.filled = got;
         a.reachesEnd = got < kReadAheadSize;
         if (got == 0) break;

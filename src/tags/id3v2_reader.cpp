@@ -98,10 +98,19 @@ std::unique_ptr<CId3Frame> RawFrame(std::unique_ptr<CId3Frame> frame, Bytes body
 std::unique_ptr<CId3Frame> ParseText(std::unique_ptr<CId3Frame> frame, Bytes body) {
     if (body.empty() || body[0] >= 4) return nullptr;
     const uint8_t encoding = body[0];
-    std::vector<std::u16string> values = id3text::DecodeValues(body.subspan(1), encoding);
-    if (values.size() == 1 && values[0].empty() && !settings::SaveEmpty()) return nullptr;
-    std::u16string first = std::move(values.front());
-    values.erase(values.begin());
+    const Bytes text = body.subspan(1);
+    std::u16string first;
+    std::vector<std::u16string> values;
+    if (id3text::FindTerminator(text, encoding) == id3text::kNoTerminator) {
+        // One value, the common case: no list of values to build.
+        id3text::ByteOrder order = id3text::ByteOrder::Unknown;
+        first = id3text::DecodeString(text, encoding, &order);
+    } else {
+        values = id3text::DecodeValues(text, encoding);
+        first = std::move(values.front());
+        values.erase(values.begin());
+    }
+    if (values.empty() && first.empty() && !settings::SaveEmpty()) return nullptr;
     std::vector<FieldPtr> fields;
     fields.reserve(2);
     fields.push_back(SharedEncodingField());

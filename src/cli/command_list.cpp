@@ -1,5 +1,7 @@
 // list: one row per file, in scan order, with the ten columns of the file list.
 #include <cstdio>
+#include <string_view>
+#include <utility>
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
@@ -49,19 +51,42 @@ int RunList(const std::vector<std::string>& args) {
     if (json) {
         out += "[";
         bool first = true;
+        // A directory's string is made once for the run of records found in it.
+        static constexpr std::pair<std::string_view, FrameId> kTextColumns[] = {
+            {", \"track\": ", kFrameTRCK}, {", \"artist\": ", kFrameTPE1}, {", \"album\": ", kFrameTALB},
+            {", \"title\": ", kFrameTIT2}, {", \"year\": ", kFrameTDRC}};
+        std::u16string text;
+        std::u16string directory;
+        std::string directoryJson;
+        bool haveDirectory = false;
         for (const Mp3FileRecord* r : files.Records()) {
             out += first ? "\n" : ",\n";
             first = false;
-            out += "  {\"path\": " + JsonString(r->FullPath()) + ", \"directory\": " + JsonString(r->directory) +
-                   ", \"filename\": " + JsonString(r->fileName) +
-                   ", \"track\": " + JsonString(r->GetText(kFrameTRCK)) +
-                   ", \"artist\": " + JsonString(r->GetText(kFrameTPE1)) +
-                   ", \"album\": " + JsonString(r->GetText(kFrameTALB)) +
-                   ", \"title\": " + JsonString(r->GetText(kFrameTIT2)) +
-                   ", \"year\": " + JsonString(r->GetText(kFrameTDRC)) +
-                   ", \"genre\": " + JsonString(r->GetGenre()) + ", \"bitrate\": " + std::to_string(r->bitrate) +
-                   ", \"duration\": " + std::to_string(r->duration) +
-                   ", \"vbr\": " + (r->isVbr ? "true" : "false") + "}";
+            out += "  {\"path\": ";
+            out += JsonString(r->FullPath());
+            out += ", \"directory\": ";
+            if (!haveDirectory || r->directory.str() != directory) {
+                directory = r->directory;
+                directoryJson = JsonString(directory);
+                haveDirectory = true;
+            }
+            out += directoryJson;
+            out += ", \"filename\": ";
+            out += JsonString(r->fileName);
+            for (const auto& [name, id] : kTextColumns) {
+                out += name;
+                r->GetText(id, text);
+                out += JsonString(text);
+            }
+            out += ", \"genre\": ";
+            out += JsonString(r->GetGenre());
+            out += ", \"bitrate\": ";
+            out += std::to_string(r->bitrate);
+            out += ", \"duration\": ";
+            out += std::to_string(r->duration);
+            out += ", \"vbr\": ";
+            out += r->isVbr ? "true" : "false";
+            out += "}";
             flush();
         }
         out += first ? "]\n" : "\n]\n";

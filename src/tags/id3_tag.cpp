@@ -133,6 +133,8 @@ CId3Frame* CId3Tag::FindFrame(FrameId id, const CId3Frame* after) const {
 
 void CId3Tag::AddFrame(std::unique_ptr<CId3Frame> frame) {
     if (!frame) return;
+    // A typical tag has five to ten frames: room for eight at once, not four regrowths.
+    if (frames_.capacity() == 0) frames_.reserve(8);
     frames_.push_back(std::move(frame));
     changed_ = true;
 }

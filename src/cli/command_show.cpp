@@ -3,6 +3,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_text.h"
 #include "cli/sha256.h"
 #include "library/settings_store.h"
 #include "mp3/mp3_file_record.h"
@@ -111,7 +112,7 @@ int RunShow(const std::vector<std::string>& args) {
     for (const Mp3FileRecord* r : files.Records()) {
         if (json) {
             out += first ? "\n" : ",\n";
-            out += "  {\"path\": " + JsonString(r->FullPath()) + ", \"audioStart\": " + std::to_string(r->audioStart) +
+            out += "  {\"path\": " + JsonPathString(PathToNative(r->FullPath())) + ", \"audioStart\": " + std::to_string(r->audioStart) +
                    ", \"bitrate\": " + std::to_string(r->bitrate) + ", \"vbr\": " + (r->isVbr ? "true" : "false") +
                    ", \"duration\": " + std::to_string(r->duration) +
                    ", \"hasV1\": " + (r->hasV1 ? "true" : "false") + ", \"v1\": " + V1Json(*r) + ", \"frames\": [";

@@ -23,6 +23,14 @@ std::string AsciiOf(const CId3Frame& frame) {
     return field ? field->Value() : std::string();
 }
 
+// A Latin-1 field (language, MIME type) as a JSON string: its bytes above 127 are
+// characters, not UTF-8, and must not reach the output raw.
+std::string JsonLatin1(const std::string& bytes) {
+    std::u16string text;
+    for (const char c : bytes) text.push_back(static_cast<unsigned char>(c));
+    return JsonString(text);
+}
+
 // The body size of a frame shown only by its size: as read, or as it would be written.
 size_t BodySize(const CId3Frame& frame) {
     if (const CDataField* raw = frame.RawBodyField()) return raw->Data().size();
@@ -48,7 +56,7 @@ std::string FrameJson(const CId3Frame& frame) {
     const std::string id = JsonString(std::string_view(frame.IdLetters()));
     if (frame.RawBodyField() == nullptr) {
         if (frame.Id() == kFrameCOMM) {
-            return "{\"id\": " + id + ", \"language\": " + JsonString(std::string_view(AsciiOf(frame))) +
+            return "{\"id\": " + id + ", \"language\": " + JsonLatin1(AsciiOf(frame)) +
                    ", \"description\": " + JsonString(TextOf(frame, 0)) + ", \"text\": " + JsonString(TextOf(frame, 1)) +
                    "}";
         }
@@ -56,7 +64,7 @@ std::string FrameJson(const CId3Frame& frame) {
             const PictureInfo picture = PictureOf(frame);
             const std::vector<uint8_t> none;
             const std::vector<uint8_t>& data = picture.data ? *picture.data : none;
-            return "{\"id\": " + id + ", \"mime\": " + JsonString(std::string_view(AsciiOf(frame))) +
+            return "{\"id\": " + id + ", \"mime\": " + JsonLatin1(AsciiOf(frame)) +
                    ", \"type\": " + std::to_string(picture.type) + ", \"description\": " + JsonString(TextOf(frame, 0)) +
                    ", \"size\": " + std::to_string(data.size()) + ", \"sha256\": \"" + Sha256Hex(data) + "\"}";
         }

@@ -120,7 +120,8 @@ int RunShow(const std::vector<std::string>& args) {
     for (const Mp3FileRecord* r : files.Records()) {
         if (json) {
             out += first ? "\n" : ",\n";
-            out += "  {\"path\": " + JsonPathString(PathToNative(r->FullPath())) + ", \"audioStart\": " + std::to_string(r->audioStart) +
+            out += "  {\"path\": " + JsonPathString(PathToNative(r->FullPath())) +
+                   ", \"audioStart\": " + std::to_string(r->audioStart) +
                    ", \"bitrate\": " + std::to_string(r->bitrate) + ", \"vbr\": " + (r->isVbr ? "true" : "false") +
                    ", \"duration\": " + std::to_string(r->duration) +
                    ", \"hasV1\": " + (r->hasV1 ? "true" : "false") + ", \"v1\": " + V1Json(*r) + ", \"frames\": [";

@@ -3,6 +3,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_text.h"
 #include "library/list_columns.h"
 #include "library/settings_store.h"
 #include "mp3/mp3_file_record.h"
@@ -44,8 +45,10 @@ int RunList(const std::vector<std::string>& args) {
         for (const Mp3FileRecord* r : files.Records()) {
             out += first ? "\n" : ",\n";
             first = false;
-            out += "  {\"path\": " + JsonString(r->FullPath()) + ", \"directory\": " + JsonString(r->directory) +
-                   ", \"filename\": " + JsonString(r->fileName) +
+            // Names as the bytes on disk: a name that is not UTF-8 can still be found again.
+            out += "  {\"path\": " + JsonPathString(PathToNative(r->FullPath())) +
+                   ", \"directory\": " + JsonPathString(PathToNative(r->directory)) +
+                   ", \"filename\": " + JsonPathString(PathToNative(r->fileName)) +
                    ", \"track\": " + JsonString(r->GetText(kFrameTRCK)) +
                    ", \"artist\": " + JsonString(r->GetText(kFrameTPE1)) +
                    ", \"album\": " + JsonString(r->GetText(kFrameTALB)) +

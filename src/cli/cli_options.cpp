@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "cli/cli_command.h"
+#include "cli/interrupt_guard.h"
 #include "library/directory_loader.h"
 #include "library/notification.h"
 #include "library/settings_store.h"
@@ -223,9 +224,15 @@ int SaveRecords(const std::vector<Mp3FileRecord*>& records, const GlobalOptions&
     }
     WaitingSink sink(needing.size());
     TagSaver saver(prompts, sink);
-    saver.Start(needing);
-    sink.Wait();
-    saver.Join();
+    int interrupted = 0;
+    {
+        InterruptGuard guard([&saver] { saver.RequestStop(); });
+        saver.Start(needing);
+        sink.Wait();
+        saver.Join();
+        interrupted = guard.Signal();
+    }
+    if (interrupted) return 128 + interrupted;
     return ExitStatus(prompts, 0);
 }
 

@@ -5,6 +5,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_text.h"
 #include "library/list_columns.h"
 #include "library/settings_store.h"
 #include "mp3/mp3_file_record.h"
@@ -62,17 +63,18 @@ int RunList(const std::vector<std::string>& args) {
         for (const Mp3FileRecord* r : files.Records()) {
             out += first ? "\n" : ",\n";
             first = false;
+            // Names as the bytes on disk: a name that is not UTF-8 can still be found again.
             out += "  {\"path\": ";
-            out += JsonString(r->FullPath());
+            out += JsonPathString(PathToNative(r->FullPath()));
             out += ", \"directory\": ";
             if (!haveDirectory || r->directory.str() != directory) {
                 directory = r->directory;
-                directoryJson = JsonString(directory);
+                directoryJson = JsonPathString(PathToNative(directory));
                 haveDirectory = true;
             }
             out += directoryJson;
             out += ", \"filename\": ";
-            out += JsonString(r->fileName);
+            out += JsonPathString(PathToNative(r->fileName));
             for (const auto& [name, id] : kTextColumns) {
                 out += name;
                 r->GetText(id, text);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 #include "platform/text_codec.h"
 #include "regex/regexp.h"
 
@@ -26,29 +27,6 @@ struct SubjectResult {
     size_t end = 0;
     std::vector<GroupResult> groups;
 };
-
-std::string JsonString(std::u16string_view text) {
-    const std::string utf8 = U8(text);
-    std::string out = "\"";
-    for (const unsigned char c : utf8) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
 
 SubjectResult Try(CRegExp& re, const std::string& subjectArg) {
     SubjectResult r;

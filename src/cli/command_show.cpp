@@ -3,6 +3,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/cli_text.h"
 #include "cli/sha256.h"
 #include "library/settings_store.h"
 #include "mp3/mp3_file_record.h"
@@ -20,6 +21,14 @@ std::u16string TextOf(const CId3Frame& frame, size_t n) {
 std::string AsciiOf(const CId3Frame& frame) {
     const CAsciiField* field = frame.AsciiField(0);
     return field ? field->Value() : std::string();
+}
+
+// A Latin-1 field (language, MIME type) as a JSON string: its bytes above 127 are
+// characters, not UTF-8, and must not reach the output raw.
+std::string JsonLatin1(const std::string& bytes) {
+    std::u16string text;
+    for (const char c : bytes) text.push_back(static_cast<unsigned char>(c));
+    return JsonString(text);
 }
 
 // The body size of a frame shown only by its size: as read, or as it would be written.
@@ -47,7 +56,7 @@ std::string FrameJson(const CId3Frame& frame) {
     const std::string id = JsonString(std::string_view(frame.IdLetters()));
     if (frame.RawBodyField() == nullptr) {
         if (frame.Id() == kFrameCOMM) {
-            return "{\"id\": " + id + ", \"language\": " + JsonString(std::string_view(AsciiOf(frame))) +
+            return "{\"id\": " + id + ", \"language\": " + JsonLatin1(AsciiOf(frame)) +
                    ", \"description\": " + JsonString(TextOf(frame, 0)) + ", \"text\": " + JsonString(TextOf(frame, 1)) +
                    "}";
         }
@@ -55,7 +64,7 @@ std::string FrameJson(const CId3Frame& frame) {
             const PictureInfo picture = PictureOf(frame);
             const std::vector<uint8_t> none;
             const std::vector<uint8_t>& data = picture.data ? *picture.data : none;
-            return "{\"id\": " + id + ", \"mime\": " + JsonString(std::string_view(AsciiOf(frame))) +
+            return "{\"id\": " + id + ", \"mime\": " + JsonLatin1(AsciiOf(frame)) +
                    ", \"type\": " + std::to_string(picture.type) + ", \"description\": " + JsonString(TextOf(frame, 0)) +
                    ", \"size\": " + std::to_string(data.size()) + ", \"sha256\": \"" + Sha256Hex(data) + "\"}";
         }
@@ -111,7 +120,8 @@ int RunShow(const std::vector<std::string>& args) {
     for (const Mp3FileRecord* r : files.Records()) {
         if (json) {
             out += first ? "\n" : ",\n";
-            out += "  {\"path\": " + JsonString(r->FullPath()) + ", \"audioStart\": " + std::to_string(r->audioStart) +
+            out += "  {\"path\": " + JsonPathString(PathToNative(r->FullPath())) +
+                   ", \"audioStart\": " + std::to_string(r->audioStart) +
                    ", \"bitrate\": " + std::to_string(r->bitrate) + ", \"vbr\": " + (r->isVbr ? "true" : "false") +
                    ", \"duration\": " + std::to_string(r->duration) +
                    ", \"hasV1\": " + (r->hasV1 ? "true" : "false") + ", \"v1\": " + V1Json(*r) + ", \"frames\": [";

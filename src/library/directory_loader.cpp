@@ -123,6 +123,7 @@ void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
         std::erase(records_, nullptr);
         std::erase(pendingDirectories_, normalized);
         std::erase(loadedDirectories_, normalized);
+        if (!currentDirectory_.empty() && currentDirectory_ == normalized) currentRemoved_ = true;
     }
     // `removed` is destroyed here, in the order the array was walked (from its end).
 }
@@ -252,20 +253,22 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
         state.generation = generation_;
         state.recurse = recurse;
         currentDirectory_ = state.root;
+        currentRemoved_ = false;
     }
     ScanDirectory(state.root, state);
     std::lock_guard list(listLock_);
     // A scan cut short by Refresh, Clear or the removal of its directory leaves the
     // queue as those left it.
-    if (!state.stopped && generation_ == state.generation) {
+    if (!state.stopped && !currentRemoved_ && generation_ == state.generation) {
         auto it = std::find(pendingDirectories_.begin(), pendingDirectories_.end(), state.root);
         if (it != pendingDirectories_.end()) pendingDirectories_.erase(it);
     }
     currentDirectory_.clear();
+    currentRemoved_ = false;
 }
 
 bool DirectoryLoader::StopRequested(const ScanState& state) const {
-    return state.stopped || quit_.load() || generation_.load() != state.generation;
+    return state.stopped || quit_.load() || currentRemoved_.load() || generation_.load() != state.generation;
 }
 
 void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state) {
@@ -308,9 +311,7 @@ void DirectoryLoader::LoadAndAdd(std::unique_ptr<Mp3FileRecord> record, ScanStat
     size_t count = 0;
     {
         std::lock_guard list(listLock_);
-        const bool rootLoaded = std::find(loadedDirectories_.begin(), loadedDirectories_.end(), state.root) !=
-                                loadedDirectories_.end();
-        if (generation_ != state.generation || !rootLoaded) {
+        if (generation_ != state.generation || currentRemoved_) {
             // Refreshed, cleared or removed while this file was loading: the record
             // was never visible, and the scan ends here.
             state.stopped = true;

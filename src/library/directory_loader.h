@@ -130,6 +130,9 @@ private:
     // Bumped by Refresh and Clear under listLock; a scan of an older generation stops
     // and its records are dropped.
     std::atomic<uint64_t> generation_{0};
+    // Set by RemoveDirectory of the directory being scanned (under listLock): that scan
+    // stops and drops what it still finds, even when the directory is added again.
+    std::atomic<bool> currentRemoved_{false};
     std::atomic<bool> quit_{false};
 };
 

@@ -165,9 +165,9 @@ size_t CopyAsciiPrefix(Out& out, In text) {
     return i;
 }
 
-}  // namespace
-
-std::string Utf16ToUtf8(std::u16string_view text) {
+// UTF-16 to UTF-8. With `rawBytes`, U+DC80..U+DCFF stand for the bytes of a file name
+// that was not valid UTF-8 and are written back as those bytes.
+std::string EncodeUtf8(std::u16string_view text, bool rawBytes) {
     std::string out;
     const size_t ascii = CopyAsciiPrefix(out, text);
     if (ascii == text.size()) return out;
@@ -178,6 +178,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
             text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
+        } else if (rawBytes && c >= 0xDC80 && c <= 0xDCFF) {
+            out.push_back(static_cast<char>(c - 0xDC00));
+            continue;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacement;
         }
@@ -185,6 +188,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     }
     return out;
 }
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) { return EncodeUtf8(text, false); }
 
 std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes) {
     std::u16string out;
@@ -271,27 +278,7 @@ std::u16string PathFromNative(std::string_view bytes) {
     return out;
 }
 
-std::string PathToNative(std::u16string_view path) {
-    std::string out;
-    const size_t ascii = CopyAsciiPrefix(out, path);
-    if (ascii == path.size()) return out;
-    out.reserve(path.size());
-    for (size_t i = ascii; i < path.size(); ++i) {
-        char32_t c = path[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
-            path[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xDC80 && c <= 0xDCFF) {
-            out.push_back(static_cast<char>(c - 0xDC00));  // a byte kept from a non-UTF-8 name
-            continue;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = kReplacement;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
+std::string PathToNative(std::u16string_view path) { return EncodeUtf8(path, true); }
 
 char16_t ToLowerChar(char16_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;

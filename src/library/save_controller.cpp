@@ -69,6 +69,26 @@ void SaveController::StartSaveDirectory(std::u16string_view directory) {
     StartSave(rememberedDirectory_);
 }
 
+SaveController::SaveOffer SaveController::OfferToSave(size_t unsaved, AfterSaveAction action,
+                                                     std::u16string_view directory) {
+    if (unsaved == 0) return SaveOffer::NothingToSave;
+    switch (prompts_.AskYesNoCancel(ProgramTitle(), kSaveChangesQuestion)) {
+        case PromptAnswer::Yes:
+            action_ = action;
+            if (directory.empty()) {
+                StartSaveAll();
+            } else {
+                StartSaveDirectory(directory);
+            }
+            return SaveOffer::Handled;
+        case PromptAnswer::No:
+            return SaveOffer::Declined;
+        case PromptAnswer::Cancel:
+            break;
+    }
+    return SaveOffer::Handled;
+}
+
 void SaveController::Save() {
     if (saving_) return;  // the command is disabled while saving
     StartSaveAll();
@@ -79,18 +99,7 @@ void SaveController::RefreshList() {
         prompts_.ShowError(ProgramTitle(), kRefreshWhileSaving);
         return;
     }
-    if (CountNeedingSaving() > 0) {
-        switch (prompts_.AskYesNoCancel(ProgramTitle(), kSaveChangesQuestion)) {
-            case PromptAnswer::Yes:
-                action_ = AfterSaveAction::Refresh;
-                StartSaveAll();
-                return;
-            case PromptAnswer::No:
-                break;
-            case PromptAnswer::Cancel:
-                return;
-        }
-    }
+    if (OfferToSave(CountNeedingSaving(), AfterSaveAction::Refresh) == SaveOffer::Handled) return;
     window_.EmptyList();
     loader_.Refresh();
 }
@@ -100,18 +109,8 @@ void SaveController::ClearList() {
         prompts_.ShowError(ProgramTitle(), kClearWhileSaving);
         return;
     }
-    if (CountNeedingSaving() > 0) {
-        switch (prompts_.AskYesNoCancel(ProgramTitle(), kSaveChangesQuestion)) {
-            case PromptAnswer::Yes:
-                action_ = AfterSaveAction::ClearOrRemove;
-                StartSaveAll();  // forgets any remembered directory
-                return;
-            case PromptAnswer::No:
-                break;
-            case PromptAnswer::Cancel:
-                return;
-        }
-    }
+    // A save of all records forgets any remembered directory.
+    if (OfferToSave(CountNeedingSaving(), AfterSaveAction::ClearOrRemove) == SaveOffer::Handled) return;
     window_.EmptyList();
     loader_.Clear(true);
 }
@@ -121,22 +120,18 @@ void SaveController::RemoveDirectory(std::u16string_view directory) {
         prompts_.ShowError(ProgramTitle(), kRemoveWhileSaving);
         return;
     }
-    if (CountNeedingSaving(directory) > 0) {
-        switch (prompts_.AskYesNoCancel(ProgramTitle(), kSaveChangesQuestion)) {
-            case PromptAnswer::Yes:
-                action_ = AfterSaveAction::ClearOrRemove;
-                StartSaveDirectory(directory);
-                return;
-            case PromptAnswer::No:
-                window_.SetRedrawSuspended(true);
-                loader_.RemoveDirectory(directory);
-                window_.SetRedrawSuspended(false);
-                return;
-            case PromptAnswer::Cancel:
-                return;
-        }
+    switch (OfferToSave(CountNeedingSaving(directory), AfterSaveAction::ClearOrRemove, directory)) {
+        case SaveOffer::Handled:
+            return;
+        case SaveOffer::Declined:
+            window_.SetRedrawSuspended(true);
+            loader_.RemoveDirectory(directory);
+            window_.SetRedrawSuspended(false);
+            return;
+        case SaveOffer::NothingToSave:
+            loader_.RemoveDirectory(directory);
+            return;
     }
-    loader_.RemoveDirectory(directory);
 }
 
 void SaveController::Exit() {
@@ -146,18 +141,7 @@ void SaveController::Exit() {
         action_ = AfterSaveAction::Exit;
         return;
     }
-    if (CountNeedingSaving() > 0) {
-        switch (prompts_.AskYesNoCancel(ProgramTitle(), kSaveChangesQuestion)) {
-            case PromptAnswer::Yes:
-                action_ = AfterSaveAction::Exit;
-                StartSaveAll();
-                return;
-            case PromptAnswer::No:
-                break;
-            case PromptAnswer::Cancel:
-                return;
-        }
-    }
+    if (OfferToSave(CountNeedingSaving(), AfterSaveAction::Exit) == SaveOffer::Handled) return;
     window_.ExitProgram();
 }
 

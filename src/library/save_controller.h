@@ -77,6 +77,10 @@ private:
     void StartSave(std::u16string_view directory);
     void UpdatePanes(bool includeFirst);
     void CarryOut(AfterSaveAction action);
+    // "Do you want to save changes?" when `unsaved` is not 0. Yes: `action` follows the
+    // save of `directory` (all records when empty), which starts now.
+    enum class SaveOffer { NothingToSave, Declined, Handled };
+    SaveOffer OfferToSave(size_t unsaved, AfterSaveAction action, std::u16string_view directory = {});
 
     DirectoryLoader& loader_;
     TagSaver& saver_;

@@ -135,8 +135,9 @@ void FileSet::Load(const std::vector<std::string>& paths, bool recurse) {
         }
         // A single file: split it into directory and name like the scan does.
         const size_t slash = name.rfind(u'/');
-        std::u16string directory = slash == std::u16string::npos ? u"." : name.substr(0, slash);
-        if (directory.empty()) directory = u"/";
+        const std::u16string directory = slash == std::u16string::npos ? std::u16string(u".")
+                                         : slash == 0                  ? std::u16string(u"/")
+                                                                       : name.substr(0, slash);
         const std::u16string file = slash == std::u16string::npos ? name : name.substr(slash + 1);
         if (!HasMp3Extension(file)) {
             std::fprintf(stderr, "quorvane-cli: '%s' is neither a directory nor an .mp3 file\n", path.c_str());

@@ -77,7 +77,9 @@ TEST(CliInterrupt, CtrlCDuringASaveFinishesTheCurrentFileAndStops) {
     }
     EXPECT_EQ(newTitles + oldTitles, kFiles);
     EXPECT_GE(newTitles, 1);
-    if (WEXITSTATUS(status) == 130) EXPECT_GE(oldTitles, 1);
+    if (WEXITSTATUS(status) == 130) {
+        EXPECT_GE(oldTitles, 1);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "walk_mp3.h"
 #include <vector>
 
 static size_t files = 0;
@@ -32,23 +34,7 @@ static void Visit(const std::string& path) {
     ++files;
 }
 
-static void Walk(const std::string& dir) {
-    DIR* d = opendir(dir.c_str());
-    if (!d) return;
-    while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string path = dir + "/" + name;
-        if (e->d_type == DT_DIR) {
-            if (name[0] != '.') Walk(path);
-        } else if (name.size() >= 4 && strcasecmp(name.c_str() + name.size() - 4, ".mp3") == 0 && name[0] != '.') {
-            Visit(path);
-        }
-    }
-    closedir(d);
-}
-
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) Walk(argv[i]);
+    for (int i = 1; i < argc; ++i) WalkMp3(argv[i], Visit);
     std::printf("%zu files (%llu)\n", files, checksum);
 }

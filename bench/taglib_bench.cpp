@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "walk_mp3.h"
+
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -31,27 +33,11 @@ static void Visit(const std::string& path) {
     ++files;
 }
 
-static void Walk(const std::string& dir) {
-    DIR* d = opendir(dir.c_str());
-    if (!d) return;
-    while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string path = dir + "/" + name;
-        if (e->d_type == DT_DIR) {
-            if (name[0] != '.') Walk(path);
-        } else if (name.size() >= 4 && strcasecmp(name.c_str() + name.size() - 4, ".mp3") == 0 && name[0] != '.') {
-            Visit(path);
-        }
-    }
-    closedir(d);
-}
-
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     mode = argv[1];
     int first = 2;
     if (mode == "set") title = argv[first++];
-    for (int i = first; i < argc; ++i) Walk(argv[i]);
+    for (int i = first; i < argc; ++i) WalkMp3(argv[i], Visit);
     std::printf("%zu files (%llu)\n", files, checksum);
 }

@@ -17,6 +17,7 @@
 namespace quorvane {
 namespace {
 namespace fs = std::filesystem;
+using test::OpenForSave;
 using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
@@ -26,15 +27,6 @@ std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
     std::vector<uint8_t> v(n);
     for (auto& b : v) b = static_cast<uint8_t>(rng());
     return v;
-}
-
-BinaryFile OpenForSave(const fs::path& path) {
-    BinaryFile file;
-    uint32_t error = 0;
-    if (!file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error)) {
-        ADD_FAILURE() << "open failed: " << error;
-    }
-    return file;
 }
 
 std::vector<fs::path> Leftovers(const fs::path& dir) {

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -12,6 +14,8 @@
 #include <map>
 #include <random>
 #include <stdexcept>
+
+#include "platform/text_codec.h"
 
 namespace quorvane::test {
 namespace fs = std::filesystem;
@@ -152,6 +156,15 @@ CommandResult RunPython(const std::string& code, const std::vector<std::string>&
 }
 
 std::string CliPath() { return QUORVANE_CLI_PATH; }
+
+BinaryFile OpenForSave(const fs::path& path) {
+    BinaryFile file;
+    uint32_t error = 0;
+    if (!file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error)) {
+        ADD_FAILURE() << "open failed: " << error;
+    }
+    return file;
+}
 
 std::vector<uint8_t> ReadFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

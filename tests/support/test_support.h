@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mp3/binary_file.h"
 #include "platform/user_prompts.h"
 
 namespace quorvane::test {
@@ -65,6 +66,9 @@ CommandResult RunPython(const std::string& code, const std::vector<std::string>&
 
 // Path of the built quorvane-cli.
 std::string CliPath();
+
+// Opens a file as the saver does (read and write, others may read); a failure fails the test.
+BinaryFile OpenForSave(const std::filesystem::path& path);
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);

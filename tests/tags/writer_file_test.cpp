@@ -16,6 +16,7 @@
 namespace quorvane {
 namespace {
 namespace fs = std::filesystem;
+using test::OpenForSave;
 using test::FramesOfLength;
 using test::ReadFileBytes;
 using test::TempDir;
@@ -41,15 +42,6 @@ std::vector<uint8_t> TaggedFile(uint32_t size, const std::vector<uint8_t>& audio
     std::vector<uint8_t> file(header.begin(), header.end());
     file.resize(10 + std::min<size_t>(size, bodyBytes), 'T');
     file.insert(file.end(), audio.begin(), audio.end());
-    return file;
-}
-
-BinaryFile OpenForSave(const fs::path& path) {
-    BinaryFile file;
-    uint32_t error = 0;
-    if (!file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error)) {
-        ADD_FAILURE() << "open failed: " << error;
-    }
     return file;
 }
 

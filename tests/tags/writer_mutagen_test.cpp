@@ -13,19 +13,11 @@
 namespace quorvane {
 namespace {
 namespace fs = std::filesystem;
+using test::AudioBytes;
 using test::FramesOfLength;
 using test::ReadFileBytes;
 using test::RunPython;
 using test::TempDir;
-
-// The audio: everything after the ID3v2 tag (and its footer) up to an ID3v1 record.
-std::vector<uint8_t> AudioBytes(const std::vector<uint8_t>& file) {
-    size_t start = 0;
-    if (auto h = ParseV2Header(file.data(), file.size())) start = h->Extent();
-    size_t end = file.size();
-    if (end >= start + 128 && file[end - 128] == 'T' && file[end - 127] == 'A' && file[end - 126] == 'G') end -= 128;
-    return {file.begin() + static_cast<long>(start), file.begin() + static_cast<long>(end)};
-}
 
 // Tags the file with mutagen: title, artist, a comment, a picture of `pictureBytes`,
 // `padding` bytes of padding, as v2.`version`; `v1` adds an ID3v1 record.

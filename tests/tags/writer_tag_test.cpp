@@ -12,21 +12,15 @@
 #include "tags/id3_tag.h"
 #include "tags/id3v2_reader.h"
 #include "tags/id3v2_writer.h"
+#include "tags/writer_test_frames.h"
 
 namespace quorvane {
 namespace {
 namespace fs = std::filesystem;
+using test::AudioBytes;
 using test::ReadFileBytes;
 using test::RunPython;
 using test::TempDir;
-
-std::vector<uint8_t> AudioBytes(const std::vector<uint8_t>& file) {
-    size_t start = 0;
-    if (auto h = ParseV2Header(file.data(), file.size())) start = h->Extent();
-    size_t end = file.size();
-    if (end >= start + 128 && file[end - 128] == 'T' && file[end - 127] == 'A' && file[end - 126] == 'G') end -= 128;
-    return {file.begin() + static_cast<long>(start), file.begin() + static_cast<long>(end)};
-}
 
 ino_t Inode(const fs::path& path) {
     struct stat st {};

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tags/id3v2_write_plan.h"
+
 namespace quorvane::test {
 
 // One text frame: encoding 0 (Latin-1) under v2.3, 3 (UTF-8) under v2.4.
@@ -30,6 +32,15 @@ inline std::vector<uint8_t> FramesOfLength(size_t length, const std::string& tit
     }
     out.resize(length, 0);  // lengths below a frame's size end in padding-like zeros
     return out;
+}
+
+// The audio: everything after the ID3v2 tag (and its footer) up to an ID3v1 record.
+inline std::vector<uint8_t> AudioBytes(const std::vector<uint8_t>& file) {
+    size_t start = 0;
+    if (auto h = ParseV2Header(file.data(), file.size())) start = h->Extent();
+    size_t end = file.size();
+    if (end >= start + 128 && file[end - 128] == 'T' && file[end - 127] == 'A' && file[end - 126] == 'G') end -= 128;
+    return {file.begin() + static_cast<long>(start), file.begin() + static_cast<long>(end)};
 }
 
 }  // namespace quorvane::test

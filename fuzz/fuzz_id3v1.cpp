@@ -7,12 +7,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quorvane::fuzz::InputFile input(data, size);
     if (!input.IsOpen()) return 0;
-    quorvane::CId3v1Record record;
+    quorvane::Id3v1Record record;
     if (!quorvane::ReadV1(input.File(), record)) return 0;
     (void)quorvane::GenreName(record.Genre());
     const auto first = quorvane::EncodeV1(record);
     quorvane::fuzz::InputFile again(first.data(), first.size());
-    quorvane::CId3v1Record back;
+    quorvane::Id3v1Record back;
     if (!quorvane::ReadV1(again.File(), back)) std::abort();
     if (quorvane::EncodeV1(back) != first) std::abort();
     return 0;

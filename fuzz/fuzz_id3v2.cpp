@@ -10,16 +10,16 @@
 
 namespace {
 
-using quorvane::CId3Tag;
+using quorvane::Id3Tag;
 
-std::vector<uint8_t> Render(const CId3Tag& tag, const quorvane::RenderContext& context) {
+std::vector<uint8_t> Render(const Id3Tag& tag, const quorvane::RenderContext& context) {
     std::vector<uint8_t> out;
     for (const auto& frame : tag.Frames()) quorvane::RenderFrame(*frame, context, out);
     return out;
 }
 
 // The rendered frames behind a header, read back.
-void ReadRendered(const std::vector<uint8_t>& frames, bool v24, CId3Tag& tag) {
+void ReadRendered(const std::vector<uint8_t>& frames, bool v24, Id3Tag& tag) {
     std::vector<uint8_t> bytes = {'I', 'D', '3', static_cast<uint8_t>(v24 ? 4 : 3), 0, 0};
     quorvane::AppendSyncsafe(bytes, static_cast<uint32_t>(frames.size() + 4));
     bytes.insert(bytes.end(), frames.begin(), frames.end());
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     quorvane::fuzz::InputFile input(data + 1, size - 1);
     if (!input.IsOpen()) return 0;
-    CId3Tag tag;
+    Id3Tag tag;
     quorvane::ReadV2(tag, input.File());
     (void)tag.GetGenre();
     (void)tag.FindPicture(0);
@@ -51,11 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A load reads through the read-ahead buffer: the same frames.
     quorvane::BinaryFile ahead;
     if (!input.OpenForLoading(ahead)) std::abort();
-    CId3Tag aheadTag, plainAgain;
+    Id3Tag aheadTag, plainAgain;
     if (quorvane::ReadV2(aheadTag, ahead) != quorvane::ReadV2(plainAgain, input.File())) std::abort();
     if (Render(aheadTag, context) != Render(tag, context)) std::abort();
 
-    CId3Tag once, twice;
+    Id3Tag once, twice;
     ReadRendered(Render(tag, context), v24, once);
     const std::vector<uint8_t> first = Render(once, context);
     ReadRendered(first, v24, twice);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "platform/text_codec.h"
 
 namespace quorvane::fuzz {
@@ -22,7 +22,7 @@ public:
             done += static_cast<size_t>(n);
         }
         uint32_t error = 0;
-        file_.Open(PathFromNative("/proc/self/fd/" + std::to_string(fd_)), BinaryFile::kLoadMode, error);
+        file_.Open(PathFromNative("/proc/self/fd/" + std::to_string(fd_)), OpenMode::Read, error);
     }
     ~InputFile() {
         file_.Close();

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "mp3/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BinaryFile file;
     uint32_t error = 0;
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    if (!file.Open(quorvane::PathFromNative(path), BinaryFile::kLoadMode, error)) std::abort();
+    if (!file.Open(quorvane::PathFromNative(path), OpenMode::Read, error)) std::abort();
 
     const uint64_t fileSize = file.GetSize();
     const uint64_t audioStart = (options & 1) ? quorvane::ReadAudioStart(file) : (options >> 1) * uint64_t{509};

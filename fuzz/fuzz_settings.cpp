@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -12,9 +12,9 @@
 #include "cli/interrupt_guard.h"
 #include "library/directory_loader.h"
 #include "library/notification.h"
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 #include "library/tag_saver.h"
-#include "mp3/mp3_file_record.h"
+#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 
 namespace quorvane::cli {

@@ -4,7 +4,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 #include "platform/text_codec.h"
 
 namespace quorvane::cli {

@@ -15,7 +15,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_text.h"
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "mp3/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
@@ -46,7 +46,7 @@ bool HasMp3Extension(std::string_view name) {
 }
 
 void ReportError(UserPrompts& prompts, std::u16string_view prefix, std::string_view nativePath, int error) {
-    ShowFileError(prompts, prefix, PathFromNative(nativePath), CFileExceptionEx{static_cast<uint32_t>(error)});
+    ShowFileError(prompts, prefix, PathFromNative(nativePath), FileException{static_cast<uint32_t>(error)});
 }
 
 // Every .mp3 file below `root`, sorted by name for a stable order. Symbolic links to
@@ -81,8 +81,8 @@ std::optional<FileInfo> AnalyzeFile(const std::string& path, UserPrompts& prompt
     const std::u16string name = PathFromNative(path);
     BinaryFile file;
     uint32_t error = 0;
-    if (!file.Open(name, BinaryFile::kLoadMode, error)) {
-        ShowFileError(prompts, kOpenError, name, CFileExceptionEx{error});
+    if (!file.Open(name, OpenMode::Read, error)) {
+        ShowFileError(prompts, kOpenError, name, FileException{error});
         return std::nullopt;
     }
     try {
@@ -91,7 +91,7 @@ std::optional<FileInfo> AnalyzeFile(const std::string& path, UserPrompts& prompt
         info.stream = ReadStreamInfo(file, audioStart);
         if (info.stream.bitrate != 0) info.duration = StreamDuration(file.GetSize(), info.stream.bitrate);
         return info;
-    } catch (const CFileExceptionEx& e) {
+    } catch (const FileException& e) {
         ShowFileError(prompts, kParseError, name, e);
         return std::nullopt;
     }

@@ -7,8 +7,8 @@
 #include "cli/cli_options.h"
 #include "cli/cli_text.h"
 #include "library/list_columns.h"
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 
 namespace quorvane::cli {

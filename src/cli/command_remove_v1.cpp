@@ -1,8 +1,8 @@
 // remove-v1: the main window's "Remove ID3v1" on every file named, then save.
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 
 namespace quorvane::cli {
 

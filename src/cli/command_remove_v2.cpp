@@ -2,8 +2,8 @@
 // the command is the confirmation the window asks for.
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 
 namespace quorvane::cli {
 

@@ -3,8 +3,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 #include "tags/id3v1.h"
 
@@ -20,11 +20,11 @@ constexpr V2Option kV2Options[] = {{"--title", kFrameTIT2}, {"--artist", kFrameT
 
 struct V1Option {
     const char* name;
-    int index;  // a CId3v1Record string, or -1 track, -2 genre
+    int index;  // a Id3v1Record string, or -1 track, -2 genre
 };
-constexpr V1Option kV1Options[] = {{"--v1-title", CId3v1Record::kTitle},     {"--v1-artist", CId3v1Record::kArtist},
-                                   {"--v1-album", CId3v1Record::kAlbum},     {"--v1-year", CId3v1Record::kYear},
-                                   {"--v1-comment", CId3v1Record::kComment}, {"--v1-track", -1},
+constexpr V1Option kV1Options[] = {{"--v1-title", Id3v1Record::kTitle},     {"--v1-artist", Id3v1Record::kArtist},
+                                   {"--v1-album", Id3v1Record::kAlbum},     {"--v1-year", Id3v1Record::kYear},
+                                   {"--v1-comment", Id3v1Record::kComment}, {"--v1-track", -1},
                                    {"--v1-genre", -2}};
 
 bool ParseTrack(const std::string& text, uint8_t& track) {
@@ -77,7 +77,7 @@ int RunSet(const std::vector<std::string>& args) {
             }
             for (const V1Option& o : kV1Options) {
                 if (name != o.name) continue;
-                CId3v1Record& v1 = record->V1();
+                Id3v1Record& v1 = record->V1();
                 if (o.index >= 0) {
                     v1.SetString(static_cast<size_t>(o.index), U16(value));
                 } else if (o.index == -1) {
@@ -85,7 +85,7 @@ int RunSet(const std::vector<std::string>& args) {
                     ParseTrack(value, track);
                     v1.SetTrack(track);
                 } else {
-                    v1.SetGenre(value.empty() ? CId3v1Record::kNoGenre : GenreIndex(U16(value)));
+                    v1.SetGenre(value.empty() ? Id3v1Record::kNoGenre : GenreIndex(U16(value)));
                 }
             }
         }

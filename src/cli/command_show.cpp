@@ -5,20 +5,20 @@
 #include "cli/cli_options.h"
 #include "cli/cli_text.h"
 #include "cli/sha256.h"
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 #include "tags/id3v1.h"
 
 namespace quorvane::cli {
 namespace {
 
-std::u16string TextOf(const CId3Frame& frame, size_t n) {
+std::u16string TextOf(const Id3Frame& frame, size_t n) {
     const CTextField* field = frame.TextField(n);
     return field ? field->Text() : std::u16string();
 }
 
-std::string AsciiOf(const CId3Frame& frame) {
+std::string AsciiOf(const Id3Frame& frame) {
     const CAsciiField* field = frame.AsciiField(0);
     return field ? field->Value() : std::string();
 }
@@ -32,7 +32,7 @@ std::string JsonLatin1(const std::string& bytes) {
 }
 
 // The body size of a frame shown only by its size: as read, or as it would be written.
-size_t BodySize(const CId3Frame& frame) {
+size_t BodySize(const Id3Frame& frame) {
     if (const CDataField* raw = frame.RawBodyField()) return raw->Data().size();
     size_t size = 0;
     const RenderContext context{};
@@ -45,14 +45,14 @@ struct PictureInfo {
     const std::vector<uint8_t>* data = nullptr;
 };
 
-PictureInfo PictureOf(const CId3Frame& frame) {
+PictureInfo PictureOf(const Id3Frame& frame) {
     PictureInfo info;
     if (const CDataField* type = frame.DataField(0); type && !type->Data().empty()) info.type = type->Data()[0];
     if (const CDataField* data = frame.DataField(1)) info.data = &data->Data();
     return info;
 }
 
-std::string FrameJson(const CId3Frame& frame) {
+std::string FrameJson(const Id3Frame& frame) {
     const std::string id = JsonString(std::string_view(frame.IdLetters()));
     if (frame.RawBodyField() == nullptr) {
         if (frame.Id() == kFrameCOMM) {
@@ -75,7 +75,7 @@ std::string FrameJson(const CId3Frame& frame) {
     return "{\"id\": " + id + ", \"size\": " + std::to_string(BodySize(frame)) + "}";
 }
 
-std::string FrameText(const CId3Frame& frame) {
+std::string FrameText(const Id3Frame& frame) {
     const std::string id(frame.IdLetters());
     if (frame.RawBodyField() == nullptr) {
         if (frame.Id() == kFrameCOMM) {
@@ -94,12 +94,12 @@ std::string FrameText(const CId3Frame& frame) {
 
 std::string V1Json(const Mp3FileRecord& r) {
     if (!r.hasV1) return "null";
-    const CId3v1Record& v1 = r.V1();
-    return "{\"title\": " + JsonString(v1.GetString(CId3v1Record::kTitle)) +
-           ", \"artist\": " + JsonString(v1.GetString(CId3v1Record::kArtist)) +
-           ", \"album\": " + JsonString(v1.GetString(CId3v1Record::kAlbum)) +
-           ", \"year\": " + JsonString(v1.GetString(CId3v1Record::kYear)) +
-           ", \"comment\": " + JsonString(v1.GetString(CId3v1Record::kComment)) +
+    const Id3v1Record& v1 = r.V1();
+    return "{\"title\": " + JsonString(v1.GetString(Id3v1Record::kTitle)) +
+           ", \"artist\": " + JsonString(v1.GetString(Id3v1Record::kArtist)) +
+           ", \"album\": " + JsonString(v1.GetString(Id3v1Record::kAlbum)) +
+           ", \"year\": " + JsonString(v1.GetString(Id3v1Record::kYear)) +
+           ", \"comment\": " + JsonString(v1.GetString(Id3v1Record::kComment)) +
            ", \"track\": " + std::to_string(v1.Track()) + ", \"genre\": " + JsonString(GenreName(v1.Genre())) + "}";
 }
 
@@ -138,12 +138,12 @@ int RunShow(const std::vector<std::string>& args) {
                    (r->isVbr ? " (VBR)" : "") + ", duration " + std::to_string(r->duration) + " s\n";
             for (const auto& frame : r->Frames()) out += "  " + FrameText(*frame) + "\n";
             if (r->hasV1) {
-                const CId3v1Record& v1 = r->V1();
-                out += "  ID3v1: title \"" + U8(v1.GetString(CId3v1Record::kTitle)) + "\", artist \"" +
-                       U8(v1.GetString(CId3v1Record::kArtist)) + "\", album \"" +
-                       U8(v1.GetString(CId3v1Record::kAlbum)) + "\", year \"" +
-                       U8(v1.GetString(CId3v1Record::kYear)) + "\", comment \"" +
-                       U8(v1.GetString(CId3v1Record::kComment)) + "\", track " + std::to_string(v1.Track()) +
+                const Id3v1Record& v1 = r->V1();
+                out += "  ID3v1: title \"" + U8(v1.GetString(Id3v1Record::kTitle)) + "\", artist \"" +
+                       U8(v1.GetString(Id3v1Record::kArtist)) + "\", album \"" +
+                       U8(v1.GetString(Id3v1Record::kAlbum)) + "\", year \"" +
+                       U8(v1.GetString(Id3v1Record::kYear)) + "\", comment \"" +
+                       U8(v1.GetString(Id3v1Record::kComment)) + "\", track " + std::to_string(v1.Track()) +
                        ", genre \"" + U8(GenreName(v1.Genre())) + "\"\n";
             } else {
                 out += "  no ID3v1\n";

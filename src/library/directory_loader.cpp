@@ -5,8 +5,9 @@
 
 #include <algorithm>
 
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "library/codec_options.h"
+#include "library/mp3_file_record.h"
+#include "platform/settings_store.h"
 #include "platform/text_codec.h"
 
 namespace quorvane {
@@ -61,9 +62,7 @@ bool IsSkippedDirectoryName(std::u16string_view name) {
 }
 
 DirectoryLoader::DirectoryLoader(UserPrompts& prompts, bool persistLoadedDirs)
-    : prompts_(prompts), persist_(persistLoadedDirs) {
-    load_ = [this](Mp3FileRecord& record) { record.LoadFile(prompts_); };
-}
+    : prompts_(prompts), persist_(persistLoadedDirs) {}
 
 DirectoryLoader::~DirectoryLoader() {
     Quit();
@@ -112,18 +111,18 @@ void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
     {
         std::lock_guard list(listLock_);
         if (persist_) SettingsStore::Instance().RemoveFromList(kLoadedDirs, normalized);
-        std::erase_if(newRecords_, [&](const Mp3FileRecord* r) { return r->rootDirectory == normalized; });
+        std::erase_if(newRecords_, [&](const RecordPtr& r) { return r->RootDirectory() == normalized; });
         // Walked from the end; the array is closed up once, so removing many records
         // stays linear.
         for (size_t i = records_.size(); i-- > 0;) {
-            if (records_[i]->rootDirectory != normalized) continue;
-            if (observer_) observer_->RecordRemoved(records_[i].get());
+            if (records_[i]->RootDirectory() != normalized) continue;
+            if (observer_) observer_->RecordRemoved(records_[i]);
             removed.push_back(std::move(records_[i]));
         }
         std::erase(records_, nullptr);
         std::erase(pendingDirectories_, normalized);
         std::erase(loadedDirectories_, normalized);
-        if (!currentDirectory_.empty() && currentDirectory_ == normalized) currentRemoved_ = true;
+        if (!directoryBeingScanned_.empty() && directoryBeingScanned_ == normalized) currentRemoved_ = true;
     }
     // `removed` is destroyed here, in the order the array was walked (from its end).
 }
@@ -159,34 +158,30 @@ void DirectoryLoader::Clear(bool persist) {
     while (!retired.empty()) retired.pop_back();  // last first
 }
 
-std::vector<Mp3FileRecord*> DirectoryLoader::TakeNewRecords() {
+std::vector<RecordPtr> DirectoryLoader::TakeNewRecords() {
     std::lock_guard list(listLock_);
-    std::vector<Mp3FileRecord*> taken;
+    std::vector<RecordPtr> taken;
     taken.swap(newRecords_);
     return taken;
 }
 
-std::vector<Mp3FileRecord*> DirectoryLoader::SnapshotRecords() const {
+std::vector<RecordPtr> DirectoryLoader::SnapshotRecords() const {
     std::lock_guard list(listLock_);
-    std::vector<Mp3FileRecord*> snapshot;
-    snapshot.reserve(records_.size());
-    for (const auto& record : records_) snapshot.push_back(record.get());
-    return snapshot;
+    return records_;
 }
 
-std::vector<Mp3FileRecord*> DirectoryLoader::SnapshotRecordsFrom(size_t first) const {
+std::vector<RecordPtr> DirectoryLoader::SnapshotRecordsFrom(size_t first) const {
     std::lock_guard list(listLock_);
-    std::vector<Mp3FileRecord*> snapshot;
-    for (size_t i = first; i < records_.size(); ++i) snapshot.push_back(records_[i].get());
-    return snapshot;
+    if (first >= records_.size()) return {};
+    return std::vector<RecordPtr>(records_.begin() + static_cast<std::ptrdiff_t>(first), records_.end());
 }
 
-std::vector<Mp3FileRecord*> DirectoryLoader::RecordsOfDirectory(std::u16string_view directory) const {
+std::vector<RecordPtr> DirectoryLoader::RecordsOfDirectory(std::u16string_view directory) const {
     const std::u16string normalized = NormalizeDirectory(directory);
     std::lock_guard list(listLock_);
-    std::vector<Mp3FileRecord*> result;
+    std::vector<RecordPtr> result;
     for (const auto& record : records_) {
-        if (record->rootDirectory == normalized) result.push_back(record.get());
+        if (record->RootDirectory() == normalized) result.push_back(record);
     }
     return result;
 }
@@ -196,9 +191,9 @@ size_t DirectoryLoader::RecordCount() const {
     return records_.size();
 }
 
-std::u16string DirectoryLoader::GetCurrentDirectory() const {
+std::u16string DirectoryLoader::DirectoryBeingScanned() const {
     std::lock_guard list(listLock_);
-    return currentDirectory_;
+    return directoryBeingScanned_;
 }
 
 std::vector<std::u16string> DirectoryLoader::GetLoadedDirectories() const {
@@ -208,7 +203,7 @@ std::vector<std::u16string> DirectoryLoader::GetLoadedDirectories() const {
 
 bool DirectoryLoader::IsIdle() const {
     std::lock_guard list(listLock_);
-    return pendingDirectories_.empty() && currentDirectory_.empty();
+    return pendingDirectories_.empty() && directoryBeingScanned_.empty();
 }
 
 void DirectoryLoader::Quit() {
@@ -252,8 +247,15 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
         state.rootText = SharedText(state.root);
         state.generation = generation_;
         state.recurse = recurse;
-        currentDirectory_ = state.root;
+        state.load = load_;
+        directoryBeingScanned_ = state.root;
         currentRemoved_ = false;
+    }
+    if (!state.load) {
+        // The settings are taken once per scan.
+        state.load = [this, options = LoadOptionsFromSettings()](Mp3FileRecord& record) {
+            return record.LoadFile(prompts_, options);
+        };
     }
     ScanDirectory(state.root, state);
     std::lock_guard list(listLock_);
@@ -263,7 +265,7 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
         auto it = std::find(pendingDirectories_.begin(), pendingDirectories_.end(), state.root);
         if (it != pendingDirectories_.end()) pendingDirectories_.erase(it);
     }
-    currentDirectory_.clear();
+    directoryBeingScanned_.clear();
     currentRemoved_ = false;
 }
 
@@ -286,28 +288,37 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
     } else {
         state.chain.push_back({0, 0});
     }
-    const SharedText directory(path);  // held by every record found here
+    // Every listing takes the files of a directory in the order of their names, then its
+    // subdirectories in the same order, whatever order the file system keeps.
+    std::vector<std::string> files;
+    std::vector<std::string> subdirectories;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string_view raw(entry->d_name);
         if (raw == "." || raw == "..") continue;
         const EntryKind kind = KindOf(dir.get(), *entry);
         if (kind == EntryKind::File) {
-            std::u16string name = PathFromNative(raw);
-            if (HasMp3Extension(name)) {
-                auto record = std::make_unique<Mp3FileRecord>(directory, std::move(name), state.rootText);
-                LoadAndAdd(std::move(record), state);
-            }
+            if (HasMp3Extension(PathFromNative(raw))) files.emplace_back(raw);
         } else if (kind == EntryKind::Directory && state.recurse) {
-            const std::u16string name = PathFromNative(raw);
-            if (!IsSkippedDirectoryName(name)) ScanDirectory(JoinPath(path, name), state);
+            if (!IsSkippedDirectoryName(PathFromNative(raw))) subdirectories.emplace_back(raw);
         }
+    }
+    dir.reset();
+    std::sort(files.begin(), files.end());
+    std::sort(subdirectories.begin(), subdirectories.end());
+    const SharedText directory(path);  // held by every record found here
+    for (const std::string& name : files) {
         if (StopRequested(state)) break;
+        LoadAndAdd(std::make_shared<Mp3FileRecord>(directory, PathFromNative(name), state.rootText), state);
+    }
+    for (const std::string& name : subdirectories) {
+        if (StopRequested(state)) break;
+        ScanDirectory(JoinPath(path, PathFromNative(name)), state);
     }
     state.chain.pop_back();
 }
 
-void DirectoryLoader::LoadAndAdd(std::unique_ptr<Mp3FileRecord> record, ScanState& state) {
-    load_(*record);
+void DirectoryLoader::LoadAndAdd(RecordPtr record, ScanState& state) {
+    const bool opened = state.load(*record);
     size_t count = 0;
     {
         std::lock_guard list(listLock_);
@@ -315,14 +326,13 @@ void DirectoryLoader::LoadAndAdd(std::unique_ptr<Mp3FileRecord> record, ScanStat
             // Refreshed, cleared or removed while this file was loading: the record
             // was never visible, and the scan ends here.
             state.stopped = true;
-        } else {
-            newRecords_.push_back(record.get());
+        } else if (opened || !skipUnopened_) {
+            newRecords_.push_back(record);
             records_.push_back(std::move(record));
             count = records_.size();
         }
     }
     if (count && progress_) progress_(count, state.root);
-    // A dropped record is destroyed here, outside the lock.
 }
 
 }  // namespace quorvane

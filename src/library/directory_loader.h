@@ -19,19 +19,18 @@
 #include <string_view>
 #include <vector>
 
-#include "mp3/mp3_file_record.h"
+#include "library/mp3_file_record.h"
 
 namespace quorvane {
 
-class Mp3FileRecord;
 class UserPrompts;
 
-// Told of each record that RemoveDirectory destroys, just before it goes (under the
-// list lock, on the thread that called RemoveDirectory).
+// Told of each record that RemoveDirectory takes out of the list (under the list lock,
+// on the thread that called RemoveDirectory).
 class RecordObserver {
 public:
     virtual ~RecordObserver() = default;
-    virtual void RecordRemoved(const Mp3FileRecord* record) = 0;
+    virtual void RecordRemoved(const RecordPtr& record) = 0;
 };
 
 // One trailing separator removed; the root "/" stays as it is.
@@ -53,11 +52,16 @@ public:
     DirectoryLoader(const DirectoryLoader&) = delete;
     DirectoryLoader& operator=(const DirectoryLoader&) = delete;
 
-    // How each found file is loaded; LoadFile by default. Tests replace it.
-    using LoadFunction = std::function<void(Mp3FileRecord&)>;
+    // How each found file is loaded; LoadFile with the options the settings give at the
+    // start of each scan, by default. False when the file could not be opened. Tests
+    // replace it.
+    using LoadFunction = std::function<bool(Mp3FileRecord&)>;
     void SetLoadFunction(LoadFunction load);
-    // Called after each record is added, on the scanning thread (progress output).
+    // Called after each file is loaded, on the scanning thread (progress output).
     using ProgressFunction = std::function<void(size_t recordCount, const std::u16string& directory)>;
+    // Records of files that could not be opened are kept out of the list (the
+    // command-line tool); the window lists them, empty.
+    void SetSkipUnopened(bool skip) { skipUnopened_ = skip; }
     void SetProgressFunction(ProgressFunction progress);
     void SetObserver(RecordObserver* observer);
 
@@ -72,14 +76,15 @@ public:
     // Forgets every directory and record; `persist` empties "LoadedDirs" too.
     void Clear(bool persist);
 
-    std::vector<Mp3FileRecord*> TakeNewRecords();
-    std::vector<Mp3FileRecord*> SnapshotRecords() const;
+    std::vector<RecordPtr> TakeNewRecords();
+    std::vector<RecordPtr> SnapshotRecords() const;
     // The records from array index `first` on (those added after a snapshot of that
     // size, as long as no record was removed in between).
-    std::vector<Mp3FileRecord*> SnapshotRecordsFrom(size_t first) const;
-    std::vector<Mp3FileRecord*> RecordsOfDirectory(std::u16string_view directory) const;
+    std::vector<RecordPtr> SnapshotRecordsFrom(size_t first) const;
+    std::vector<RecordPtr> RecordsOfDirectory(std::u16string_view directory) const;
     size_t RecordCount() const;
-    std::u16string GetCurrentDirectory() const;
+    // The loaded directory whose scan is running; empty when the loader is idle.
+    std::u16string DirectoryBeingScanned() const;
     std::vector<std::u16string> GetLoadedDirectories() const;
     // Nothing queued and nothing being scanned.
     bool IsIdle() const;
@@ -93,13 +98,14 @@ public:
     void Quit();
 
 private:
-    using Records = std::vector<std::unique_ptr<Mp3FileRecord>>;
+    using Records = std::vector<RecordPtr>;
     struct DirectoryId {
         uint64_t device, inode;
     };
     struct ScanState {
         std::u16string root;
         SharedText rootText;  // root, as the records hold it
+        LoadFunction load;
         uint64_t generation;
         bool recurse;
         bool stopped = false;
@@ -109,7 +115,7 @@ private:
     // Takes the first pending directory and scans it; scanLock must be held.
     void ScanFirstPendingLocked(bool recurse);
     void ScanDirectory(const std::u16string& path, ScanState& state);
-    void LoadAndAdd(std::unique_ptr<Mp3FileRecord> record, ScanState& state);
+    void LoadAndAdd(RecordPtr record, ScanState& state);
     bool StopRequested(const ScanState& state) const;
     Records DetachAllLocked();
 
@@ -117,6 +123,7 @@ private:
     const bool persist_;
     LoadFunction load_;
     ProgressFunction progress_;
+    bool skipUnopened_ = false;
     RecordObserver* observer_ = nullptr;
 
     std::mutex scanLock_;
@@ -125,8 +132,8 @@ private:
     std::vector<std::u16string> loadedDirectories_;
     std::vector<std::u16string> pendingDirectories_;
     Records records_;
-    std::vector<Mp3FileRecord*> newRecords_;
-    std::u16string currentDirectory_;
+    std::vector<RecordPtr> newRecords_;
+    std::u16string directoryBeingScanned_;
     // Bumped by Refresh and Clear under listLock; a scan of an older generation stops
     // and its records are dropped.
     std::atomic<uint64_t> generation_{0};

@@ -1,7 +1,7 @@
 #include "library/loader_thread.h"
 
 #include "library/directory_loader.h"
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quorvane {
 

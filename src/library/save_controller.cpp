@@ -3,10 +3,9 @@
 #include <vector>
 
 #include "library/directory_loader.h"
-#include "library/notification.h"
 #include "library/status_text.h"
 #include "library/tag_saver.h"
-#include "mp3/mp3_file_record.h"
+#include "library/mp3_file_record.h"
 #include "platform/user_prompts.h"
 
 namespace quorvane {
@@ -18,7 +17,7 @@ SaveController::SaveController(DirectoryLoader& loader, TagSaver& saver, UserPro
 size_t SaveController::CountNeedingSaving() const {
     if (!saving_) {
         size_t count = 0;
-        for (const Mp3FileRecord* record : loader_.SnapshotRecords()) count += record->NeedsSaving();
+        for (const RecordPtr& record : loader_.SnapshotRecords()) count += record->NeedsSaving();
         return count;
     }
     // While saving, the saver's records are not read (it may be writing them), and the
@@ -26,17 +25,17 @@ size_t SaveController::CountNeedingSaving() const {
     // what the saver reports, the others' count taken at the start, and the records the
     // loader has added since.
     size_t count = saver_.CountNeedingSaving() + othersNeedingSaving_;
-    for (const Mp3FileRecord* record : loader_.SnapshotRecordsFrom(recordsAtStart_)) count += record->NeedsSaving();
+    for (const RecordPtr& record : loader_.SnapshotRecordsFrom(recordsAtStart_)) count += record->NeedsSaving();
     return count;
 }
 
 size_t SaveController::CountNeedingSaving(std::u16string_view directory) const {
-    const std::vector<Mp3FileRecord*> records = loader_.RecordsOfDirectory(directory);
+    const std::vector<RecordPtr> records = loader_.RecordsOfDirectory(directory);
     size_t count = 0;
-    for (const Mp3FileRecord* record : records) {
+    for (const RecordPtr& record : records) {
         // A record of the running save counts until the save is over: callers stay on
         // the safe side.
-        count += saving_ && saver_.Covers(record) ? 1 : record->NeedsSaving();
+        count += saving_ && saver_.Covers(record.get()) ? 1 : record->NeedsSaving();
     }
     return count;
 }
@@ -44,11 +43,11 @@ size_t SaveController::CountNeedingSaving(std::u16string_view directory) const {
 void SaveController::StartSave(std::u16string_view directory) {
     window_.SetStatusPane(0, u"Saving...");
     window_.SetSaveCommandsEnabled(false);
-    const std::vector<Mp3FileRecord*> all = loader_.SnapshotRecords();
-    std::vector<Mp3FileRecord*> toSave;
+    const std::vector<RecordPtr> all = loader_.SnapshotRecords();
+    std::vector<RecordPtr> toSave;
     othersNeedingSaving_ = 0;
-    for (Mp3FileRecord* record : all) {
-        if (directory.empty() || record->rootDirectory == directory) {
+    for (const RecordPtr& record : all) {
+        if (directory.empty() || record->RootDirectory() == directory) {
             toSave.push_back(record);
         } else {
             othersNeedingSaving_ += record->NeedsSaving();
@@ -145,13 +144,12 @@ void SaveController::Exit() {
     window_.ExitProgram();
 }
 
-void SaveController::OnNotification(uint32_t code, Mp3FileRecord* record) {
-    if (code == kNotifySaved) {
-        window_.RedrawRecord(record);
-        UpdateStatus();
-        return;
-    }
-    if (code != kNotifySaveFinished) return;
+void SaveController::OnSaved(const RecordPtr& record) {
+    window_.RedrawRecord(record);
+    UpdateStatus();
+}
+
+void SaveController::OnSaveFinished() {
     saver_.Join();
     saving_ = false;
     window_.SetStatusPane(0, u"Saved");
@@ -195,7 +193,7 @@ void SaveController::UpdatePanes(bool includeFirst) {
     StatusInputs inputs;
     inputs.saving = saving_;
     if (saving_) inputs.currentFile = saver_.CurrentFile();
-    inputs.currentDirectory = loader_.GetCurrentDirectory();
+    inputs.directoryBeingScanned = loader_.DirectoryBeingScanned();
     inputs.recordCount = loader_.RecordCount();
     inputs.needingSaving = CountNeedingSaving();
     const StatusTexts texts = ComputeStatusTexts(inputs);

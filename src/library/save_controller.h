@@ -17,10 +17,11 @@
 #include <string_view>
 #include <vector>
 
+#include "library/mp3_file_record.h"
+
 namespace quorvane {
 
 class DirectoryLoader;
-class Mp3FileRecord;
 class TagSaver;
 class UserPrompts;
 
@@ -31,7 +32,7 @@ public:
     // Drops every row (before the records go away).
     virtual void EmptyList() = 0;
     virtual void SetRedrawSuspended(bool suspended) = 0;
-    virtual void RedrawRecord(const Mp3FileRecord* record) = 0;
+    virtual void RedrawRecord(const RecordPtr& record) = 0;
     virtual void RedrawVisibleRows() = 0;
     virtual void SetStatusPane(int pane, std::u16string_view text) = 0;
     // Save (Ctrl+S), Clear (Ctrl+N) and Refresh List (F5).
@@ -59,8 +60,9 @@ public:
     void RemoveDirectory(std::u16string_view directory);
     void Exit();
 
-    // A notification of the saver, handed over on the thread that runs the commands.
-    void OnNotification(uint32_t code, Mp3FileRecord* record);
+    // The saver's reports, handed over on the thread that runs the commands.
+    void OnSaved(const RecordPtr& record);
+    void OnSaveFinished();
     // The three status panes (the row timer calls it after each batch).
     void UpdateStatus();
 

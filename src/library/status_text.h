@@ -9,7 +9,7 @@ namespace quorvane {
 struct StatusInputs {
     bool saving = false;
     std::u16string currentFile;       // the saver's file, empty when none
-    std::u16string currentDirectory;  // the loader's directory, empty when idle
+    std::u16string directoryBeingScanned;  // the loader's directory, empty when idle
     size_t recordCount = 0;
     size_t needingSaving = 0;
 };

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
-#include "library/notification.h"
-#include "mp3/mp3_file_record.h"
-#include "mp3/save_record.h"
+#include "library/codec_options.h"
+#include "library/save_listener.h"
+#include "library/save_record.h"
 
 namespace quorvane {
 
-TagSaver::TagSaver(UserPrompts& prompts, NotificationSink& sink) : prompts_(prompts), sink_(sink) {
-    save_ = [this](Mp3FileRecord& record) { SaveRecord(record, prompts_); };
-}
+TagSaver::TagSaver(UserPrompts& prompts, SaveListener& listener) : prompts_(prompts), listener_(listener) {}
 
 TagSaver::~TagSaver() {
     RequestStop();
@@ -19,63 +17,61 @@ TagSaver::~TagSaver() {
 
 void TagSaver::SetSaveFunction(SaveFunction save) { save_ = std::move(save); }
 
-bool TagSaver::Start(std::vector<Mp3FileRecord*> records) {
+bool TagSaver::Start(std::vector<RecordPtr> records) {
     if (saving_) return false;
     Join();  // the last save's thread has reported its finish; let it end
     records_ = std::move(records);
     needed_.assign(records_.size(), false);
     size_t needing = 0;
+    sortedRecords_.clear();
     for (size_t i = 0; i < records_.size(); ++i) {
         needed_[i] = records_[i]->NeedsSaving();
         needing += needed_[i];
+        sortedRecords_.push_back(records_[i].get());
     }
-    sortedRecords_ = records_;
     std::sort(sortedRecords_.begin(), sortedRecords_.end());
     {
         std::lock_guard guard(lock_);
-        savedCount_ = 0;
         needing_ = needing;
         currentFile_.clear();
     }
     stop_ = false;
     saving_ = true;
-    thread_ = std::thread([this] { Run(); });
+    // The settings are taken once per save, on this thread.
+    SaveFunction save = save_;
+    if (!save) {
+        const TagWriteOptions options = WriteOptionsFromSettings();
+        save = [this, options](Mp3FileRecord& record) { SaveRecord(record, prompts_, options); };
+    }
+    thread_ = std::thread([this, save = std::move(save)] {
+        for (size_t i = 0; i < records_.size() && !stop_; ++i) {
+            if (!needed_[i]) continue;
+            const RecordPtr& record = records_[i];
+            {
+                std::lock_guard guard(lock_);
+                currentFile_ = record->FileName();
+            }
+            save(*record);
+            const bool stillNeeds = record->NeedsSaving();
+            {
+                std::lock_guard guard(lock_);
+                if (!stillNeeds) --needing_;
+            }
+            listener_.Saved(record);
+        }
+        {
+            std::lock_guard guard(lock_);
+            currentFile_.clear();
+        }
+        saving_ = false;
+        listener_.SaveFinished();
+    });
     return true;
-}
-
-void TagSaver::Run() {
-    for (size_t i = 0; i < records_.size() && !stop_; ++i) {
-        if (!needed_[i]) continue;
-        Mp3FileRecord& record = *records_[i];
-        {
-            std::lock_guard guard(lock_);
-            currentFile_ = record.fileName;
-        }
-        save_(record);
-        const bool stillNeeds = record.NeedsSaving();
-        {
-            std::lock_guard guard(lock_);
-            ++savedCount_;
-            if (!stillNeeds) --needing_;
-        }
-        sink_.Notify(this, kNotifySaved, &record);
-    }
-    {
-        std::lock_guard guard(lock_);
-        currentFile_.clear();
-    }
-    saving_ = false;
-    sink_.Notify(this, kNotifySaveFinished, nullptr);
 }
 
 std::u16string TagSaver::CurrentFile() const {
     std::lock_guard guard(lock_);
     return currentFile_;
-}
-
-size_t TagSaver::SavedCount() const {
-    std::lock_guard guard(lock_);
-    return savedCount_;
 }
 
 void TagSaver::RequestStop() { stop_ = true; }

@@ -9,32 +9,32 @@
 #include <thread>
 #include <vector>
 
+#include "library/mp3_file_record.h"
+
 namespace quorvane {
 
-class Mp3FileRecord;
-class NotificationSink;
+class SaveListener;
 class UserPrompts;
 
 class TagSaver {
 public:
-    TagSaver(UserPrompts& prompts, NotificationSink& sink);
+    TagSaver(UserPrompts& prompts, SaveListener& listener);
     // Lets the current file finish, skips the rest and waits for the thread.
     ~TagSaver();
     TagSaver(const TagSaver&) = delete;
     TagSaver& operator=(const TagSaver&) = delete;
 
-    // How one record is saved; SaveRecord by default. Tests replace it.
+    // How one record is saved; SaveRecord with the options the settings give at the
+    // start of each save, by default. Tests replace it.
     using SaveFunction = std::function<void(Mp3FileRecord&)>;
     void SetSaveFunction(SaveFunction save);
 
     // Starts a save of `records` on a new thread. False (and nothing started) while a
-    // save is running. The caller must not change or destroy the records until the
-    // finish notification has arrived.
-    bool Start(std::vector<Mp3FileRecord*> records);
+    // save is running. Nothing may change the records until the finish is reported.
+    bool Start(std::vector<RecordPtr> records);
     bool IsSaving() const { return saving_.load(); }
-    // The fileName of the record being saved; empty when idle.
+    // The FileName() of the record being saved; empty when idle.
     std::u16string CurrentFile() const;
-    size_t SavedCount() const;
     // Saving ends after the file being written now; the finish is still reported.
     void RequestStop();
     // Waits for the thread of the last save to end.
@@ -47,22 +47,20 @@ public:
     size_t CountNeedingSaving() const;
 
 private:
-    void Run();
 
     UserPrompts& prompts_;
-    NotificationSink& sink_;
+    SaveListener& listener_;
     SaveFunction save_;
     std::thread thread_;
     std::atomic<bool> saving_{false};
     std::atomic<bool> stop_{false};
 
-    std::vector<Mp3FileRecord*> records_;      // written only before the thread starts
-    std::vector<bool> needed_;                 // NeedsSaving of each, taken at the start
-    std::vector<Mp3FileRecord*> sortedRecords_;  // for Covers
+    std::vector<RecordPtr> records_;                // written only before the thread starts
+    std::vector<bool> needed_;                      // NeedsSaving of each, taken at the start
+    std::vector<const Mp3FileRecord*> sortedRecords_;  // for Covers
 
     mutable std::mutex lock_;  // guards the fields below
     std::u16string currentFile_;
-    size_t savedCount_ = 0;
     size_t needing_ = 0;
 };
 

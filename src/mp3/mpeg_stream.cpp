@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 
 namespace quorvane {
 namespace {

@@ -20,12 +20,12 @@ bool IsFrameHeader(uint32_t header);
 
 // Searches forward from the file's position for the first header that passes the tests.
 // On success stores it in `header` and leaves the file just behind its four bytes.
-// Returns false when the end of the file comes first. Throws CFileExceptionEx.
+// Returns false when the end of the file comes first. Throws FileException.
 bool FindFrameHeader(BinaryFile& file, uint32_t& header);
 
 // Bitrate and VBR flag of the first frame at or after `audioStart`. Only MPEG-1 Layer III
 // streams get a bitrate; anything else, or no frame at all, gives {0, false}.
-// Throws CFileExceptionEx on read or seek failures. The file position afterwards is
+// Throws FileException on read or seek failures. The file position afterwards is
 // unspecified.
 MpegStreamInfo ReadStreamInfo(BinaryFile& file, uint64_t audioStart);
 

@@ -23,70 +23,91 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// One immutable table pair, built once from the environment: byte -> UTF-16 and back.
-class CodePageTables {
-public:
-    CodePageTables() {
-        const char* env = std::getenv("QUORVANE_CODEPAGE");
-        if (env && *env && !IsCp1252Name(env) && BuildWithIconv(env)) {
-            name_ = env;
-        } else {
-            BuildCp1252();
-        }
-        encode_.fill(0);
-        for (int b = 255; b >= 1; --b) {
-            if (decode_[b] != kReplacement) encode_[decode_[b]] = static_cast<unsigned char>(b);
-        }
-    }
-    char16_t Decode(unsigned char b) const { return decode_[b]; }
-    // 0 when the character has no byte (U+0000 itself is byte 0, handled by the caller).
-    unsigned char Encode(char16_t c) const { return encode_[c]; }
-    const std::string& Name() const { return name_; }
-
-private:
-    static bool IsCp1252Name(const char* name) {
-        return strcasecmp(name, "CP1252") == 0 || strcasecmp(name, "WINDOWS-1252") == 0;
-    }
-    void BuildCp1252() {
-        name_ = "CP1252";
-        for (int b = 0; b < 256; ++b) decode_[b] = static_cast<char16_t>(b);
-        for (int b = 0; b < 32; ++b) decode_[0x80 + b] = kCp1252High[b];
-    }
-    bool BuildWithIconv(const char* name) {
-        iconv_t cd = iconv_open("UTF-16LE", name);
-        if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-        bool ok = true;
-        for (int b = 0; b < 256 && ok; ++b) {
-            char in = static_cast<char>(b);
-            unsigned char out[8] = {};
-            char* inp = &in;
-            char* outp = reinterpret_cast<char*>(out);
-            size_t inLeft = 1, outLeft = sizeof out;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) {
-                // A byte the code page leaves undefined decodes to the replacement.
-                decode_[b] = (errno == EILSEQ || errno == EINVAL) ? kReplacement : 0;
-                if (errno != EILSEQ && errno != EINVAL) ok = false;
-                continue;
-            }
-            const size_t produced = sizeof out - outLeft;
-            // Only 8-bit code pages that give one BMP character per byte qualify.
-            if (produced != 2) ok = false;
-            decode_[b] = static_cast<char16_t>(out[0] | (out[1] << 8));
-        }
-        iconv_close(cd);
-        return ok;
-    }
-
-    std::string name_;
-    std::array<char16_t, 256> decode_{};
-    std::array<unsigned char, 65536> encode_{};
-};
-
-const CodePageTables& Tables() {
-    static const CodePageTables tables;
-    return tables;
+bool IsCp1252Name(const char* name) {
+    return strcasecmp(name, "CP1252") == 0 || strcasecmp(name, "WINDOWS-1252") == 0;
 }
+
+}  // namespace
+
+CodePage::CodePage(const char* name) {
+    if (!name || !*name || IsCp1252Name(name) || !BuildWithIconv(name)) BuildCp1252();
+    else name_ = name;
+    encode_.fill(0);
+    for (int b = 255; b >= 1; --b) {
+        if (decode_[b] != kReplacement) encode_[decode_[b]] = static_cast<unsigned char>(b);
+    }
+}
+
+const CodePage& CodePage::System() {
+    static const CodePage system(std::getenv("QUORVANE_CODEPAGE"));
+    return system;
+}
+
+void CodePage::BuildCp1252() {
+    name_ = "CP1252";
+    for (int b = 0; b < 256; ++b) decode_[b] = static_cast<char16_t>(b);
+    for (int b = 0; b < 32; ++b) decode_[0x80 + b] = kCp1252High[b];
+}
+
+bool CodePage::BuildWithIconv(const char* name) {
+    iconv_t cd = iconv_open("UTF-16LE", name);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    bool ok = true;
+    for (int b = 0; b < 256 && ok; ++b) {
+        char in = static_cast<char>(b);
+        unsigned char out[8] = {};
+        char* inp = &in;
+        char* outp = reinterpret_cast<char*>(out);
+        size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) {
+            // A byte the code page leaves undefined decodes to the replacement.
+            decode_[b] = (errno == EILSEQ || errno == EINVAL) ? kReplacement : 0;
+            if (errno != EILSEQ && errno != EINVAL) ok = false;
+            continue;
+        }
+        const size_t produced = sizeof out - outLeft;
+        // Only 8-bit code pages that give one BMP character per byte qualify.
+        if (produced != 2) ok = false;
+        decode_[b] = static_cast<char16_t>(out[0] | (out[1] << 8));
+    }
+    iconv_close(cd);
+    return ok;
+}
+
+std::string CodePage::Encode(std::u16string_view text) const {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == 0) {
+            out.push_back('\0');
+            continue;
+        }
+        const unsigned char b = encode_[c];
+        out.push_back(b ? static_cast<char>(b) : '?');
+        // A surrogate pair is one character: one '?'.
+        if (!b && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool CodePage::CanEncode(std::u16string_view text) const {
+    for (const char16_t c : text)
+        if (c != 0 && encode_[c] == 0) return false;
+    return true;
+}
+
+std::u16string CodePage::Decode(std::string_view bytes) const {
+    std::u16string out(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = decode_[static_cast<unsigned char>(bytes[i])];
+    return out;
+}
+
+namespace {
 
 locale_t Utf8Locale() {
     static const locale_t loc = [] {
@@ -227,37 +248,13 @@ std::u16string Utf8ToUtf16Lossy(std::string_view bytes) {
     return out;
 }
 
-std::string ToCodePage(std::u16string_view text) {
-    const CodePageTables& t = Tables();
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c == 0) {
-            out.push_back('\0');
-            continue;
-        }
-        const unsigned char b = t.Encode(c);
-        out.push_back(b ? static_cast<char>(b) : '?');
-        // A surrogate pair is one character: one '?'.
-        if (!b && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            ++i;
-        }
-    }
-    return out;
-}
+std::string ToCodePage(std::u16string_view text) { return CodePage::System().Encode(text); }
 
-std::u16string FromCodePage(std::string_view bytes) {
-    const CodePageTables& t = Tables();
-    std::u16string out(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i) out[i] = t.Decode(static_cast<unsigned char>(bytes[i]));
-    return out;
-}
+std::u16string FromCodePage(std::string_view bytes) { return CodePage::System().Decode(bytes); }
 
-char16_t CodePageToUnicode(unsigned char byte) { return Tables().Decode(byte); }
+char16_t CodePageToUnicode(unsigned char byte) { return CodePage::System().DecodeByte(byte); }
 
-std::string CodePageName() { return Tables().Name(); }
+std::string CodePageName() { return CodePage::System().Name(); }
 
 std::u16string PathFromNative(std::string_view bytes) {
     std::u16string out;

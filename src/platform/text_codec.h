@@ -2,6 +2,7 @@
 // Conversions between the program's UTF-16 text and the byte encodings it meets:
 // UTF-8 (ID3v2 encoding 3, XML, the settings file), the 8-bit code page
 // (ID3v1, ID3v2 encoding 0, playlists) and file names on disk.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,9 +20,34 @@ std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes);
 // UTF-8 to UTF-16 where each invalid byte becomes U+FFFD.
 std::u16string Utf8ToUtf16Lossy(std::string_view bytes);
 
-// The 8-bit code page that stands for the user's "ANSI" code page: Windows-1252,
-// or the 8-bit code page named by QUORVANE_CODEPAGE (any name iconv knows).
-// Characters that the code page cannot hold become '?'.
+// An 8-bit code page: one table each way, built once. Characters it cannot hold
+// become '?'.
+class CodePage {
+public:
+    // Windows-1252 for a null, empty or unknown name, or a name that is not an 8-bit
+    // code page with one character per byte.
+    explicit CodePage(const char* name);
+    // The code page that stands for the user's "ANSI" code page: Windows-1252, or the
+    // one named by QUORVANE_CODEPAGE (any name iconv knows). Built on first use.
+    static const CodePage& System();
+
+    std::string Encode(std::u16string_view text) const;
+    std::u16string Decode(std::string_view bytes) const;
+    char16_t DecodeByte(unsigned char byte) const { return decode_[byte]; }
+    // Every character of the text has a byte of its own (none would become '?').
+    bool CanEncode(std::u16string_view text) const;
+    const std::string& Name() const { return name_; }
+
+private:
+    void BuildCp1252();
+    bool BuildWithIconv(const char* name);
+
+    std::string name_;
+    std::array<char16_t, 256> decode_{};
+    std::array<unsigned char, 65536> encode_{};
+};
+
+// The system code page's conversions.
 std::string ToCodePage(std::u16string_view text);
 std::u16string FromCodePage(std::string_view bytes);
 char16_t CodePageToUnicode(unsigned char byte);

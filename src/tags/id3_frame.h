@@ -1,13 +1,15 @@
 #pragma once
-// One ID3v2 frame: a canonical identifier, the flags it was read with and its fields
-// in render order.
+// One ID3v2 frame: a canonical identifier, the flags it was read with and the fields of
+// its family's layout, in render order.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tags/frame_id.h"
+#include "tags/frame_layout.h"
 #include "tags/id3_field.h"
 
 namespace quorvane {
@@ -28,20 +30,20 @@ struct FrameFormat {
     bool operator==(const FrameFormat&) const = default;
 };
 
-class CId3Frame {
+class Id3Frame {
 public:
-    static constexpr size_t kMaxFields = 16;
-
-    // The id is held under its v2.4 name (ToV24Id).
-    explicit CId3Frame(FrameId id, uint16_t flags = 0);
-    // A frame whose well-formed identifier is not among the known ones.
-    CId3Frame(std::string_view unknownId, uint16_t flags);
-    virtual ~CId3Frame() = default;
-    CId3Frame(const CId3Frame&) = delete;
-    CId3Frame& operator=(const CId3Frame&) = delete;
+    // A frame of a known identifier (held under its v2.4 name, ToV24Id) with the empty
+    // fields of its family's layout; `family` Raw keeps any frame's body as read.
+    explicit Id3Frame(FrameId id, uint16_t flags = 0);
+    Id3Frame(FrameId id, uint16_t flags, FrameFamily family);
+    // A frame whose well-formed identifier is not among the known ones; kept raw.
+    Id3Frame(std::string_view unknownId, uint16_t flags);
+    ~Id3Frame() = default;
+    Id3Frame(const Id3Frame&) = delete;
+    Id3Frame& operator=(const Id3Frame&) = delete;
 
     // Same id and, wherever both frames have a field, equal fields.
-    virtual bool Equals(const CId3Frame& other) const;
+    bool Equals(const Id3Frame& other) const;
 
     FrameId Id() const { return id_; }
     // The four letters: the table's name, or the letters read for an unknown frame.
@@ -49,32 +51,41 @@ public:
     uint16_t Flags() const { return flags_; }
     const FrameFormat& Format() const { return format_; }
     void SetFormat(const FrameFormat& format) { format_ = format; }
+    FrameFamily Family() const { return family_; }
+    const FrameLayout& Layout() const { return LayoutOf(family_); }
+
+    // The field with that role, typed; null when the layout has no such field.
+    Id3Field* Field(FieldRole role) const;
+    TextField* Text(FieldRole role = FieldRole::Text) const;
+    AsciiField* Ascii(FieldRole role) const;
+    DataField* Data(FieldRole role) const;
 
     // The first field of that kind after `after` (from the start when null); null when
     // there is none or `after` is not one of this frame's fields.
-    CId3Field* GetField(FieldKind kind, const CId3Field* after = nullptr) const;
-    // Installs up to kMaxFields fields in order (more are dropped); owned ones are kept.
-    void SetFields(std::vector<FieldPtr> fields);
+    Id3Field* GetField(FieldKind kind, const Id3Field* after = nullptr) const;
+    // The fields in render order, one per spec of Layout().fields.
     size_t FieldCount() const { return fields_.size(); }
-    CId3Field* FieldAt(size_t index) const { return fields_[index].get(); }
+    Id3Field& FieldAt(size_t index) const { return *fields_[index]; }
 
     void SetChanged(bool changed);
     bool HasChanged() const;
 
-    // Typed helpers over GetField: the n-th field of a kind, null when missing.
-    CTextField* TextField(size_t n = 0) const;
-    CAsciiField* AsciiField(size_t n = 0) const;
-    CDataField* DataField(size_t n = 0) const;  // kind Data (picture type, picture data)
-    CDataField* RawBodyField() const;
-
 private:
-    CId3Field* NthField(FieldKind kind, size_t n) const;
+    void BuildFields();
 
     FrameId id_;
     std::array<char, 4> unknownId_{};
     uint16_t flags_;
+    FrameFamily family_;
     FrameFormat format_;
     std::vector<FieldPtr> fields_;
 };
+
+// Frames the model builds, in the layouts above.
+std::unique_ptr<Id3Frame> MakeTextFrame(FrameId id, std::u16string_view text);
+std::unique_ptr<Id3Frame> MakeCommentFrame(std::string language, std::u16string_view description,
+                                           std::u16string_view text);
+std::unique_ptr<Id3Frame> MakePictureFrame(uint8_t pictureType, std::string mimeType,
+                                           std::u16string_view description, std::span<const uint8_t> data);
 
 }  // namespace quorvane

@@ -64,8 +64,8 @@ long long LeadingNumber(std::u16string_view text) {
     return negative ? -value : value;
 }
 
-uint8_t StoredPictureType(const CId3Frame& frame) {
-    const CDataField* type = frame.DataField(0);
+uint8_t StoredPictureType(const Id3Frame& frame) {
+    const DataField* type = frame.Data(FieldRole::PictureType);
     if (!type || type->Data().empty() || type->Data()[0] >= kPictureTypeCount) return 0;
     return type->Data()[0];
 }
@@ -76,48 +76,9 @@ std::u16string_view PictureTypeName(uint8_t type) {
     return kPictureTypeNames[type < kPictureTypeCount ? type : 0];
 }
 
-std::unique_ptr<CId3Frame> MakeTextFrame(FrameId id, std::u16string_view text) {
-    auto frame = std::make_unique<CId3Frame>(id, 0);
-    std::vector<FieldPtr> fields;
-    fields.push_back(SharedEncodingField());
-    fields.push_back(MakeField<CTextField>(std::u16string(text)));
-    frame->SetFields(std::move(fields));
-    return frame;
-}
+Id3Tag::~Id3Tag() = default;
 
-std::unique_ptr<CId3Frame> MakeCommentFrame(std::string language, std::u16string_view description,
-                                            std::u16string_view text) {
-    auto frame = std::make_unique<CId3Frame>(kFrameCOMM, 0);
-    std::vector<FieldPtr> fields;
-    fields.push_back(SharedEncodingField());
-    fields.push_back(MakeField<CAsciiField>(std::move(language)));
-    fields.push_back(MakeField<CTextField>(std::u16string(description)));
-    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
-    fields.push_back(MakeField<CTextField>(std::u16string(text)));
-    frame->SetFields(std::move(fields));
-    return frame;
-}
-
-std::unique_ptr<CId3Frame> MakePictureFrame(uint8_t pictureType, std::string mimeType,
-                                            std::u16string_view description, std::span<const uint8_t> data) {
-    auto frame = std::make_unique<CId3Frame>(kFrameAPIC, 0);
-    auto mime = MakeField<CAsciiField>(std::move(mimeType));
-    const auto* mimeField = static_cast<const CAsciiField*>(mime.get());
-    std::vector<FieldPtr> fields;
-    fields.push_back(SharedEncodingField());
-    fields.push_back(std::move(mime));
-    fields.push_back(MakeField<CTerminatorField>(FieldKind::ByteTerminator));
-    fields.push_back(MakeField<CDataField>(std::span<const uint8_t>(&pictureType, 1), FieldKind::Data));
-    fields.push_back(MakeField<CTextField>(std::u16string(description)));
-    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
-    fields.push_back(MakeField<CPictureField>(data, mimeField));
-    frame->SetFields(std::move(fields));
-    return frame;
-}
-
-CId3Tag::~CId3Tag() = default;
-
-CId3Frame* CId3Tag::FindFrame(FrameId id, const CId3Frame* after) const {
+Id3Frame* Id3Tag::FindFrame(FrameId id, const Id3Frame* after) const {
     auto it = frames_.begin();
     if (after) {
         // The search walks the frames of this id only; a frame of another id is never met.
@@ -131,7 +92,7 @@ CId3Frame* CId3Tag::FindFrame(FrameId id, const CId3Frame* after) const {
     return nullptr;
 }
 
-void CId3Tag::AddFrame(std::unique_ptr<CId3Frame> frame) {
+void Id3Tag::AddFrame(std::unique_ptr<Id3Frame> frame) {
     if (!frame) return;
     // A typical tag has five to ten frames: room for eight at once, not four regrowths.
     if (frames_.capacity() == 0) frames_.reserve(8);
@@ -139,51 +100,51 @@ void CId3Tag::AddFrame(std::unique_ptr<CId3Frame> frame) {
     changed_ = true;
 }
 
-void CId3Tag::RemoveFrame(const CId3Frame* frame) {
+void Id3Tag::RemoveFrame(const Id3Frame* frame) {
     const auto it = std::find_if(frames_.begin(), frames_.end(), [frame](const auto& f) { return f.get() == frame; });
     if (it == frames_.end()) return;
     frames_.erase(it);
     changed_ = true;
 }
 
-bool CId3Tag::RemoveFrameById(FrameId id) {
-    CId3Frame* frame = FindFrame(id);
+bool Id3Tag::RemoveFrameById(FrameId id) {
+    Id3Frame* frame = FindFrame(id);
     if (!frame) return false;
     RemoveFrame(frame);
     return true;
 }
 
-void CId3Tag::RemoveAllFrames() {
+void Id3Tag::RemoveAllFrames() {
     frames_.clear();
     changed_ = true;
 }
 
-bool CId3Tag::IsChanged() const {
+bool Id3Tag::IsChanged() const {
     return changed_ || id3v1_.IsChanged() ||
            std::any_of(frames_.begin(), frames_.end(), [](const auto& f) { return f->HasChanged(); });
 }
 
-void CId3Tag::ClearChanged() {
+void Id3Tag::ClearChanged() {
     for (auto& frame : frames_) frame->SetChanged(false);
     changed_ = false;
 }
 
-bool CId3Tag::GetText(FrameId id, std::u16string& text) const {
+bool Id3Tag::GetText(FrameId id, std::u16string& text) const {
     text.clear();
-    const CId3Frame* frame = FindFrame(id);
-    const CTextField* field = frame ? frame->TextField() : nullptr;
+    const Id3Frame* frame = FindFrame(id);
+    const TextField* field = frame ? frame->Text() : nullptr;
     if (!field) return false;
     text = field->Text();
     return true;
 }
 
-std::u16string CId3Tag::GetText(FrameId id) const {
+std::u16string Id3Tag::GetText(FrameId id) const {
     std::u16string text;
     GetText(id, text);
     return text;
 }
 
-void CId3Tag::SetText(FrameId id, std::u16string_view text) {
+void Id3Tag::SetText(FrameId id, std::u16string_view text) {
     std::u16string value(text);
     if (id == kFrameTRCK) {
         // "007" gives "7", "0" stays "0", "0/12" gives "/12".
@@ -194,8 +155,8 @@ void CId3Tag::SetText(FrameId id, std::u16string_view text) {
         const uint8_t genre = GenreIndex(text, &found);
         if (found) value = GenreReference(genre);
     }
-    if (CId3Frame* frame = FindFrame(id)) {
-        if (CTextField* field = frame->TextField()) {
+    if (Id3Frame* frame = FindFrame(id)) {
+        if (TextField* field = frame->Text()) {
             // A TCON frame that already names the genre by "(n)" keeps it; otherwise the
             // genre is stored as the user typed it.
             if (id == kFrameTCON && field->Text() != value) value = std::u16string(text);
@@ -207,7 +168,7 @@ void CId3Tag::SetText(FrameId id, std::u16string_view text) {
     AddFrame(MakeTextFrame(id, text));
 }
 
-std::u16string CId3Tag::GetGenre() const {
+std::u16string Id3Tag::GetGenre() const {
     const std::u16string t = GetText(kFrameTCON);
     if (t.empty() || t[0] != u'(') return t;
     const long long n = LeadingNumber(std::u16string_view(t).substr(1));
@@ -218,46 +179,46 @@ std::u16string CId3Tag::GetGenre() const {
     return {};
 }
 
-void CId3Tag::CopyFromV1() {
+void Id3Tag::CopyFromV1() {
     const uint8_t genre = id3v1_.Genre();
     const std::u16string genreText = genre < kGenreCount ? GenreReference(genre) : std::u16string();
-    SetText(kFrameTIT2, TrimV1(id3v1_.GetString(CId3v1Record::kTitle)));
-    SetText(kFrameTPE1, TrimV1(id3v1_.GetString(CId3v1Record::kArtist)));
-    SetText(kFrameTALB, TrimV1(id3v1_.GetString(CId3v1Record::kAlbum)));
-    SetText(kFrameTDRC, TrimV1(id3v1_.GetString(CId3v1Record::kYear)));
+    SetText(kFrameTIT2, TrimV1(id3v1_.GetString(Id3v1Record::kTitle)));
+    SetText(kFrameTPE1, TrimV1(id3v1_.GetString(Id3v1Record::kArtist)));
+    SetText(kFrameTALB, TrimV1(id3v1_.GetString(Id3v1Record::kAlbum)));
+    SetText(kFrameTDRC, TrimV1(id3v1_.GetString(Id3v1Record::kYear)));
     SetText(kFrameTCON, genreText);
     if (id3v1_.Track() != 0) SetText(kFrameTRCK, Decimal(id3v1_.Track()));
 }
 
-CId3Frame* CId3Tag::FindComment(std::u16string_view description) const {
-    for (CId3Frame* frame = FindFrame(kFrameCOMM); frame; frame = FindFrame(kFrameCOMM, frame)) {
-        const CTextField* field = frame->TextField(0);
+Id3Frame* Id3Tag::FindComment(std::u16string_view description) const {
+    for (Id3Frame* frame = FindFrame(kFrameCOMM); frame; frame = FindFrame(kFrameCOMM, frame)) {
+        const TextField* field = frame->Text(FieldRole::Description);
         if (field && field->Text() == description) return frame;
     }
     return nullptr;
 }
 
-void CId3Tag::AddComment(std::string_view language, std::u16string_view description, std::u16string_view text) {
+void Id3Tag::AddComment(std::string_view language, std::u16string_view description, std::u16string_view text) {
     AddFrame(MakeCommentFrame(language.size() == 3 ? std::string(language) : std::string("eng"), description, text));
 }
 
-CId3Frame* CId3Tag::FindPicture(uint8_t pictureType) const {
-    for (CId3Frame* frame = FindFrame(kFrameAPIC); frame; frame = FindFrame(kFrameAPIC, frame))
+Id3Frame* Id3Tag::FindPicture(uint8_t pictureType) const {
+    for (Id3Frame* frame = FindFrame(kFrameAPIC); frame; frame = FindFrame(kFrameAPIC, frame))
         if (StoredPictureType(*frame) == pictureType) return frame;
     return nullptr;
 }
 
-void CId3Tag::SetPicture(uint8_t pictureType, std::string_view mimeType, std::u16string_view description,
+void Id3Tag::SetPicture(uint8_t pictureType, std::string_view mimeType, std::u16string_view description,
                          std::span<const uint8_t> data) {
-    if (CId3Frame* frame = FindPicture(pictureType)) {
+    if (Id3Frame* frame = FindPicture(pictureType)) {
         if (data.empty() && description.empty()) {
             RemoveFrame(frame);
             return;
         }
-        CAsciiField* mime = frame->AsciiField(0);
-        CTextField* text = frame->TextField(0);
-        CDataField* type = frame->DataField(0);
-        CDataField* picture = frame->DataField(1);
+        AsciiField* mime = frame->Ascii(FieldRole::MimeType);
+        TextField* text = frame->Text(FieldRole::Description);
+        DataField* type = frame->Data(FieldRole::PictureType);
+        DataField* picture = frame->Data(FieldRole::PictureData);
         if (!mime || !text || !type || !picture) return;
         mime->SetValue(mimeType);
         text->SetText(description);

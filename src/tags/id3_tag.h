@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "tags/frame_id.h"
-#include "tags/id3_field.h"
 #include "tags/id3_frame.h"
 #include "tags/id3v1.h"
 
@@ -21,23 +20,23 @@ inline constexpr uint8_t kPictureTypeCount = 21;
 // The name of a picture type; a type of 21 or more counts as 0 ("Other").
 std::u16string_view PictureTypeName(uint8_t type);
 
-class CId3Tag {
+class Id3Tag {
 public:
-    CId3Tag() = default;
-    virtual ~CId3Tag();
-    CId3Tag(const CId3Tag&) = delete;
-    CId3Tag& operator=(const CId3Tag&) = delete;
+    Id3Tag() = default;
+    ~Id3Tag();
+    Id3Tag(const Id3Tag&) = delete;
+    Id3Tag& operator=(const Id3Tag&) = delete;
 
-    const std::vector<std::unique_ptr<CId3Frame>>& Frames() const { return frames_; }
-    CId3v1Record& V1() { return id3v1_; }
-    const CId3v1Record& V1() const { return id3v1_; }
+    const std::vector<std::unique_ptr<Id3Frame>>& Frames() const { return frames_; }
+    Id3v1Record& V1() { return id3v1_; }
+    const Id3v1Record& V1() const { return id3v1_; }
 
     // The first frame with that id after `after` (from the start when null); null when
     // none follows or `after` is not met (a frame of another id never is).
-    CId3Frame* FindFrame(FrameId id, const CId3Frame* after = nullptr) const;
-    void AddFrame(std::unique_ptr<CId3Frame> frame);
+    Id3Frame* FindFrame(FrameId id, const Id3Frame* after = nullptr) const;
+    void AddFrame(std::unique_ptr<Id3Frame> frame);
     // Unlinks and destroys the frame when it is in the list.
-    void RemoveFrame(const CId3Frame* frame);
+    void RemoveFrame(const Id3Frame* frame);
     // Removes the first frame with that id; false when there is none.
     bool RemoveFrameById(FrameId id);
     void RemoveAllFrames();
@@ -60,31 +59,20 @@ public:
     void CopyFromV1();
 
     // The first COMM frame whose description equals the text exactly.
-    CId3Frame* FindComment(std::u16string_view description) const;
+    Id3Frame* FindComment(std::u16string_view description) const;
     // Appends a COMM frame; a language not exactly three characters long becomes "eng".
     void AddComment(std::string_view language, std::u16string_view description, std::u16string_view text);
 
     // The first APIC frame of that type (a stored type of 21 or more counts as 0).
-    CId3Frame* FindPicture(uint8_t pictureType) const;
+    Id3Frame* FindPicture(uint8_t pictureType) const;
     // Replaces, adds or (empty data and description) removes the picture of that type.
     void SetPicture(uint8_t pictureType, std::string_view mimeType, std::u16string_view description,
                     std::span<const uint8_t> data);
 
 private:
-    std::vector<std::unique_ptr<CId3Frame>> frames_;
-    CId3v1Record id3v1_;
+    std::vector<std::unique_ptr<Id3Frame>> frames_;
+    Id3v1Record id3v1_;
     bool changed_ = false;
 };
-
-// Frames the model builds, with the layouts the rest of the program relies on.
-// Text frame: [encoding, Text].
-std::unique_ptr<CId3Frame> MakeTextFrame(FrameId id, std::u16string_view text);
-// COMM: [encoding, Ascii language, Text description, EncodedTerminator, Text text].
-std::unique_ptr<CId3Frame> MakeCommentFrame(std::string language, std::u16string_view description,
-                                            std::u16string_view text);
-// APIC: [encoding, Ascii MIME, ByteTerminator, Data type, Text description,
-//        EncodedTerminator, Picture data].
-std::unique_ptr<CId3Frame> MakePictureFrame(uint8_t pictureType, std::string mimeType,
-                                            std::u16string_view description, std::span<const uint8_t> data);
 
 }  // namespace quorvane

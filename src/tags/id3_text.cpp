@@ -57,14 +57,15 @@ size_t FindTerminator(std::span<const uint8_t> bytes, uint8_t encoding) {
     return kNoTerminator;
 }
 
-std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, ByteOrder* order) {
+std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, const CodePage& codePage,
+                            ByteOrder* order) {
     switch (encoding) {
         case 0:
-            return FromCodePage({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+            return codePage.Decode({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
         case 3: {
             const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
             if (auto text = Utf8ToUtf16Strict(view)) return *text;
-            return FromCodePage(view);
+            return codePage.Decode(view);
         }
         case 1:
         case 2: {
@@ -88,7 +89,7 @@ std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, By
     }
 }
 
-std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t encoding) {
+std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t encoding, const CodePage& codePage) {
     std::vector<std::u16string> values;
     const size_t unit = UnitSize(encoding);
     ByteOrder order = ByteOrder::Unknown;
@@ -97,10 +98,10 @@ std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t
         const std::span<const uint8_t> rest = bytes.subspan(start);
         const size_t end = FindTerminator(rest, encoding);
         if (end == kNoTerminator) {
-            values.push_back(DecodeString(rest, encoding, &order));
+            values.push_back(DecodeString(rest, encoding, codePage, &order));
             break;
         }
-        values.push_back(DecodeString(rest.first(end), encoding, &order));
+        values.push_back(DecodeString(rest.first(end), encoding, codePage, &order));
         start += end + unit;
         if (start >= bytes.size()) break;
     }
@@ -110,7 +111,7 @@ std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t
     return values;
 }
 
-void AppendEncoded(std::u16string_view text, uint8_t encoding, std::vector<uint8_t>& out) {
+void AppendEncoded(std::u16string_view text, uint8_t encoding, const CodePage& codePage, std::vector<uint8_t>& out) {
     switch (encoding) {
         case 1:
             out.push_back(0xFF);
@@ -132,19 +133,19 @@ void AppendEncoded(std::u16string_view text, uint8_t encoding, std::vector<uint8
             break;
         }
         default: {
-            const std::string bytes = ToCodePage(text);
+            const std::string bytes = codePage.Encode(text);
             out.insert(out.end(), bytes.begin(), bytes.end());
             break;
         }
     }
 }
 
-size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding) {
+size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding, const CodePage& codePage) {
     switch (encoding) {
         case 1: return 2 * text.size() + 2;
         case 2: return 2 * text.size();
         case 3: return 3 * text.size();
-        default: return ToCodePage(text).size();
+        default: return codePage.Encode(text).size();
     }
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace quorvane::id3text {
 
 inline constexpr size_t kNoTerminator = static_cast<size_t>(-1);
@@ -25,17 +27,18 @@ size_t FindTerminator(std::span<const uint8_t> bytes, uint8_t encoding);
 // `order`, when given, carries a byte-order mark's order to the strings after it that
 // lack one (some writers mark only the first string of a frame).
 enum class ByteOrder { Unknown, Big, Little };
-std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, ByteOrder* order = nullptr);
+std::u16string DecodeString(std::span<const uint8_t> bytes, uint8_t encoding, const CodePage& codePage,
+                            ByteOrder* order = nullptr);
 
 // A text frame's body after the encoding byte: every zero-separated value, without the
 // empty values a trailing terminator leaves. Always at least one value.
-std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t encoding);
+std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t encoding, const CodePage& codePage);
 
 // Appends a text in an encoding: 0 code page, 1 FF FE and little-endian units,
 // 2 big-endian units, 3 UTF-8. No terminator.
-void AppendEncoded(std::u16string_view text, uint8_t encoding, std::vector<uint8_t>& out);
+void AppendEncoded(std::u16string_view text, uint8_t encoding, const CodePage& codePage, std::vector<uint8_t>& out);
 // The room AppendEncoded needs (UTF-8 counted as 3 bytes a unit).
-size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding);
+size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding, const CodePage& codePage);
 
 // Undoes unsynchronisation: every FF 00 becomes FF.
 std::vector<uint8_t> UndoUnsync(std::span<const uint8_t> bytes);

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "library/settings_store.h"
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "platform/text_codec.h"
 
 namespace quorvane {
@@ -35,7 +34,7 @@ constexpr std::array<std::u16string_view, kGenreCount> kGenreNames = {
 constexpr uint64_t kRecordSize = 128;
 
 // Offsets of the five strings in the record.
-constexpr std::array<size_t, CId3v1Record::kStringCount> kOffsets = {3, 33, 63, 93, 97};
+constexpr std::array<size_t, Id3v1Record::kStringCount> kOffsets = {3, 33, 63, 93, 97};
 
 // True when the file's last 128 bytes start with "TAG".
 bool HasRecord(BinaryFile& file, uint64_t size) {
@@ -52,99 +51,105 @@ std::u16string TrimTrailingWhiteSpace(std::u16string text) {
 
 }  // namespace
 
-CId3v1Record::CId3v1Record(const CId3v1Record& other)
+Id3v1Record::Id3v1Record(const Id3v1Record& other)
     : strings_(other.strings_ ? std::make_unique<Strings>(*other.strings_) : nullptr), track_(other.track_),
       genre_(other.genre_), changed_(other.changed_) {}
 
-CId3v1Record& CId3v1Record::operator=(const CId3v1Record& other) {
-    if (this != &other) *this = CId3v1Record(other);
+Id3v1Record& Id3v1Record::operator=(const Id3v1Record& other) {
+    if (this != &other) *this = Id3v1Record(other);
     return *this;
 }
 
-const std::u16string& CId3v1Record::GetString(size_t index) const {
+const std::u16string& Id3v1Record::GetString(size_t index) const {
     static const std::u16string kEmpty;
     return strings_ ? (*strings_)[index] : kEmpty;
 }
 
-void CId3v1Record::SetString(size_t index, std::u16string_view value) {
+void Id3v1Record::SetString(size_t index, std::u16string_view value) {
     if (index >= kStringCount || GetString(index) == value) return;
     if (!strings_) strings_ = std::make_unique<Strings>();
     (*strings_)[index] = std::u16string(value);
     changed_ = true;
 }
 
-void CId3v1Record::SetTrack(uint8_t track) {
+void Id3v1Record::SetTrack(uint8_t track) {
     if (track_ == track) return;
     track_ = track;
     changed_ = true;
 }
 
-void CId3v1Record::SetGenre(uint8_t genre) {
+void Id3v1Record::SetGenre(uint8_t genre) {
     if (genre_ == genre) return;
     genre_ = genre;
     changed_ = true;
 }
 
-bool CId3v1Record::IsEmpty() const {
+bool Id3v1Record::IsEmpty() const {
     const bool noText =
         !strings_ || std::all_of(strings_->begin(), strings_->end(), [](const auto& s) { return s.empty(); });
     return noText && track_ == 0 && genre_ == kNoGenre;
 }
 
-bool ReadV1(BinaryFile& file, CId3v1Record& record) {
+bool ReadV1(BinaryFile& file, Id3v1Record& record, const CodePage& codePage) {
     const uint64_t size = file.GetSize();
     if (size < kRecordSize) return false;
     std::array<uint8_t, kRecordSize> bytes{};
     file.Seek(size - kRecordSize);
     if (file.Read(bytes.data(), kRecordSize) != kRecordSize) return false;
     if (std::memcmp(bytes.data(), "TAG", 3) != 0) return false;
-    for (size_t i = 0; i < CId3v1Record::kStringCount; ++i) {
+    for (size_t i = 0; i < Id3v1Record::kStringCount; ++i) {
         const char* start = reinterpret_cast<const char*>(bytes.data() + kOffsets[i]);
-        const size_t width = CId3v1Record::kWidths[i];
+        const size_t width = Id3v1Record::kWidths[i];
         const size_t length = std::find(start, start + width, '\0') - start;
-        record.SetString(i, TrimTrailingWhiteSpace(FromCodePage({start, length})));
+        record.SetString(i, TrimTrailingWhiteSpace(codePage.Decode({start, length})));
     }
     record.SetTrack(bytes[126]);
     record.SetGenre(bytes[127]);
     return true;
 }
 
-std::array<uint8_t, 128> EncodeV1(const CId3v1Record& record) {
+std::array<uint8_t, 128> EncodeV1(const Id3v1Record& record, const CodePage& codePage) {
     std::array<uint8_t, kRecordSize> bytes{};
     std::memcpy(bytes.data(), "TAG", 3);
-    for (size_t i = 0; i < CId3v1Record::kStringCount; ++i) {
-        const std::string text = ToCodePage(record.GetString(i));
-        std::memcpy(bytes.data() + kOffsets[i], text.data(), std::min(text.size(), CId3v1Record::kWidths[i]));
+    for (size_t i = 0; i < Id3v1Record::kStringCount; ++i) {
+        const std::string text = codePage.Encode(record.GetString(i));
+        std::memcpy(bytes.data() + kOffsets[i], text.data(), std::min(text.size(), Id3v1Record::kWidths[i]));
     }
     bytes[126] = record.Track();
     bytes[127] = record.Genre();
     return bytes;
 }
 
-void WriteV1(CId3v1Record& record, BinaryFile& file) {
-    if (!record.IsChanged()) return;
+V1Outcome WriteV1(Id3v1Record& record, BinaryFile& file, const TagWriteOptions& options) {
+    if (!record.IsChanged()) return V1Outcome::Unchanged;
     const uint64_t size = file.GetSize();
-    const uint64_t position = HasRecord(file, size) ? size - kRecordSize : size;
-    file.Seek(position);
-    if (settings::AutoDeleteV1() && record.IsEmpty()) {
-        file.SetLength(position);
+    const bool had = HasRecord(file, size);
+    const uint64_t position = had ? size - kRecordSize : size;
+    V1Outcome outcome = V1Outcome::Written;
+    if (options.autoDeleteV1 && record.IsEmpty()) {
+        if (had) file.SetLength(position);
+        outcome = V1Outcome::Removed;
     } else {
-        const auto bytes = EncodeV1(record);
+        const auto bytes = EncodeV1(record, *options.codePage);
+        file.Seek(position);
         file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
     }
     record.SetChanged(false);
+    return outcome;
 }
 
-void RemoveV1(CId3v1Record& record, BinaryFile& file) {
+bool RemoveV1(Id3v1Record& record, BinaryFile& file) {
     const uint64_t size = file.GetSize();
-    if (HasRecord(file, size)) file.SetLength(size - kRecordSize);
+    const bool had = HasRecord(file, size);
+    if (had) file.SetLength(size - kRecordSize);
     record.SetChanged(false);
+    return had;
 }
 
-void ClearV1(CId3v1Record& record) {
-    for (size_t i = 0; i < CId3v1Record::kStringCount; ++i) record.SetString(i, u"");
+void ClearV1(Id3v1Record& record) {
+    for (size_t i = 0; i < Id3v1Record::kStringCount; ++i) record.SetString(i, u"");
     record.SetTrack(0);
-    record.SetGenre(CId3v1Record::kNoGenre);
+    record.SetGenre(Id3v1Record::kNoGenre);
     record.SetChanged(true);
 }
 
@@ -160,7 +165,7 @@ uint8_t GenreIndex(std::u16string_view text, bool* found) {
         }
     }
     if (found) *found = false;
-    return CId3v1Record::kNoGenre;
+    return Id3v1Record::kNoGenre;
 }
 
 }  // namespace quorvane

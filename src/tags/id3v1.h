@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "tags/tag_options.h"
+
 namespace quorvane {
 
 class BinaryFile;
 
-class CId3v1Record {
+class Id3v1Record {
 public:
     enum StringIndex : size_t { kTitle = 0, kArtist = 1, kAlbum = 2, kYear = 3, kComment = 4 };
     static constexpr size_t kStringCount = 5;
@@ -19,11 +21,11 @@ public:
     static constexpr std::array<size_t, kStringCount> kWidths = {30, 30, 30, 4, 29};
     static constexpr uint8_t kNoGenre = 255;
 
-    CId3v1Record() = default;
-    CId3v1Record(const CId3v1Record& other);
-    CId3v1Record& operator=(const CId3v1Record& other);
-    CId3v1Record(CId3v1Record&&) noexcept = default;
-    CId3v1Record& operator=(CId3v1Record&&) noexcept = default;
+    Id3v1Record() = default;
+    Id3v1Record(const Id3v1Record& other);
+    Id3v1Record& operator=(const Id3v1Record& other);
+    Id3v1Record(Id3v1Record&&) noexcept = default;
+    Id3v1Record& operator=(Id3v1Record&&) noexcept = default;
 
     const std::u16string& GetString(size_t index) const;
     uint8_t Track() const { return track_; }
@@ -49,20 +51,24 @@ private:
     bool changed_ = false;
 };
 
-// Fills the record from the file's last 128 bytes; false when there is no "TAG" record.
-// File failures pass as CFileExceptionEx.
-bool ReadV1(BinaryFile& file, CId3v1Record& record);
-// Writes, replaces or (empty record with "AutoDeleteV1") drops the record when it has
-// changed; clears the changed flag.
-void WriteV1(CId3v1Record& record, BinaryFile& file);
-// Cuts a "TAG" record off the end of the file; the fields in memory stay.
-void RemoveV1(CId3v1Record& record, BinaryFile& file);
+// Fills the record from the file's last 128 bytes, texts in `codePage`; false when there
+// is no "TAG" record. File failures pass as FileException.
+bool ReadV1(BinaryFile& file, Id3v1Record& record, const CodePage& codePage = CodePage::System());
+
+// What a write left at the end of the file.
+enum class V1Outcome { Unchanged, Written, Removed };
+// Writes, replaces or (an empty record with autoDeleteV1) drops the record when it has
+// changed; clears the changed flag. Throws FileException.
+V1Outcome WriteV1(Id3v1Record& record, BinaryFile& file, const TagWriteOptions& options);
+// Cuts a "TAG" record off the end of the file and clears the changed flag; the fields in
+// memory stay. True when there was one.
+bool RemoveV1(Id3v1Record& record, BinaryFile& file);
 // Empties every field and marks the record changed.
-void ClearV1(CId3v1Record& record);
-inline bool IsEmpty(const CId3v1Record& record) { return record.IsEmpty(); }
+void ClearV1(Id3v1Record& record);
+inline bool IsEmpty(const Id3v1Record& record) { return record.IsEmpty(); }
 
 // The 128 bytes a record is written as.
-std::array<uint8_t, 128> EncodeV1(const CId3v1Record& record);
+std::array<uint8_t, 128> EncodeV1(const Id3v1Record& record, const CodePage& codePage = CodePage::System());
 
 inline constexpr uint32_t kGenreCount = 126;
 // The genre's name; empty for numbers without one (126 and above).

@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "library/settings_store.h"
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "platform/text_codec.h"
 #include "tags/id3_tag.h"
 #include "tags/id3_text.h"
+#include "tags/id3v2_header.h"
 
 namespace quorvane {
 namespace {
 
 using Bytes = std::span<const uint8_t>;
 
-constexpr uint32_t kHeaderSize = 10;
+constexpr uint32_t kFrameHeaderSize = 10;
 // The tag area is read in pieces, so a failing read keeps what came before it.
 constexpr uint32_t kReadPiece = 1u << 16;
 
@@ -70,130 +70,118 @@ bool IsWellFormedV22Id(Bytes b) {
 
 // The language bytes lower-cased as characters of the code page; a character whose
 // lower case the code page lacks stays as it is.
-std::string LowerLanguage(Bytes b) {
+std::string LowerLanguage(Bytes b, const CodePage& codePage) {
     std::string language;
     for (uint8_t byte : b) {
         if (byte == 0) {
             language.push_back('\0');
             continue;
         }
-        const std::string lowered = ToCodePage(std::u16string(1, ToLowerChar(CodePageToUnicode(byte))));
+        const std::string lowered = codePage.Encode(std::u16string(1, ToLowerChar(codePage.DecodeByte(byte))));
         language.push_back(lowered.size() == 1 && lowered[0] != '?' ? lowered[0] : static_cast<char>(byte));
     }
     return language;
 }
 
-std::unique_ptr<CId3Frame> MakeFrame(std::optional<FrameId> known, std::string_view letters, uint16_t flags) {
-    return known ? std::make_unique<CId3Frame>(*known, flags) : std::make_unique<CId3Frame>(letters, flags);
-}
-
-std::unique_ptr<CId3Frame> RawFrame(std::unique_ptr<CId3Frame> frame, Bytes body) {
-    std::vector<FieldPtr> fields;
-    fields.reserve(1);
-    fields.push_back(MakeField<CDataField>(body, FieldKind::RawBody));
-    frame->SetFields(std::move(fields));
-    return frame;
-}
-
-std::unique_ptr<CId3Frame> ParseText(std::unique_ptr<CId3Frame> frame, Bytes body) {
-    if (body.empty() || body[0] >= 4) return nullptr;
-    const uint8_t encoding = body[0];
-    const Bytes text = body.subspan(1);
-    std::u16string first;
-    std::vector<std::u16string> values;
-    if (id3text::FindTerminator(text, encoding) == id3text::kNoTerminator) {
-        // One value, the common case: no list of values to build.
-        id3text::ByteOrder order = id3text::ByteOrder::Unknown;
-        first = id3text::DecodeString(text, encoding, &order);
-    } else {
-        values = id3text::DecodeValues(text, encoding);
-        first = std::move(values.front());
-        values.erase(values.begin());
-    }
-    if (values.empty() && first.empty() && !settings::SaveEmpty()) return nullptr;
-    std::vector<FieldPtr> fields;
-    fields.reserve(2);
-    fields.push_back(SharedEncodingField());
-    fields.push_back(MakeField<CTextField>(std::move(first), std::move(values)));
-    frame->SetFields(std::move(fields));
-    return frame;
-}
-
-// A terminated string at the start of `bytes`: its text and the bytes after its
-// terminator; nullopt when the terminator is missing.
-struct Terminated {
-    std::u16string text;
-    Bytes rest;
-};
-std::optional<Terminated> TakeTerminated(Bytes bytes, uint8_t encoding, id3text::ByteOrder* order = nullptr) {
-    const size_t end = id3text::FindTerminator(bytes, encoding);
-    if (end == id3text::kNoTerminator) return std::nullopt;
-    return Terminated{id3text::DecodeString(bytes.first(end), encoding, order),
-                      bytes.subspan(end + id3text::UnitSize(encoding))};
-}
-
-// The first value of what is left of a frame.
-std::u16string FirstValue(Bytes bytes, uint8_t encoding, id3text::ByteOrder* order) {
-    const size_t end = id3text::FindTerminator(bytes, encoding);
-    return id3text::DecodeString(end == id3text::kNoTerminator ? bytes : bytes.first(end), encoding, order);
-}
-
-std::unique_ptr<CId3Frame> ParseComment(std::unique_ptr<CId3Frame> frame, Bytes body) {
-    if (body.size() < 4 || body[0] >= 4) return nullptr;
-    const uint8_t encoding = body[0];
-    std::string language = LowerLanguage(body.subspan(1, 3));
+// Fills a frame's fields from its body by the family's layout. False when the body does
+// not fit the layout; `dropped` when "SaveEmpty" is off and the frame is empty.
+bool ReadBody(Id3Frame& frame, Bytes body, const TagReadOptions& options, bool& dropped) {
+    const FrameLayout& layout = frame.Layout();
+    const auto& specs = layout.fields;
+    uint8_t encoding = 0;
     id3text::ByteOrder order = id3text::ByteOrder::Unknown;
-    auto description = TakeTerminated(body.subspan(4), encoding, &order);
-    if (!description) return nullptr;
-    std::u16string text = FirstValue(description->rest, encoding, &order);
-    if (language.find('\0') != std::string::npos) {
-        language = "eng";
-        if (description->text.empty() && text.empty() && !settings::SaveEmpty()) return nullptr;
+    size_t pos = 0;
+    bool allEmpty = true;
+    bool defaulted = false;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const FieldSpec& spec = specs[i];
+        // A text or string followed by a terminator field ends at its terminator; the
+        // last field takes the rest of the body.
+        const bool terminated = i + 1 < specs.size() && (specs[i + 1].kind == FieldKind::EncodedTerminator ||
+                                                         specs[i + 1].kind == FieldKind::ByteTerminator);
+        const Bytes rest = body.subspan(pos);
+        Id3Field& field = frame.FieldAt(i);
+        switch (spec.kind) {
+            case FieldKind::Encoding:
+                if (rest.empty() || rest[0] >= 4) return false;
+                encoding = rest[0];
+                ++pos;
+                break;
+            case FieldKind::Ascii: {
+                std::string value;
+                if (spec.width != 0) {
+                    if (rest.size() < spec.width) return false;
+                    value = spec.role == FieldRole::Language ? LowerLanguage(rest.first(spec.width), *options.codePage)
+                                                             : Letters(rest.first(spec.width));
+                    pos += spec.width;
+                } else {
+                    const size_t end = id3text::FindTerminator(rest, 0);
+                    if (end == id3text::kNoTerminator) return false;
+                    value = Letters(rest.first(end));
+                    pos += end + 1;
+                }
+                if (!layout.defaultLanguage.empty() && spec.role == FieldRole::Language &&
+                    value.find('\0') != std::string::npos) {
+                    value = std::string(layout.defaultLanguage);
+                    defaulted = true;
+                }
+                static_cast<AsciiField&>(field).SetValue(value);
+                break;
+            }
+            case FieldKind::Text: {
+                auto& text = static_cast<TextField&>(field);
+                if (terminated) {
+                    const size_t end = id3text::FindTerminator(rest, encoding);
+                    if (end == id3text::kNoTerminator) return false;
+                    text.Assign(id3text::DecodeString(rest.first(end), encoding, *options.codePage, &order), {});
+                    pos += end + id3text::UnitSize(encoding);
+                } else if (id3text::FindTerminator(rest, encoding) == id3text::kNoTerminator) {
+                    // One value, the common case: no list of values to build.
+                    text.Assign(id3text::DecodeString(rest, encoding, *options.codePage, &order), {});
+                    pos = body.size();
+                } else {
+                    std::vector<std::u16string> values = id3text::DecodeValues(rest, encoding, *options.codePage);
+                    std::u16string first = std::move(values.front());
+                    values.erase(values.begin());
+                    text.Assign(std::move(first), std::move(values));
+                    pos = body.size();
+                }
+                if (!text.Text().empty() || !text.MoreValues().empty()) allEmpty = false;
+                break;
+            }
+            case FieldKind::Data:
+            case FieldKind::RawBody: {
+                const size_t count = spec.width != 0 ? spec.width : rest.size();
+                if (rest.size() < count) return false;
+                static_cast<DataField&>(field).SetData(rest.first(count));
+                pos += count;
+                break;
+            }
+            case FieldKind::EncodedTerminator:
+            case FieldKind::ByteTerminator:
+                break;  // consumed with the text before it
+        }
     }
-    std::vector<FieldPtr> fields;
-    fields.reserve(5);
-    fields.push_back(SharedEncodingField());
-    fields.push_back(MakeField<CAsciiField>(std::move(language)));
-    fields.push_back(MakeField<CTextField>(std::move(description->text)));
-    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
-    fields.push_back(MakeField<CTextField>(std::move(text)));
-    frame->SetFields(std::move(fields));
+    if (!options.saveEmpty && allEmpty) {
+        dropped = layout.emptyRule == EmptyRule::DropWhenEmpty ||
+                  (layout.emptyRule == EmptyRule::DropWhenDefaulted && defaulted);
+    }
+    return true;
+}
+
+// A frame of `family` built from its body; null when the body does not fit or the frame
+// is dropped for being empty.
+std::unique_ptr<Id3Frame> BuildFromBody(std::unique_ptr<Id3Frame> frame, Bytes body, const TagReadOptions& options) {
+    bool dropped = false;
+    if (!ReadBody(*frame, body, options, dropped) || dropped) return nullptr;
     return frame;
 }
 
-std::unique_ptr<CId3Frame> PictureFields(std::unique_ptr<CId3Frame> frame, uint8_t encoding, std::string mime,
-                                         uint8_t pictureType, Bytes afterType) {
-    auto description = TakeTerminated(afterType, encoding);
-    if (!description) return nullptr;
-    auto mimeField = MakeField<CAsciiField>(std::move(mime));
-    const auto* mimeRef = static_cast<const CAsciiField*>(mimeField.get());
-    std::vector<FieldPtr> fields;
-    fields.reserve(7);
-    fields.push_back(SharedEncodingField());
-    fields.push_back(std::move(mimeField));
-    fields.push_back(MakeField<CTerminatorField>(FieldKind::ByteTerminator));
-    fields.push_back(MakeField<CDataField>(Bytes(&pictureType, 1), FieldKind::Data));
-    fields.push_back(MakeField<CTextField>(std::move(description->text)));
-    fields.push_back(MakeField<CTerminatorField>(FieldKind::EncodedTerminator));
-    fields.push_back(MakeField<CPictureField>(description->rest, mimeRef));
-    frame->SetFields(std::move(fields));
-    return frame;
-}
-
-std::unique_ptr<CId3Frame> ParsePicture(std::unique_ptr<CId3Frame> frame, Bytes body) {
-    if (body.empty() || body[0] >= 4) return nullptr;
-    const uint8_t encoding = body[0];
-    const Bytes rest = body.subspan(1);
-    const size_t mimeEnd = id3text::FindTerminator(rest, 0);
-    if (mimeEnd == id3text::kNoTerminator || mimeEnd + 1 >= rest.size()) return nullptr;
-    return PictureFields(std::move(frame), encoding, Letters(rest.first(mimeEnd)), rest[mimeEnd + 1],
-                         rest.subspan(mimeEnd + 2));
-}
-
-// v2.2 PIC: a three-letter image format instead of the MIME type.
-std::unique_ptr<CId3Frame> ParsePictureV22(std::unique_ptr<CId3Frame> frame, Bytes body) {
-    if (body.size() < 5 || body[0] >= 4) return nullptr;
-    std::string format = Letters(body.subspan(1, 3));
+// v2.2 PIC: a three-letter image format instead of the MIME type. The body is turned into
+// an APIC body and read like one.
+std::vector<uint8_t> PictureBodyFromV22(Bytes body) {
+    if (body.size() < 4) return {};
+    const std::string format = Letters(body.subspan(1, 3));
     std::string mime;
     if (format == "JPG") mime = "image/jpeg";
     else if (format == "PNG") mime = "image/png";
@@ -203,21 +191,19 @@ std::unique_ptr<CId3Frame> ParsePictureV22(std::unique_ptr<CId3Frame> frame, Byt
         for (char c : format)
             if (c != ' ' && c != '\0') mime.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
     }
-    return PictureFields(std::move(frame), body[0], std::move(mime), body[4], body.subspan(5));
-}
-
-// The body's layout follows the identifier as read: a v2.3 IPLS is held as TMCL but its
-// body stays raw.
-std::unique_ptr<CId3Frame> ParseBody(FrameId id, std::unique_ptr<CId3Frame> frame, Bytes body) {
-    if (IsTextFrameId(id)) return ParseText(std::move(frame), body);
-    if (id == kFrameCOMM) return ParseComment(std::move(frame), body);
-    if (id == kFrameAPIC) return ParsePicture(std::move(frame), body);
-    return RawFrame(std::move(frame), body);
+    std::vector<uint8_t> converted;
+    converted.reserve(body.size() + mime.size());
+    converted.push_back(body[0]);
+    converted.insert(converted.end(), mime.begin(), mime.end());
+    converted.push_back(0);
+    converted.insert(converted.end(), body.begin() + 4, body.end());
+    return converted;
 }
 
 class TagReader {
 public:
-    TagReader(CId3Tag& tag, uint8_t major, bool tagUnsync) : tag_(tag), major_(major), tagUnsync_(tagUnsync) {}
+    TagReader(Id3Tag& tag, uint8_t major, bool tagUnsync, const TagReadOptions& options)
+        : tag_(tag), major_(major), tagUnsync_(tagUnsync), options_(options) {}
 
     void ReadFrames(Bytes area) {
         size_t pos = 0;
@@ -244,19 +230,19 @@ private:
         const std::string letters = Letters(area.subspan(pos, 4));
         const auto known = LookupFrameId(letters);
         if (!known && !IsWellFormedFrameId(letters)) return std::nullopt;
-        if (area.size() - pos < kHeaderSize) return std::nullopt;
-        const Bytes header = area.subspan(pos, kHeaderSize);
+        if (area.size() - pos < kFrameHeaderSize) return std::nullopt;
+        const Bytes header = area.subspan(pos, kFrameHeaderSize);
         uint64_t size = major_ == 4 ? Syncsafe(header.subspan(4, 4)) : BigEndian32(header.subspan(4, 4));
         if (major_ == 4) {
             // iTunes wrote v2.4 frame sizes as plain 32-bit numbers; take that reading when
             // only it lands on a frame boundary.
             const uint64_t plain = BigEndian32(header.subspan(4, 4));
-            if (plain != size && !PlausibleFrameStart(area, pos + kHeaderSize + size) &&
-                PlausibleFrameStart(area, pos + kHeaderSize + plain))
+            if (plain != size && !PlausibleFrameStart(area, pos + kFrameHeaderSize + size) &&
+                PlausibleFrameStart(area, pos + kFrameHeaderSize + plain))
                 size = plain;
         }
         const uint16_t flags = static_cast<uint16_t>(header[8] << 8 | header[9]);
-        pos += kHeaderSize;
+        pos += kFrameHeaderSize;
         if (size == 0) return pos;
         if (size > area.size() - pos) return std::nullopt;  // cut off by the end of the tag
         const Bytes body = area.subspan(pos, size);
@@ -265,8 +251,8 @@ private:
         return pos;
     }
 
-    std::unique_ptr<CId3Frame> BuildFrame(std::optional<FrameId> known, const std::string& letters, uint16_t flags,
-                                          Bytes body) {
+    std::unique_ptr<Id3Frame> BuildFrame(std::optional<FrameId> known, const std::string& letters, uint16_t flags,
+                                         Bytes body) {
         std::vector<uint8_t> resynced;
         FrameFormat format;
         size_t extras = 0;
@@ -314,14 +300,21 @@ private:
                 format.groupId = body[extras++];
             }
         }
-        auto frame = MakeFrame(known, letters, flags);
+        if (!known) return RawFrame(std::make_unique<Id3Frame>(letters, flags), body);
         if (format.IsOpaque()) {
             // Not parsed: kept with its format and written back in either layout.
+            auto frame = std::make_unique<Id3Frame>(*known, flags, FrameFamily::Raw);
             frame->SetFormat(format);
             return RawFrame(std::move(frame), body.subspan(extras));
         }
-        if (!known) return RawFrame(std::move(frame), body);
-        return ParseBody(*known, std::move(frame), body);
+        // The body's layout follows the identifier as read: a v2.3 IPLS is held as TMCL
+        // but its body stays raw.
+        return BuildFromBody(std::make_unique<Id3Frame>(*known, flags, FamilyOf(*known)), body, options_);
+    }
+
+    static std::unique_ptr<Id3Frame> RawFrame(std::unique_ptr<Id3Frame> frame, Bytes body) {
+        frame->Data(FieldRole::Body)->SetData(body);
+        return frame;
     }
 
     // v2.2: three-letter identifier, 24-bit size, no flags.
@@ -340,18 +333,23 @@ private:
         const auto mapped = MapV22Id(id22);
         if (!mapped) return pos;  // no counterpart in the later versions
         const auto known = LookupFrameId(*mapped);
-        auto frame = MakeFrame(known, *mapped, 0);
-        std::unique_ptr<CId3Frame> built;
-        if (id22 == "PIC") built = ParsePictureV22(std::move(frame), body);
-        else if (!known) built = RawFrame(std::move(frame), body);
-        else built = ParseBody(*known, std::move(frame), body);
+        std::unique_ptr<Id3Frame> built;
+        if (!known) {
+            built = RawFrame(std::make_unique<Id3Frame>(*mapped, 0), body);
+        } else if (id22 == "PIC") {
+            const std::vector<uint8_t> converted = PictureBodyFromV22(body);
+            built = BuildFromBody(std::make_unique<Id3Frame>(*known, 0, FrameFamily::Picture), converted, options_);
+        } else {
+            built = BuildFromBody(std::make_unique<Id3Frame>(*known, 0, FamilyOf(*known)), body, options_);
+        }
         if (built) tag_.AddFrame(std::move(built));
         return pos;
     }
 
-    CId3Tag& tag_;
+    Id3Tag& tag_;
     uint8_t major_;
     bool tagUnsync_;
+    const TagReadOptions& options_;
 };
 
 // The frames area as read: its bytes are not zero-filled first (a cover picture makes
@@ -376,58 +374,49 @@ Area ReadArea(BinaryFile& file, uint64_t offset, uint64_t count, uint64_t room) 
             area.size += got;
             if (got < piece) break;
         }
-    } catch (const CFileExceptionEx&) {
+    } catch (const FileException&) {
     }
     return area;
 }
 
 }  // namespace
 
-uint64_t ReadV2(CId3Tag& tag, BinaryFile& file) {
-    uint8_t header[kHeaderSize] = {};
+uint64_t ReadV2(Id3Tag& tag, BinaryFile& file, const TagReadOptions& options) {
+    std::optional<V2Header> header;
     uint64_t fileSize = 0;
     try {
         fileSize = file.GetSize();
-        if (fileSize <= kHeaderSize) return 0;
-        file.Seek(0);
-        if (file.Read(header, kHeaderSize) != kHeaderSize) return 0;
-    } catch (const CFileExceptionEx&) {
+        header = ReadV2Header(file);
+    } catch (const FileException&) {
         return 0;
     }
-    if (header[0] != 'I' || header[1] != 'D' || header[2] != '3' || header[3] >= 5) return 0;
-    const uint64_t size = Syncsafe(Bytes(header + 6, 4));
+    if (!header) return 0;
     // A tag cut off by the end of the file still holds its intact frames; there is no
     // audio after it, so the audio starts at the end of the file.
-    const uint64_t result = std::min(size + kHeaderSize, fileSize);
-    const uint8_t major = header[3];
-    const uint8_t flags = header[5];
+    const uint64_t result = std::min(header->Extent(), fileSize);
+    const uint8_t major = header->major;
 
-    try {
-        // v2.2 flag 0x40: the whole tag is compressed by a scheme never defined.
-        if (major == 2 && (flags & 0x40)) return result;
-        const Area read = ReadArea(file, kHeaderSize, size, fileSize - kHeaderSize);
-        Bytes area = read.View();
-        // Tag flag 0x80, unsynchronisation: v2.2 and v2.3 apply it to the whole tag, v2.4 to
-        // each frame (the frame sizes count the unsynchronised bytes).
-        const bool unsync = flags & 0x80;
-        std::vector<uint8_t> resynced;
-        if (unsync && major != 4) {
-            resynced = id3text::UndoUnsync(area);
-            area = resynced;
-        }
-        size_t start = 0;
-        if ((flags & 0x40) && (major == 3 || major == 4)) {
-            // Extended header: skipped, never interpreted.
-            if (area.size() < 4) return result;
-            const uint64_t n = major == 3 ? BigEndian32(area.first(4)) + uint64_t{4} : Syncsafe(area.first(4));
-            if (n > area.size()) return result;
-            start = static_cast<size_t>(n);
-        }
-        TagReader reader(tag, major, unsync && major == 4);
-        reader.ReadFrames(area.subspan(start));
-    } catch (...) {
-        // The frames read so far stay; nothing leaves the reader.
+    // v2.2 flag 0x40: the whole tag is compressed by a scheme never defined.
+    if (major == 2 && header->HasExtendedHeader()) return result;
+    const Area read = ReadArea(file, kV2HeaderSize, header->size, fileSize - kV2HeaderSize);
+    Bytes area = read.View();
+    // Tag flag 0x80, unsynchronisation: v2.2 and v2.3 apply it to the whole tag, v2.4 to
+    // each frame (the frame sizes count the unsynchronised bytes).
+    std::vector<uint8_t> resynced;
+    if (header->Unsynchronised() && major != 4) {
+        resynced = id3text::UndoUnsync(area);
+        area = resynced;
     }
+    size_t start = 0;
+    if (header->HasExtendedHeader() && (major == 3 || major == 4)) {
+        // Extended header: skipped, never interpreted.
+        if (area.size() < 4) return result;
+        const uint64_t n = major == 3 ? BigEndian32(area.first(4)) + uint64_t{4} : Syncsafe(area.first(4));
+        if (n > area.size()) return result;
+        start = static_cast<size_t>(n);
+    }
+    TagReader reader(tag, major, header->Unsynchronised() && major == 4, options);
+    reader.ReadFrames(area.subspan(start));
     return result;
 }
 

@@ -63,7 +63,7 @@ void AppendSyncsafe(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value & 0x7F));
 }
 
-void RenderFrame(const CId3Frame& frame, const RenderContext& context, std::vector<uint8_t>& out) {
+void RenderFrame(const Id3Frame& frame, const RenderContext& context, std::vector<uint8_t>& out) {
     std::string_view letters = frame.IdLetters();
     if (frame.Id() != kFrameUnknown) {
         const FrameId id = context.v24 ? ToV24Id(frame.Id()) : ToV23Id(frame.Id());
@@ -73,7 +73,7 @@ void RenderFrame(const CId3Frame& frame, const RenderContext& context, std::vect
     std::vector<uint8_t> body;
     uint16_t flags = 0;
     if (frame.Format().IsOpaque()) flags = FormatPrefix(frame.Format(), context.v24, body);
-    for (size_t i = 0; i < frame.FieldCount(); ++i) frame.FieldAt(i)->Render(context, body);
+    for (size_t i = 0; i < frame.FieldCount(); ++i) frame.FieldAt(i).Render(context, body);
 
     out.insert(out.end(), letters.begin(), letters.end());
     const auto size = static_cast<uint32_t>(body.size());
@@ -84,17 +84,10 @@ void RenderFrame(const CId3Frame& frame, const RenderContext& context, std::vect
     out.insert(out.end(), body.begin(), body.end());
 }
 
-std::vector<uint8_t> RenderFrameBytes(const CId3Tag& tag, bool use24) {
-    const RenderContext context = MakeRenderContext(use24);
+std::vector<uint8_t> RenderFrameBytes(const Id3Tag& tag, const RenderContext& context) {
     std::vector<uint8_t> out;
     out.reserve(16384);
     for (const auto& frame : tag.Frames()) RenderFrame(*frame, context, out);
-    return out;
-}
-
-std::vector<uint8_t> RenderFrames(CId3Tag& tag, bool use24) {
-    std::vector<uint8_t> out = RenderFrameBytes(tag, use24);
-    tag.ClearChanged();
     return out;
 }
 

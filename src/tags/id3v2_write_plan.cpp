@@ -9,33 +9,7 @@ uint32_t PadFor(uint64_t length) {
     return static_cast<uint32_t>(next - length);
 }
 
-std::optional<V2HeaderInfo> ParseV2Header(const uint8_t* bytes, uint64_t available) {
-    if (available < kV2HeaderSize) return std::nullopt;
-    if (bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return std::nullopt;
-    // header byte 3: major version; 5 and above are not ID3v2 as we know it
-    if (bytes[3] >= 5) return std::nullopt;
-    V2HeaderInfo info;
-    info.major = bytes[3];
-    info.flags = bytes[5];
-    // header bytes 6..9: syncsafe size, top bits deliberately not masked (as read)
-    info.size = ((uint64_t{bytes[6]} * 128 + bytes[7]) * 128 + bytes[8]) * 128 + bytes[9];
-    return info;
-}
-
-std::array<uint8_t, kV2HeaderSize> FormatV2Header(bool use24, uint32_t size) {
-    return {'I',
-            'D',
-            '3',
-            static_cast<uint8_t>(use24 ? 4 : 3),
-            0,  // revision
-            0,  // flags: no unsynchronisation, extended header or footer
-            static_cast<uint8_t>((size >> 21) & 0x7F),
-            static_cast<uint8_t>((size >> 14) & 0x7F),
-            static_cast<uint8_t>((size >> 7) & 0x7F),
-            static_cast<uint8_t>(size & 0x7F)};
-}
-
-std::optional<uint64_t> OldTagSpace(const std::optional<V2HeaderInfo>& header, uint64_t fileSize) {
+std::optional<uint64_t> OldTagSpace(const std::optional<V2Header>& header, uint64_t fileSize) {
     // A file of 10 bytes or less holds no tag worth reusing.
     if (!header || fileSize <= kV2HeaderSize) return std::nullopt;
     // The reader takes a header whose size exceeds the file for no tag and looks for

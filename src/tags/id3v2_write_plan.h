@@ -9,9 +9,10 @@
 #include <optional>
 #include <vector>
 
+#include "tags/id3v2_header.h"
+
 namespace quorvane {
 
-inline constexpr uint32_t kV2HeaderSize = 10;
 // The padding target: file lengths become multiples of this.
 inline constexpr uint32_t kV2PaddingBlock = 4096;
 // The largest value a syncsafe size field holds (28 bits).
@@ -21,24 +22,6 @@ inline constexpr uint64_t kV2MaxTagSize = (uint64_t{1} << 28) - 1;
 // that the padded length is the next multiple of 4096 above `length` (4096 when
 // `length` already is one).
 uint32_t PadFor(uint64_t length);
-
-// The tag header at the start of a file, as the writer sees it.
-struct V2HeaderInfo {
-    uint8_t major = 0;
-    uint8_t flags = 0;
-    uint64_t size = 0;  // the size field: bytes after the header, footer not counted
-    // v2.4 header flag 0x10: a 10-byte footer follows the padding.
-    bool HasFooter() const { return major == 4 && (flags & 0x10) != 0; }
-    // Bytes from offset 0 to the end of the tag, footer included.
-    uint64_t Extent() const { return kV2HeaderSize + size + (HasFooter() ? kV2HeaderSize : 0); }
-};
-
-// Decodes the first 10 bytes of a file: "ID3" and a major version below 5. The size
-// is decoded without masking the top bit of each byte, as the reader does.
-std::optional<V2HeaderInfo> ParseV2Header(const uint8_t* bytes, uint64_t available);
-
-// The 10-byte header of a written tag: no flags, revision 0, syncsafe size.
-std::array<uint8_t, kV2HeaderSize> FormatV2Header(bool use24, uint32_t size);
 
 enum class V2WriteKind {
     Insert,   // no tag before: everything moves up
@@ -50,7 +33,7 @@ enum class V2WriteKind {
 // The space an old tag offers for reuse: its size field, plus the footer's 10 bytes
 // (a v2.4 footer is overwritten by the new tag). Nothing when the file holds no tag
 // that the reader would accept.
-std::optional<uint64_t> OldTagSpace(const std::optional<V2HeaderInfo>& header, uint64_t fileSize);
+std::optional<uint64_t> OldTagSpace(const std::optional<V2Header>& header, uint64_t fileSize);
 
 struct V2WritePlan {
     V2WriteKind kind = V2WriteKind::Insert;
@@ -58,8 +41,8 @@ struct V2WritePlan {
     uint64_t tagBytes = 0;   // 10 + frames + P: the bytes written at offset 0
     uint64_t keepFrom = 0;   // offset in the old file where the kept bytes (the audio) begin
     uint64_t newLength = 0;  // the file's length afterwards
-    // The in-place moves that give the same result: ShiftUp(shiftStart, shiftDistance)
-    // for Insert and Grow, CutFront(cutCount) for Cut.
+    // The in-place moves that give the same result (moving the audio towards the end
+    // by shiftDistance from shiftStart, or cutting cutCount bytes off the front).
     uint64_t shiftStart = 0;
     uint64_t shiftDistance = 0;
     uint64_t cutCount = 0;

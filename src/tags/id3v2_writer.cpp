@@ -1,37 +1,26 @@
 #include "tags/id3v2_writer.h"
 
-#include <array>
-
-#include "library/settings_store.h"
 #include "tags/id3_tag.h"
+#include "tags/id3v2_header.h"
 #include "tags/id3v2_render.h"
 
 namespace quorvane {
 namespace {
 
-// The old tag's header, when the file is long enough to hold one.
-std::optional<V2HeaderInfo> ReadOldHeader(BinaryFile& file, uint64_t fileSize) {
-    if (fileSize <= kV2HeaderSize) return std::nullopt;
-    std::array<uint8_t, kV2HeaderSize> bytes{};
-    file.Seek(0);
-    const uint32_t got = file.Read(bytes.data(), kV2HeaderSize);
-    return ParseV2Header(bytes.data(), got);
+void RefuseHugeFile(uint64_t fileSize) {
+    if (fileSize >= kV2MaxFileSize) throw FileException{kErrorFileTooLarge};
 }
 
 }  // namespace
 
-void RefuseHugeFile(uint64_t fileSize) {
-    if (fileSize >= kV2MaxFileSize) throw CFileExceptionEx{kErrorFileTooLarge};
-}
-
 V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, std::u16string_view path,
-                          const V2WriteOptions& options) {
+                          const TagWriteOptions& options) {
     const uint64_t fileSize = file.GetSize();
     RefuseHugeFile(fileSize);
-    const auto oldSpace = OldTagSpace(ReadOldHeader(file, fileSize), fileSize);
+    const auto oldSpace = OldTagSpace(ReadV2Header(file), fileSize);
     const V2WritePlan plan = PlanV2Write(oldSpace, frames.size(), fileSize, options.decreasePaddingVal);
     // The size field holds 28 bits; a larger tag cannot be written truthfully.
-    if (plan.tagBytes - kV2HeaderSize > kV2MaxTagSize) throw CFileExceptionEx{kErrorFileTooLarge};
+    if (plan.tagBytes - kV2HeaderSize > kV2MaxTagSize) throw FileException{kErrorFileTooLarge};
 
     if (!plan.MovesAudio() && plan.padding > kMoveBlock) {
         // A tag kept large by "DecreasePaddingVal": the padding goes from one zeroed block.
@@ -56,24 +45,24 @@ V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, 
 bool RemoveV2Tag(BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
     const uint64_t fileSize = file.GetSize();
     RefuseHugeFile(fileSize);
-    const auto header = ReadOldHeader(file, fileSize);
+    const auto header = ReadV2Header(file);
     if (!header || header->Extent() >= fileSize) return false;
     RewriteFile(file, path, {}, header->Extent(), faults);
     return true;
 }
 
-void WriteV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+void WriteV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options) {
     if (!tag.IsChanged()) return;
     RefuseHugeFile(file.GetSize());
-    const bool use24 = settings::Use24();
+    const RenderContext context{CurrentEncoding(options.encoding, options.use24), options.use24, options.codePage};
     // The marks are cleared only once the tag is on disk: a save that failed (and left
     // the file as it was) keeps the record unsaved, so the next save tries again.
-    WriteV2Frames(RenderFrameBytes(tag, use24), file, path, {use24, settings::DecreasePaddingVal(), faults});
+    WriteV2Frames(RenderFrameBytes(tag, context), file, path, options);
     tag.ClearChanged();
 }
 
-void RemoveV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
-    RemoveV2Tag(file, path, faults);
+void RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options) {
+    RemoveV2Tag(file, path, options.faults);
     tag.ClearChanged();
 }
 

@@ -12,40 +12,32 @@
 #include <string_view>
 #include <vector>
 
-#include "mp3/binary_file.h"
-#include "mp3/file_rewrite.h"
+#include "platform/binary_file.h"
+#include "platform/file_rewrite.h"
 #include "tags/id3v2_write_plan.h"
+#include "tags/tag_options.h"
 
 namespace quorvane {
 
-class CId3Tag;
-
-// Writes the tag when it IsChanged: renders its frames as "Use2.4" says and writes
-// them with the padding rule and "DecreasePaddingVal", then marks the frames and the
-// tag unchanged (not the ID3v1 record). Throws CFileExceptionEx; after a failure the
-// marks stay set, so the record still needs saving. A file of 4 GiB or more is refused.
-void WriteV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
-
-// Removes the file's ID3v2 tag (a v2.4 footer with it), then marks the tag unchanged.
-// Throws CFileExceptionEx.
-void RemoveV2(CId3Tag& tag, BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
+class Id3Tag;
 
 // Files this large are refused: tag sizes and moves are reckoned for files below 4 GiB.
 inline constexpr uint64_t kV2MaxFileSize = uint64_t{1} << 32;
 
-struct V2WriteOptions {
-    bool use24 = true;                        // "Use2.4"
-    uint32_t decreasePaddingVal = 4294967295u;  // "DecreasePaddingVal": never, by default
-    SaveFaults* faults = nullptr;             // failure seam for tests
-};
+// Writes the tag when it IsChanged: renders its frames in the version and encoding the
+// options give and writes them with the padding rule, then marks the frames and the tag
+// unchanged (not the ID3v1 record). Throws FileException; after a failure the marks stay
+// set, so the record still needs saving. A file of 4 GiB or more is refused.
+void WriteV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options);
 
-// Throws CFileExceptionEx{kErrorFileTooLarge} for a file of 4 GiB or more.
-void RefuseHugeFile(uint64_t fileSize);
+// Removes the file's ID3v2 tag (a v2.4 footer with it), then marks the tag unchanged.
+// Throws FileException.
+void RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options);
 
 // Writes a rendered frames area as the file's tag, with the padding rule, and returns
-// what was done. Throws CFileExceptionEx.
+// what was done. Throws FileException.
 V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, std::u16string_view path,
-                          const V2WriteOptions& options);
+                          const TagWriteOptions& options);
 
 // Takes the ID3v2 tag (and a v2.4 footer) off the start of the file. A header that
 // claims the whole file or more is left alone. True when a tag was removed.

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <set>
 
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 

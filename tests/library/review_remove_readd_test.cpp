@@ -5,8 +5,8 @@
 #include <set>
 
 #include "library/directory_loader.h"
-#include "library/settings_store.h"
-#include "mp3/mp3_file_record.h"
+#include "platform/settings_store.h"
+#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 

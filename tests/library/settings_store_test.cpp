@@ -1,4 +1,4 @@
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

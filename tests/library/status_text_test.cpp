@@ -27,7 +27,7 @@ TEST(StatusText, Panes) {
 }  // namespace quorvane
 
 #include "library/list_columns.h"
-#include "mp3/mp3_file_record.h"
+#include "library/mp3_file_record.h"
 
 namespace quorvane {
 namespace {

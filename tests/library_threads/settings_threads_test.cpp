@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 #include "support/test_support.h"
 
 namespace quorvane {

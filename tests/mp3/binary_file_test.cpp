@@ -11,7 +11,7 @@
 #include <random>
 #include <thread>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -34,7 +34,7 @@ TEST(BinaryFile, ReadAtAndAcrossTheEnd) {
     test::WriteFileBytes(dir / "f.bin", data);
     BinaryFile f;
     uint32_t error = 0;
-    ASSERT_TRUE(f.Open(Name(dir / "f.bin"), BinaryFile::kLoadMode, error));
+    ASSERT_TRUE(f.Open(Name(dir / "f.bin"), OpenMode::Read, error));
     EXPECT_EQ(f.GetSize(), 1000u);
 
     uint8_t buffer[64] = {};
@@ -48,7 +48,7 @@ TEST(BinaryFile, ReadAtAndAcrossTheEnd) {
     EXPECT_EQ(f.GetPosition(), 5000u);
     EXPECT_TRUE(f.Close());
     EXPECT_FALSE(f.IsOpen());
-    EXPECT_THROW(f.GetSize(), CFileExceptionEx);
+    EXPECT_THROW(f.GetSize(), FileException);
 }
 
 TEST(BinaryFile, SetLengthToTheSameAndAShorterLength) {
@@ -59,7 +59,7 @@ TEST(BinaryFile, SetLengthToTheSameAndAShorterLength) {
     {
         BinaryFile f;
         uint32_t error = 0;
-        ASSERT_TRUE(f.Open(Name(path), BinaryFile::kSaveMode, error));
+        ASSERT_TRUE(f.Open(Name(path), OpenMode::Update, error));
         f.Seek(10);
         f.SetLength(5000);
         EXPECT_EQ(f.GetPosition(), 5000u);
@@ -69,7 +69,7 @@ TEST(BinaryFile, SetLengthToTheSameAndAShorterLength) {
     {
         BinaryFile f;
         uint32_t error = 0;
-        ASSERT_TRUE(f.Open(Name(path), BinaryFile::kSaveMode, error));
+        ASSERT_TRUE(f.Open(Name(path), OpenMode::Update, error));
         f.SetLength(1234);
         EXPECT_EQ(f.GetPosition(), 1234u);
         EXPECT_EQ(f.GetSize(), 1234u);
@@ -86,12 +86,12 @@ TEST(BinaryFile, MissingFileGivesTheOpeningMessage) {
     const std::u16string path = Name(dir / "missing.mp3");
     BinaryFile f;
     uint32_t error = 0;
-    EXPECT_FALSE(f.Open(path, BinaryFile::kLoadMode, error));
+    EXPECT_FALSE(f.Open(path, OpenMode::Read, error));
     EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
     EXPECT_FALSE(f.IsOpen());
 
     test::RecordingPrompts prompts;
-    ShowFileError(prompts, u"Error when opening file", path, CFileExceptionEx{error});
+    ShowFileError(prompts, u"Error when opening file", path, FileException{error});
     const auto shown = prompts.Prompts();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].kind, "error");
@@ -105,7 +105,7 @@ TEST(BinaryFile, ExportModeCreatesAndTruncates) {
     for (const char* text : {"a longer first text", "short"}) {
         BinaryFile f;
         uint32_t error = 0;
-        ASSERT_TRUE(f.Open(Name(path), BinaryFile::kExportMode, error)) << error;
+        ASSERT_TRUE(f.Open(Name(path), OpenMode::Replace, error)) << error;
         f.WriteString(text);
         EXPECT_TRUE(f.Close());
         const auto bytes = test::ReadFileBytes(path);
@@ -121,19 +121,19 @@ TEST(BinaryFile, SecondWriterIsLockedOut) {
 
     BinaryFile saver;
     uint32_t error = 0;
-    ASSERT_TRUE(saver.Open(Name(path), BinaryFile::kSaveMode, error));
+    ASSERT_TRUE(saver.Open(Name(path), OpenMode::Update, error));
 
     BinaryFile second;
-    EXPECT_FALSE(second.Open(Name(path), BinaryFile::kSaveMode, error));
+    EXPECT_FALSE(second.Open(Name(path), OpenMode::Update, error));
     EXPECT_EQ(error, kErrorSharingViolation);
-    EXPECT_FALSE(CFileExceptionEx{error}.FormatFileError().empty());
+    EXPECT_FALSE(FileException{error}.FormatFileError().empty());
     // A refused writer that would truncate leaves the file as it was.
-    EXPECT_FALSE(second.Open(Name(path), BinaryFile::kExportMode, error));
+    EXPECT_FALSE(second.Open(Name(path), OpenMode::Replace, error));
     EXPECT_EQ(error, kErrorSharingViolation);
     EXPECT_EQ(test::ReadFileBytes(path), data);
 
     EXPECT_TRUE(saver.Close());
-    EXPECT_TRUE(second.Open(Name(path), BinaryFile::kSaveMode, error));
+    EXPECT_TRUE(second.Open(Name(path), OpenMode::Update, error));
 }
 
 // A name whose bytes are not UTF-8 survives the trip into the program's text and back.
@@ -146,18 +146,18 @@ TEST(BinaryFile, NameThatIsNotUtf8) {
 
     BinaryFile f;
     uint32_t error = 0;
-    ASSERT_TRUE(f.Open(name, BinaryFile::kLoadMode, error)) << error;
+    ASSERT_TRUE(f.Open(name, OpenMode::Read, error)) << error;
     EXPECT_EQ(f.GetSize(), 20u);
     // U+FFFD in place of the bad bytes would name another (missing) file.
     BinaryFile lossy;
-    EXPECT_FALSE(lossy.Open(Utf8ToUtf16Lossy(native), BinaryFile::kLoadMode, error));
+    EXPECT_FALSE(lossy.Open(Utf8ToUtf16Lossy(native), OpenMode::Read, error));
 }
 
 TEST(BinaryFile, DirectoriesAndFifosDoNotHang) {
     TempDir dir;
     BinaryFile f;
     uint32_t error = 0;
-    EXPECT_FALSE(f.Open(Name(dir.Path()), BinaryFile::kLoadMode, error));
+    EXPECT_FALSE(f.Open(Name(dir.Path()), OpenMode::Read, error));
     EXPECT_EQ(error, static_cast<uint32_t>(EISDIR));
 
     // A FIFO with an .mp3 name and no writer: the open must come back at once.
@@ -169,7 +169,7 @@ TEST(BinaryFile, DirectoriesAndFifosDoNotHang) {
     std::thread([name = Name(fifo), result = std::move(result)]() mutable {
         BinaryFile p;
         uint32_t e = 0;
-        const bool ok = p.Open(name, BinaryFile::kLoadMode, e);
+        const bool ok = p.Open(name, OpenMode::Read, e);
         uint8_t b[16];
         result.set_value(ok ? static_cast<int>(p.Read(b, sizeof b)) : -1);
     }).detach();
@@ -185,7 +185,7 @@ TEST(BinaryFile, ReadAheadGivesWhatPlainReadsGive) {
     test::WriteFileBytes(dir / "f.bin", data);
     BinaryFile plain, ahead;
     uint32_t error = 0;
-    ASSERT_TRUE(plain.Open(Name(dir / "f.bin"), BinaryFile::kLoadMode, error));
+    ASSERT_TRUE(plain.Open(Name(dir / "f.bin"), OpenMode::Read, error));
     ASSERT_TRUE(ahead.OpenForLoading(Name(dir / "f.bin"), error));
     EXPECT_EQ(ahead.GetSize(), 70000u);
     std::mt19937 rng(5);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "record_test_support.h"
 #include "tags/id3v1.h"
 
@@ -28,7 +28,7 @@ TEST_F(RecordFiles, LoadsTagsStreamAndV1) {
     EXPECT_FALSE(r->isVbr);
     EXPECT_EQ(r->duration, fs::file_size(path) * 8 / 128000);
     EXPECT_TRUE(r->hasV1);
-    EXPECT_EQ(r->V1().GetString(CId3v1Record::kTitle), u"Title ä");
+    EXPECT_EQ(r->V1().GetString(Id3v1Record::kTitle), u"Title ä");
     EXPECT_GT(r->audioStart, 60000u);
     EXPECT_FALSE(r->NeedsSaving());
     EXPECT_EQ(r->FullPath(), PathFromNative(path.string()));

@@ -10,7 +10,7 @@
 #include <functional>
 #include <random>
 
-#include "mp3/file_rewrite.h"
+#include "platform/file_rewrite.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -112,7 +112,7 @@ TEST(FileRewrite, NewContentReplacesTheFileAndTheHandleFollows) {
     EXPECT_EQ(file.GetSize(), head.size() + old.size() - 1000);
     BinaryFile second;
     uint32_t error = 0;
-    EXPECT_FALSE(second.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error));
+    EXPECT_FALSE(second.Open(PathFromNative(path.string()), OpenMode::Update, error));
     EXPECT_EQ(error, kErrorSharingViolation);
     file.Seek(0);
     file.Write("XYZ", 3);
@@ -201,11 +201,11 @@ public:
     uint32_t error = ENOSPC;
     uint64_t written = 0;
     void BeforeWrite(uint64_t count) override {
-        if (written + count > budget) throw CFileExceptionEx{error};
+        if (written + count > budget) throw FileException{error};
         written += count;
     }
     void BeforeStep(SaveStep s) override {
-        if (step && *step == s) throw CFileExceptionEx{error};
+        if (step && *step == s) throw FileException{error};
     }
 };
 
@@ -239,7 +239,7 @@ TEST(FileRewrite, AnyFailureLeavesTheOriginalAndNoTemporaryFile) {
             try {
                 RewriteFile(file, PathFromNative(path.string()), head, 100, &f);
                 ADD_FAILURE() << "no failure";
-            } catch (const CFileExceptionEx& e) {
+            } catch (const FileException& e) {
                 EXPECT_EQ(e.error, f.error);
             }
             EXPECT_EQ(ReadFileBytes(path), old);
@@ -263,7 +263,7 @@ TEST(FileRewrite, HardLinkFailureDuringCopyBackKeepsTheCompleteCopy) {
     FailAt f;
     // Everything of the copy is written, then the copy back fails part-way.
     f.budget = head.size() + old.size() + 200000;
-    EXPECT_THROW(RewriteFile(file, PathFromNative(path.string()), head, 0, &f), CFileExceptionEx);
+    EXPECT_THROW(RewriteFile(file, PathFromNative(path.string()), head, 0, &f), FileException);
     const auto left = Leftovers(dir.Path());
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(ReadFileBytes(left[0]), Expected(head, old, 0));
@@ -294,11 +294,11 @@ TEST(FileRewrite, ReadOnlyDirectoryGivesACleanError) {
         if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
         BinaryFile file;
         uint32_t error = 0;
-        if (!file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error)) return 11;
+        if (!file.Open(PathFromNative(path.string()), OpenMode::Update, error)) return 11;
         const std::vector<uint8_t> head(100, 1);
         try {
             RewriteFile(file, PathFromNative(path.string()), head, 0);
-        } catch (const CFileExceptionEx& e) {
+        } catch (const FileException& e) {
             return e.error == EACCES ? 0 : 12;
         }
         return 13;
@@ -342,7 +342,7 @@ TEST(FileRewrite, AKilledSaveLeavesEitherTheOldOrTheNewFile) {
         const int status = InChild([&]() {
             BinaryFile file;
             uint32_t error = 0;
-            if (!file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error)) return 1;
+            if (!file.Open(PathFromNative(path.string()), OpenMode::Update, error)) return 1;
             RewriteFile(file, PathFromNative(path.string()), head, 500, &kills[i]);
             return 0;
         });
@@ -367,7 +367,7 @@ TEST(FileRewrite, OnlyRegularFilesAreReplaced) {
     try {
         RewriteFile(file, PathFromNative(path.string()), head, 0);
         ADD_FAILURE() << "rewritten";
-    } catch (const CFileExceptionEx& e) {
+    } catch (const FileException& e) {
         EXPECT_EQ(e.error, static_cast<uint32_t>(ESPIPE));
     }
     EXPECT_TRUE(fs::is_fifo(path));

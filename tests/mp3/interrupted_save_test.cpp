@@ -9,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "mp3/file_rewrite.h"
-#include "mp3/save_record.h"
+#include "platform/file_rewrite.h"
+#include "library/save_record.h"
 #include "record_test_support.h"
 
 namespace quorvane {
@@ -36,7 +36,7 @@ TEST_F(RecordFiles, DiskFullDuringAMoveLeavesTheOriginalAndNoTemporaryFile) {
     const auto original = ReadFileBytes(path);
     auto r = test::LoadRecord(path, prompts_);
     GrowTag(*r);
-    r->V1().SetString(CId3v1Record::kArtist, u"Someone");  // the ID3v1 step comes first
+    r->V1().SetString(Id3v1Record::kArtist, u"Someone");  // the ID3v1 step comes first
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -76,7 +76,7 @@ public:
 
 private:
     void Tick() {
-        if (left_-- == 0) throw CFileExceptionEx{ENOSPC};
+        if (left_-- == 0) throw FileException{ENOSPC};
     }
     int left_;
 };

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "mp3/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
@@ -37,7 +37,7 @@ struct Analysis {
 Analysis Analyze(const std::filesystem::path& path) {
     BinaryFile file;
     uint32_t error = 0;
-    EXPECT_TRUE(file.Open(PathFromNative(path.native()), BinaryFile::kLoadMode, error));
+    EXPECT_TRUE(file.Open(PathFromNative(path.native()), OpenMode::Read, error));
     Analysis a;
     a.audioStart = ReadAudioStart(file);
     a.info = ReadStreamInfo(file, a.audioStart);

@@ -8,7 +8,7 @@
 #include <limits>
 #include <random>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "mp3/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
@@ -60,7 +60,7 @@ public:
     explicit StreamFile(const Bytes& bytes) : path_(dir_ / "stream.mp3") {
         test::WriteFileBytes(path_, bytes);
         uint32_t error = 0;
-        EXPECT_TRUE(file.Open(PathFromNative(path_.native()), BinaryFile::kLoadMode, error)) << error;
+        EXPECT_TRUE(file.Open(PathFromNative(path_.native()), OpenMode::Read, error)) << error;
     }
     MpegStreamInfo Info(uint64_t audioStart = 0) { return ReadStreamInfo(file, audioStart); }
     BinaryFile file;
@@ -344,7 +344,7 @@ TEST(Id3v2Header, AudioStartRules) {
     test::WriteFileBytes(dir / "short.mp3", {'I', 'D', '3', 3, 0});
     BinaryFile f;
     uint32_t error = 0;
-    ASSERT_TRUE(f.Open(PathFromNative((dir / "short.mp3").native()), BinaryFile::kLoadMode, error));
+    ASSERT_TRUE(f.Open(PathFromNative((dir / "short.mp3").native()), OpenMode::Read, error));
     EXPECT_EQ(ReadAudioStart(f), 0u);
 }
 
@@ -373,7 +373,7 @@ TEST(StreamDuration, SixHundredMebibyteFile) {
 
     BinaryFile f;
     uint32_t error = 0;
-    ASSERT_TRUE(f.Open(PathFromNative(path.native()), BinaryFile::kLoadMode, error));
+    ASSERT_TRUE(f.Open(PathFromNative(path.native()), OpenMode::Read, error));
     EXPECT_EQ(f.GetSize(), size);
     const MpegStreamInfo info = ReadStreamInfo(f, ReadAudioStart(f));
     ASSERT_EQ(info.bitrate, 128);

@@ -1,4 +1,4 @@
-#include "mp3/save_record.h"
+#include "library/save_record.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "record_test_support.h"
 
 namespace quorvane {
@@ -58,7 +58,7 @@ TEST_F(RecordFiles, RenameOnlyRenamesWithoutOpening) {
     // A writer holds the file: opening it for the save would fail and be reported.
     BinaryFile holder;
     uint32_t error = 0;
-    ASSERT_TRUE(holder.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error));
+    ASSERT_TRUE(holder.Open(PathFromNative(path.string()), OpenMode::Update, error));
     SaveRecord(*r, prompts_);
     holder.Close();
     EXPECT_EQ(prompts_.Count(), 0u);
@@ -112,7 +112,7 @@ TEST_F(RecordFiles, TitleThatFitsIsWrittenInPlaceAndOneThatGrowsMovesTheAudio) {
     const auto size = fs::file_size(path);
     auto r = test::LoadRecord(path, prompts_);
     r->SetText(kFrameTIT2, u"Longer title");
-    r->V1().SetString(CId3v1Record::kTitle, u"Longer title");
+    r->V1().SetString(Id3v1Record::kTitle, u"Longer title");
     SaveRecord(*r, prompts_);
     EXPECT_EQ(prompts_.Count(), 0u);
     EXPECT_EQ(fs::file_size(path), size + 128);  // the tag fitted; ID3v1 appended

@@ -160,7 +160,7 @@ std::string CliPath() { return QUORVANE_CLI_PATH; }
 BinaryFile OpenForSave(const fs::path& path) {
     BinaryFile file;
     uint32_t error = 0;
-    if (!file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error)) {
+    if (!file.Open(PathFromNative(path.string()), OpenMode::Update, error)) {
         ADD_FAILURE() << "open failed: " << error;
     }
     return file;

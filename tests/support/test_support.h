@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 #include "platform/user_prompts.h"
 
 namespace quorvane::test {

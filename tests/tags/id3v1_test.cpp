@@ -10,7 +10,7 @@ protected:
     BinaryFile Open(const std::filesystem::path& path) {
         BinaryFile file;
         uint32_t error = 0;
-        EXPECT_TRUE(file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error));
+        EXPECT_TRUE(file.Open(PathFromNative(path.string()), OpenMode::Update, error));
         return file;
     }
     static Bytes Record(std::string_view title, std::string_view comment30, uint8_t track, uint8_t genre) {
@@ -49,17 +49,17 @@ TEST_F(Id3v1Test, ReadsTrimmedFieldsAndTheV10CommentQuirk) {
     const auto path = Path("a.mp3");
     test::WriteFileBytes(path, Cat({B("audio"), Record("Title  \t", "123456789012345678901234567890", 0, 17)}));
     BinaryFile file = Open(path);
-    CId3v1Record record;
+    Id3v1Record record;
     ASSERT_TRUE(ReadV1(file, record));
-    EXPECT_EQ(record.GetString(CId3v1Record::kTitle), u"Title");
-    EXPECT_EQ(record.GetString(CId3v1Record::kComment), u"12345678901234567890123456789");
+    EXPECT_EQ(record.GetString(Id3v1Record::kTitle), u"Title");
+    EXPECT_EQ(record.GetString(Id3v1Record::kComment), u"12345678901234567890123456789");
     EXPECT_EQ(record.Track(), '0');
     EXPECT_EQ(record.Genre(), 17);
     EXPECT_TRUE(record.IsChanged());
 }
 
 TEST_F(Id3v1Test, NoRecordInShortOrUntaggedFiles) {
-    CId3v1Record record;
+    Id3v1Record record;
     test::WriteFileBytes(Path("short"), B("TAG"));
     BinaryFile shortFile = Open(Path("short"));
     EXPECT_FALSE(ReadV1(shortFile, record));
@@ -70,10 +70,10 @@ TEST_F(Id3v1Test, NoRecordInShortOrUntaggedFiles) {
 }
 
 TEST_F(Id3v1Test, WritesFieldsAtTheirWidths) {
-    CId3v1Record record;
-    record.SetString(CId3v1Record::kTitle, u"12345678901234567890123456789012345");
-    record.SetString(CId3v1Record::kArtist, u"Abc");
-    record.SetString(CId3v1Record::kComment, u"12345678901234567890123456789");
+    Id3v1Record record;
+    record.SetString(Id3v1Record::kTitle, u"12345678901234567890123456789012345");
+    record.SetString(Id3v1Record::kArtist, u"Abc");
+    record.SetString(Id3v1Record::kComment, u"12345678901234567890123456789");
     record.SetTrack(7);
     const auto bytes = EncodeV1(record);
     EXPECT_EQ(std::string(bytes.begin() + 3, bytes.begin() + 33), "123456789012345678901234567890");
@@ -83,28 +83,28 @@ TEST_F(Id3v1Test, WritesFieldsAtTheirWidths) {
     EXPECT_EQ(bytes[126], 7);
     EXPECT_EQ(bytes[127], 255);
 
-    record.SetString(CId3v1Record::kComment, u"1234567890123456789012345678");
+    record.SetString(Id3v1Record::kComment, u"1234567890123456789012345678");
     EXPECT_EQ(EncodeV1(record)[125], 0);
 }
 
 TEST_F(Id3v1Test, WriteAppendsReplacesAndAutoDeletes) {
     const auto path = Path("a.mp3");
     test::WriteFileBytes(path, Bytes(1000, 'a'));
-    CId3v1Record record;
-    record.SetString(CId3v1Record::kArtist, u"Someone");
+    Id3v1Record record;
+    record.SetString(Id3v1Record::kArtist, u"Someone");
     {
         BinaryFile file = Open(path);
         WriteV1(record, file);
     }
     EXPECT_FALSE(record.IsChanged());
     EXPECT_EQ(std::filesystem::file_size(path), 1128u);
-    record.SetString(CId3v1Record::kArtist, u"Other");
+    record.SetString(Id3v1Record::kArtist, u"Other");
     {
         BinaryFile file = Open(path);
         WriteV1(record, file);
-        CId3v1Record back;
+        Id3v1Record back;
         ASSERT_TRUE(ReadV1(file, back));
-        EXPECT_EQ(back.GetString(CId3v1Record::kArtist), u"Other");
+        EXPECT_EQ(back.GetString(Id3v1Record::kArtist), u"Other");
     }
     EXPECT_EQ(std::filesystem::file_size(path), 1128u);
 
@@ -143,11 +143,11 @@ TEST_F(Id3v1Test, WriteAppendsReplacesAndAutoDeletes) {
 TEST_F(Id3v1Test, AFileThatIsOneRecord) {
     const auto path = Path("tag.mp3");
     test::WriteFileBytes(path, Record("Old", "", 1, 2));
-    CId3v1Record record;
+    Id3v1Record record;
     {
         BinaryFile file = Open(path);
         ASSERT_TRUE(ReadV1(file, record));
-        record.SetString(CId3v1Record::kTitle, u"New");
+        record.SetString(Id3v1Record::kTitle, u"New");
         WriteV1(record, file);
     }
     EXPECT_EQ(std::filesystem::file_size(path), 128u);
@@ -156,7 +156,7 @@ TEST_F(Id3v1Test, AFileThatIsOneRecord) {
         RemoveV1(record, file);
     }
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
-    EXPECT_EQ(record.GetString(CId3v1Record::kTitle), u"New");  // memory untouched
+    EXPECT_EQ(record.GetString(Id3v1Record::kTitle), u"New");  // memory untouched
     {
         BinaryFile file = Open(path);
         RemoveV1(record, file);  // nothing to cut
@@ -167,8 +167,8 @@ TEST_F(Id3v1Test, AFileThatIsOneRecord) {
 TEST_F(Id3v1Test, CodePageTextRoundTrips) {
     const auto path = Path("cp.mp3");
     test::WriteFileBytes(path, Bytes(10, 'a'));
-    CId3v1Record record;
-    record.SetString(CId3v1Record::kTitle, u"Café €5");
+    Id3v1Record record;
+    record.SetString(Id3v1Record::kTitle, u"Café €5");
     {
         BinaryFile file = Open(path);
         WriteV1(record, file);
@@ -176,9 +176,9 @@ TEST_F(Id3v1Test, CodePageTextRoundTrips) {
     const Bytes all = test::ReadFileBytes(path);
     EXPECT_EQ(all[10 + 3 + 3], 0xE9);  // é in Windows-1252
     BinaryFile file = Open(path);
-    CId3v1Record back;
+    Id3v1Record back;
     ASSERT_TRUE(ReadV1(file, back));
-    EXPECT_EQ(back.GetString(CId3v1Record::kTitle), u"Café €5");
+    EXPECT_EQ(back.GetString(Id3v1Record::kTitle), u"Café €5");
 }
 
 }  // namespace

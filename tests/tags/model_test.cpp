@@ -45,11 +45,11 @@ TEST(FrameIdTable, MapsTheFiveRenamedIdentifiersBothWays) {
         EXPECT_EQ(ToV24Id(id), id);
         EXPECT_EQ(ToV23Id(id), id);
     }
-    EXPECT_EQ(CId3Frame(kFrameTYER).Id(), kFrameTDRC);
+    EXPECT_EQ(Id3Frame(kFrameTYER).Id(), kFrameTDRC);
 }
 
 TEST_F(TagModelTest, SetTextOfTrackDropsLeadingZerosOnlyOnAnExistingFrame) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.SetText(kFrameTRCK, u"007");
     EXPECT_EQ(TextOf(tag, kFrameTRCK), "007");
     tag.SetText(kFrameTRCK, u"007");
@@ -62,25 +62,25 @@ TEST_F(TagModelTest, SetTextOfTrackDropsLeadingZerosOnlyOnAnExistingFrame) {
 }
 
 TEST_F(TagModelTest, SetTextOfGenreKeepsAnExistingReferenceToTheSameGenre) {
-    CId3Tag none;
+    Id3Tag none;
     none.SetText(kFrameTCON, u"rock");
     EXPECT_EQ(TextOf(none, kFrameTCON), "rock");
 
-    CId3Tag reference;
+    Id3Tag reference;
     reference.SetText(kFrameTCON, u"(17)");
     reference.ClearChanged();
     reference.SetText(kFrameTCON, u"rock");
     EXPECT_EQ(TextOf(reference, kFrameTCON), "(17)");
     EXPECT_FALSE(reference.IsChanged());
 
-    CId3Tag pop;
+    Id3Tag pop;
     pop.SetText(kFrameTCON, u"Pop");
     pop.SetText(kFrameTCON, u"rock");
     EXPECT_EQ(TextOf(pop, kFrameTCON), "rock");
 }
 
 TEST_F(TagModelTest, SetTextCreatesEmptyFramesAndReplacesFramesWithoutText) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.SetText(kFrameTIT2, u"");
     ASSERT_EQ(tag.Frames().size(), 1u);
     std::u16string text = u"x";
@@ -89,7 +89,7 @@ TEST_F(TagModelTest, SetTextCreatesEmptyFramesAndReplacesFramesWithoutText) {
     EXPECT_FALSE(tag.GetText(kFrameTALB, text));
 
     // A TPE1 kept raw (say, compressed) has no text field: SetText replaces it.
-    auto raw = std::make_unique<CId3Frame>(kFrameTPE1);
+    auto raw = std::make_unique<Id3Frame>(kFrameTPE1);
     std::vector<FieldPtr> fields;
     fields.push_back(MakeField<CDataField>(B("xyz"), FieldKind::RawBody));
     raw->SetFields(std::move(fields));
@@ -104,20 +104,20 @@ TEST_F(TagModelTest, GetGenreResolvesReferences) {
         {u"(17)", "Rock"}, {u"(17)Rock & Roll", "Rock & Roll"}, {u"(300)", ""}, {u"Heavy", "Heavy"},
         {u"", ""},         {u"(", "Blues"},                     {u"(-1)", ""},  {u"(125)", "Dance Hall"}};
     for (auto [tcon, genre] : cases) {
-        CId3Tag tag;
+        Id3Tag tag;
         tag.SetText(kFrameTCON, tcon);
         EXPECT_EQ(U8(tag.GetGenre()), genre) << U8(tcon);
     }
-    EXPECT_EQ(U8(CId3Tag().GetGenre()), "");
+    EXPECT_EQ(U8(Id3Tag().GetGenre()), "");
 }
 
 TEST_F(TagModelTest, CopyFromV1SetsTrimmedTextsGenreAndTrack) {
-    CId3Tag tag;
+    Id3Tag tag;
     auto& v1 = tag.V1();
-    v1.SetString(CId3v1Record::kTitle, u"  Title\t");
-    v1.SetString(CId3v1Record::kArtist, u"\r\nArtist ");
-    v1.SetString(CId3v1Record::kYear, u"1999");
-    v1.SetString(CId3v1Record::kComment, u"not copied");
+    v1.SetString(Id3v1Record::kTitle, u"  Title\t");
+    v1.SetString(Id3v1Record::kArtist, u"\r\nArtist ");
+    v1.SetString(Id3v1Record::kYear, u"1999");
+    v1.SetString(Id3v1Record::kComment, u"not copied");
     v1.SetGenre(17);
     v1.SetTrack(5);
     tag.CopyFromV1();
@@ -129,36 +129,36 @@ TEST_F(TagModelTest, CopyFromV1SetsTrimmedTextsGenreAndTrack) {
     EXPECT_EQ(TextOf(tag, kFrameTRCK), "5");
     EXPECT_EQ(tag.FindFrame(kFrameCOMM), nullptr);
 
-    CId3Tag empty;
+    Id3Tag empty;
     empty.CopyFromV1();
     EXPECT_EQ(FrameLetters(empty), (std::vector<std::string>{"TIT2", "TPE1", "TALB", "TDRC", "TCON"}));
     EXPECT_EQ(TextOf(empty, kFrameTCON), "");
 }
 
 TEST_F(TagModelTest, FindFrameWalksFramesOfOneId) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.AddComment("eng", u"a", u"1");
     tag.SetText(kFrameTIT2, u"t");
     tag.AddComment("eng", u"b", u"2");
-    CId3Frame* first = tag.FindFrame(kFrameCOMM);
-    CId3Frame* second = tag.FindFrame(kFrameCOMM, first);
+    Id3Frame* first = tag.FindFrame(kFrameCOMM);
+    Id3Frame* second = tag.FindFrame(kFrameCOMM, first);
     ASSERT_TRUE(first && second);
     EXPECT_EQ(second->TextField(0)->Text(), u"b");
     EXPECT_EQ(tag.FindFrame(kFrameCOMM, second), nullptr);
     EXPECT_EQ(tag.FindFrame(kFrameCOMM, tag.FindFrame(kFrameTIT2)), nullptr);
-    CId3Frame stranger(kFrameCOMM);
+    Id3Frame stranger(kFrameCOMM);
     EXPECT_EQ(tag.FindFrame(kFrameCOMM, &stranger), nullptr);
     EXPECT_EQ(tag.FindComment(u"b"), second);
     EXPECT_EQ(tag.FindComment(u"B"), nullptr);
 }
 
 TEST_F(TagModelTest, RemovingFramesSetsTheChangedFlag) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.AddComment("eng", u"", u"1");
     tag.AddComment("eng", u"", u"2");
     tag.ClearChanged();
     EXPECT_FALSE(tag.IsChanged());
-    CId3Frame outsider(kFrameCOMM);
+    Id3Frame outsider(kFrameCOMM);
     tag.RemoveFrame(&outsider);
     EXPECT_FALSE(tag.IsChanged());
     int removed = 0;
@@ -170,7 +170,7 @@ TEST_F(TagModelTest, RemovingFramesSetsTheChangedFlag) {
     EXPECT_TRUE(tag.IsChanged());
 
     // The ID3v1 flag counts but is not cleared with the frames.
-    CId3Tag v1;
+    Id3Tag v1;
     v1.V1().SetTrack(3);
     EXPECT_TRUE(v1.IsChanged());
     v1.ClearChanged();
@@ -178,7 +178,7 @@ TEST_F(TagModelTest, RemovingFramesSetsTheChangedFlag) {
 }
 
 TEST_F(TagModelTest, CommentsAndTheirEquality) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.AddComment("de", u"", u"x");
     tag.AddComment("fra", u"", u"y");
     auto* first = tag.FindFrame(kFrameCOMM);
@@ -187,13 +187,13 @@ TEST_F(TagModelTest, CommentsAndTheirEquality) {
     EXPECT_EQ(second->AsciiField()->Value(), "fra");
     EXPECT_TRUE(first->Equals(*first));
 
-    CId3Tag other;
+    Id3Tag other;
     other.AddComment("eng", u"", u"x");
     other.AddComment("eng", u"", u"z");
     EXPECT_TRUE(first->Equals(*other.FindFrame(kFrameCOMM)));
     EXPECT_FALSE(first->Equals(*other.FindFrame(kFrameCOMM, other.FindFrame(kFrameCOMM))));
     // Positions only one frame has are not compared.
-    CId3Frame shorter(kFrameCOMM);
+    Id3Frame shorter(kFrameCOMM);
     std::vector<FieldPtr> fields;
     fields.push_back(SharedEncodingField());
     fields.push_back(MakeField<CAsciiField>("eng"));
@@ -205,11 +205,11 @@ TEST_F(TagModelTest, CommentsAndTheirEquality) {
 
 TEST_F(TagModelTest, CommentWithEmptyDescriptionInEncodingOneRenders) {
     SetNumber("Encoding", 1);
-    CId3Tag tag;
+    Id3Tag tag;
     tag.AddComment("eng", u"", u"Hi");
     Bytes body;
     const RenderContext context = MakeRenderContext(true);
-    const CId3Frame& frame = *tag.Frames()[0];
+    const Id3Frame& frame = *tag.Frames()[0];
     for (size_t i = 0; i < frame.FieldCount(); ++i) frame.FieldAt(i)->Render(context, body);
     EXPECT_EQ(body, Cat({B({1}), B("eng"), B({0xFF, 0xFE, 0, 0, 0xFF, 0xFE}), Utf16Le(u"Hi")}));
 }
@@ -266,20 +266,20 @@ TEST_F(TagModelTest, FieldsAreChangedOnlyByRealChanges) {
     ascii.SetValue(std::u16string_view(u"image/png"));
     EXPECT_FALSE(ascii.IsChanged());
 
-    auto& encoding = CEncodingField::Shared();
+    auto& encoding = EncodingField::Shared();
     EXPECT_FALSE(encoding.IsChanged());
     encoding.SetChanged(true);
     EXPECT_FALSE(encoding.IsChanged());
     EXPECT_FALSE(encoding.IsOwnedByFrame());
-    EXPECT_EQ(&CEncodingField::Shared(), &encoding);
+    EXPECT_EQ(&EncodingField::Shared(), &encoding);
 }
 
 TEST_F(TagModelTest, PicturesByTypeAndTheirPreviewRequests) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.SetPicture(3, "image/jpeg", u"front", B("JPEGDATA"));
     ASSERT_NE(tag.FindPicture(3), nullptr);
     EXPECT_EQ(tag.FindPicture(0), nullptr);
-    auto* picture = static_cast<CPictureField*>(tag.FindPicture(3)->DataField(1));
+    auto* picture = static_cast<PictureField*>(tag.FindPicture(3)->DataField(1));
     EXPECT_EQ(picture->PreviewFormat(), PictureFormat::Jpeg);
     EXPECT_EQ(picture->PreviewRequests(), 1u);
     tag.ClearChanged();
@@ -292,10 +292,10 @@ TEST_F(TagModelTest, PicturesByTypeAndTheirPreviewRequests) {
 
     // A type byte of 30 counts as "Other".
     tag.AddFrame(MakePictureFrame(30, "image/gif", u"odd", B("GIF")));
-    CId3Frame* other = tag.FindPicture(0);
+    Id3Frame* other = tag.FindPicture(0);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->TextField()->Text(), u"odd");
-    EXPECT_EQ(static_cast<CPictureField*>(other->DataField(1))->PreviewFormat(), PictureFormat::None);
+    EXPECT_EQ(static_cast<PictureField*>(other->DataField(1))->PreviewFormat(), PictureFormat::None);
 
     tag.SetPicture(3, "image/png", u"", {});
     EXPECT_EQ(tag.FindPicture(3), nullptr);

@@ -114,7 +114,7 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 std::string HexText(std::u16string_view text) { return Hex(U8(text)); }
 
 // The model in the dump's form; identifiers as a v2.3 or v2.4 tag names them.
-std::vector<std::string> DumpModel(const CId3Tag& tag, int major) {
+std::vector<std::string> DumpModel(const Id3Tag& tag, int major) {
     std::vector<std::string> lines;
     for (const auto& frame : tag.Frames()) {
         std::string id(frame->IdLetters());
@@ -183,10 +183,10 @@ protected:
         test::MakeMp3(path, {"-b", "64"}, 0.5);
         return path;
     }
-    static void ReadFile(const fs::path& path, CId3Tag& tag, uint64_t* size = nullptr) {
+    static void ReadFile(const fs::path& path, Id3Tag& tag, uint64_t* size = nullptr) {
         BinaryFile file;
         uint32_t error = 0;
-        ASSERT_TRUE(file.Open(PathFromNative(path.string()), BinaryFile::kLoadMode, error));
+        ASSERT_TRUE(file.Open(PathFromNative(path.string()), OpenMode::Read, error));
         const uint64_t s = ReadV2(tag, file);
         if (size) *size = s;
         tag.ClearChanged();
@@ -210,7 +210,7 @@ TEST_F(MutagenTest, FilesTaggedByMutagenReadTheSame) {
     const auto dumps = DumpWithMutagen(files, false);
     for (const auto& path : files) {
         SCOPED_TRACE(path.filename().string());
-        CId3Tag tag;
+        Id3Tag tag;
         uint64_t size = 0;
         ReadFile(path, tag, &size);
         const Bytes bytes = test::ReadFileBytes(path);
@@ -226,12 +226,12 @@ TEST_F(MutagenTest, FilesTaggedByMutagenReadTheSame) {
 TEST_F(MutagenTest, TruncatedFilesKeepEveryIntactFrame) {
     for (const auto& path : MakeMutagenFiles()) {
         SCOPED_TRACE(path.filename().string());
-        CId3Tag full;
+        Id3Tag full;
         ReadFile(path, full);
         const Bytes bytes = test::ReadFileBytes(path);
         size_t previous = 0;
         for (size_t cut = 11; cut < bytes.size(); cut += 13) {
-            CId3Tag part;
+            Id3Tag part;
             const uint64_t size = ReadTagBytes(Path("cut.mp3"), Bytes(bytes.begin(), bytes.begin() + cut), part);
             EXPECT_LE(size, cut);
             ASSERT_LE(part.Frames().size(), full.Frames().size());
@@ -259,7 +259,7 @@ TEST_F(MutagenTest, V22TagsReadAsMutagenTranslatesThem) {
     const fs::path path = Mp3("v22.mp3");
     const Bytes audio = test::ReadFileBytes(path);
     test::WriteFileBytes(path, Cat({Tag(2, frames, 32), audio}));
-    CId3Tag tag;
+    Id3Tag tag;
     ReadFile(path, tag);
     ExpectSameLines(DumpModel(tag, 4), DumpWithMutagen({path}, true).at(path.string()));
     EXPECT_EQ(tag.Frames().size(), 7u);
@@ -275,7 +275,7 @@ TEST_F(MutagenTest, RenderedFramesReadTheSameInMutagen) {
     for (bool v24 : {false, true}) {
         for (uint32_t encoding = 0; encoding < 4; ++encoding) {
             SetNumber("Encoding", encoding);
-            CId3Tag tag;
+            Id3Tag tag;
             ReadFile(source, tag);
             const bool wide = CurrentEncoding(v24) != 0;
             tag.SetText(kFrameTIT2, wide ? u"Nеw tïtle ♫ 𝄞" : u"New tïtle");
@@ -283,7 +283,7 @@ TEST_F(MutagenTest, RenderedFramesReadTheSameInMutagen) {
             tag.SetText(kFrameTCON, u"Jazz");
             tag.SetText(kFrameTALB, wide ? u"Album €" : u"Album");
             tag.SetText(kFrameTPE2, u"");
-            if (CId3Frame* comment = tag.FindComment(u"Beschreibung")) tag.RemoveFrame(comment);
+            if (Id3Frame* comment = tag.FindComment(u"Beschreibung")) tag.RemoveFrame(comment);
             tag.AddComment("fra", wide ? u"Déjà ✓" : u"Déjà", wide ? u"Texte ✓" : u"Texte");
             tag.SetPicture(3, "image/png", u"Front", Cat({B({0x89, 'P', 'N', 'G', 0xFF, 0}), Bytes(300, 0xFF)}));
             tag.SetPicture(4, "image/jpeg", u"", {});
@@ -296,7 +296,7 @@ TEST_F(MutagenTest, RenderedFramesReadTheSameInMutagen) {
             expected[out.string()] = DumpModel(tag, v24 ? 4 : 3);
 
             // The file reads back here as it was rendered.
-            CId3Tag back;
+            Id3Tag back;
             ReadFile(out, back);
             EXPECT_EQ(DumpModel(back, v24 ? 4 : 3), expected[out.string()]) << out.filename();
         }

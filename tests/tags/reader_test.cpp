@@ -7,7 +7,7 @@ namespace {
 
 class ReaderTest : public SettingsTest {
 protected:
-    uint64_t Read(const Bytes& bytes, CId3Tag& tag) { return ReadTagBytes(Path("t.mp3"), bytes, tag); }
+    uint64_t Read(const Bytes& bytes, Id3Tag& tag) { return ReadTagBytes(Path("t.mp3"), bytes, tag); }
     // A tag followed by some audio-like bytes.
     static Bytes WithAudio(const Bytes& tag) { return Cat({tag, Bytes(64, 0xAA)}); }
     static Bytes Text(int major, std::string_view id, std::string_view text, int encoding = 0) {
@@ -16,7 +16,7 @@ protected:
 };
 
 TEST_F(ReaderTest, HeaderRules) {
-    CId3Tag tag;
+    Id3Tag tag;
     EXPECT_EQ(Read(Cat({B("ID3"), B({3, 0, 0, 0, 0, 0, 0})}), tag), 0u);  // 10 bytes only
     EXPECT_EQ(Read(WithAudio(Cat({B("ID4"), B({3, 0, 0, 0, 0, 0, 0})})), tag), 0u);
     EXPECT_EQ(Read(WithAudio(Cat({B("ID3"), B({5, 0, 0, 0, 0, 0, 0})})), tag), 0u);
@@ -29,7 +29,7 @@ TEST_F(ReaderTest, HeaderRules) {
 }
 
 TEST_F(ReaderTest, V23TagWithPadding) {
-    CId3Tag tag;
+    Id3Tag tag;
     const Bytes tagBytes = Tag(3, Text(3, "TIT2", "Song"), 4);
     EXPECT_EQ(Read(WithAudio(tagBytes), tag), tagBytes.size());
     EXPECT_EQ(FrameLetters(tag), (std::vector<std::string>{"TIT2"}));
@@ -37,20 +37,20 @@ TEST_F(ReaderTest, V23TagWithPadding) {
 }
 
 TEST_F(ReaderTest, V23YearIsHeldAsTdrc) {
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(3, Cat({Text(3, "TYER", "1999"), Frame(3, "RVAD", B({1, 2, 3}))}))), tag);
     EXPECT_EQ(FrameLetters(tag), (std::vector<std::string>{"TDRC", "RVA2"}));
     EXPECT_EQ(TextOf(tag, kFrameTDRC), "1999");
 }
 
 TEST_F(ReaderTest, BadEncodingDropsOnlyThatFrame) {
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(3, Cat({Text(3, "TPE1", "x", 5), Text(3, "TALB", "Album")}))), tag);
     EXPECT_EQ(FrameLetters(tag), (std::vector<std::string>{"TALB"}));
 }
 
 TEST_F(ReaderTest, Utf16HonoursTheByteOrderMark) {
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(3, Cat({Frame(3, "TIT2", Cat({B({1, 0xFE, 0xFF}), Utf16Be(u"Ünïcode"), B({0, 0})})),
                                Frame(3, "TPE1", Cat({B({1, 0xFF, 0xFE}), Utf16Le(u"Ärtist")}))}))),
          tag);
@@ -60,7 +60,7 @@ TEST_F(ReaderTest, Utf16HonoursTheByteOrderMark) {
 
 TEST_F(ReaderTest, AMarkCarriesToTheStringsAfterIt) {
     // Big-endian mark on the first string only: "䄀䈀" (41 00 42 00) must not turn into "AB".
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(3, Cat({Frame(3, "COMM", Cat({B({1}), B("eng"), B({0xFE, 0xFF}), Utf16Be(u"d"), B({0, 0}),
                                                      Utf16Be(u"\u4100\u4200")})),
                                Frame(3, "TPE1", Cat({B({1, 0xFE, 0xFF}), Utf16Be(u"A"), B({0, 0}), Utf16Be(u"\u4100")}))}))),
@@ -73,7 +73,7 @@ TEST_F(ReaderTest, Encoding2ReadsEitherByteOrder) {
     const std::u16string texts[] = {u"Title", u"A", u"日本語のタイトル", u"Ελληνικά", u"Zoë & Ünal"};
     for (const auto& text : texts) {
         for (bool bigEndian : {true, false}) {
-            CId3Tag tag;
+            Id3Tag tag;
             Read(WithAudio(Tag(4, Frame(4, "TIT2", Cat({B({2}), bigEndian ? Utf16Be(text) : Utf16Le(text)})))), tag);
             EXPECT_EQ(tag.GetText(kFrameTIT2), text) << U8(text) << (bigEndian ? " BE" : " LE");
         }
@@ -81,18 +81,18 @@ TEST_F(ReaderTest, Encoding2ReadsEitherByteOrder) {
 }
 
 TEST_F(ReaderTest, OnlyTheFirstStringIsTheText) {
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(3, Frame(3, "TIT2", Cat({B({0}), B("A"), B({0}), B("B")})))), tag);
     EXPECT_EQ(TextOf(tag, kFrameTIT2), "A");
 }
 
 TEST_F(ReaderTest, EmptyTextFramesFollowSaveEmpty) {
     const Bytes bytes = WithAudio(Tag(3, Frame(3, "TCON", B({0}))));
-    CId3Tag kept;
+    Id3Tag kept;
     Read(bytes, kept);
     EXPECT_EQ(FrameLetters(kept), (std::vector<std::string>{"TCON"}));
     SetBool("SaveEmpty", false);
-    CId3Tag dropped;
+    Id3Tag dropped;
     Read(bytes, dropped);
     EXPECT_TRUE(dropped.Frames().empty());
 }
@@ -102,7 +102,7 @@ TEST_F(ReaderTest, CommentLanguagesAndEmptyComments) {
     const Bytes zeroEmpty = Frame(3, "COMM", B({0, 0, 0, 0, 0}));
     const Bytes zeroText = Frame(3, "COMM", Cat({B({0, 0, 0, 0, 0}), B("t")}));
     const Bytes bytes = WithAudio(Tag(3, Cat({upper, zeroEmpty, zeroText})));
-    CId3Tag on;
+    Id3Tag on;
     Read(bytes, on);
     ASSERT_EQ(on.Frames().size(), 3u);
     EXPECT_EQ(on.Frames()[0]->AsciiField()->Value(), "eng");
@@ -110,14 +110,14 @@ TEST_F(ReaderTest, CommentLanguagesAndEmptyComments) {
     EXPECT_EQ(on.Frames()[0]->TextField(1)->Text(), u"text");
     EXPECT_EQ(on.Frames()[1]->AsciiField()->Value(), "eng");
     SetBool("SaveEmpty", false);
-    CId3Tag off;
+    Id3Tag off;
     Read(bytes, off);
     ASSERT_EQ(off.Frames().size(), 2u);
     EXPECT_EQ(off.Frames()[1]->TextField(1)->Text(), u"t");
 }
 
 TEST_F(ReaderTest, CommentDescriptionEndsAtAZeroUnit) {
-    CId3Tag tag;
+    Id3Tag tag;
     // U+0100 is 00 01 little-endian: the description goes on past it.
     Read(WithAudio(Tag(3, Frame(3, "COMM", Cat({B({1}), B("eng"), B({0xFF, 0xFE}), Utf16Le(u"\u0100x"), B({0, 0}),
                                                  B({0xFF, 0xFE}), Utf16Le(u"Text")})))),
@@ -128,7 +128,7 @@ TEST_F(ReaderTest, CommentDescriptionEndsAtAZeroUnit) {
 }
 
 TEST_F(ReaderTest, DamagedCommentKeepsLaterFrames) {
-    CId3Tag tag;
+    Id3Tag tag;
     // A description without its terminator, and an encoding-1 comment whose text is cut.
     Read(WithAudio(Tag(3, Cat({Frame(3, "COMM", Cat({B({0}), B("eng"), B("no end")})),
                                Frame(3, "COMM", Cat({B({1}), B("eng"), B({0, 0, 0xFF})})),
@@ -140,14 +140,14 @@ TEST_F(ReaderTest, DamagedCommentKeepsLaterFrames) {
 }
 
 TEST_F(ReaderTest, PicturesAreNeverDroppedForBeingEmpty) {
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(3, Cat({Frame(3, "APIC", Cat({B({0}), B("image/png"), B({0, 3, 0})})),
                                Frame(3, "APIC", Cat({B({1}), B("image/jpeg"), B({0, 4, 0xFF, 0xFE}), Utf16Le(u"Back"),
                                                      B({0, 0, 0xFF, 0xD8, 0xFF})}))}))),
          tag);
     ASSERT_EQ(tag.Frames().size(), 2u);
     EXPECT_TRUE(tag.FindPicture(3)->DataField(1)->Data().empty());
-    const CId3Frame* back = tag.FindPicture(4);
+    const Id3Frame* back = tag.FindPicture(4);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->AsciiField()->Value(), "image/jpeg");
     EXPECT_EQ(back->TextField()->Text(), u"Back");
@@ -155,22 +155,22 @@ TEST_F(ReaderTest, PicturesAreNeverDroppedForBeingEmpty) {
 }
 
 TEST_F(ReaderTest, ExtendedHeadersAreSkipped) {
-    CId3Tag v24;
+    Id3Tag v24;
     const Bytes ext24 = Cat({Syncsafe(12), B({1, 0}), Bytes(6, 0)});
     Read(WithAudio(Tag(4, Cat({ext24, Text(4, "TIT2", "four")}), 0, 0x40)), v24);
     EXPECT_EQ(TextOf(v24, kFrameTIT2), "four");
-    CId3Tag v23;
+    Id3Tag v23;
     const Bytes ext23 = Cat({BigEndian(6), Bytes(6, 0)});
     Read(WithAudio(Tag(3, Cat({ext23, Text(3, "TIT2", "three")}), 0, 0x40)), v23);
     EXPECT_EQ(TextOf(v23, kFrameTIT2), "three");
-    CId3Tag tooBig;
+    Id3Tag tooBig;
     const Bytes tooBigTag = Tag(4, Cat({Syncsafe(500), Text(4, "TIT2", "x")}), 0, 0x40);
     EXPECT_EQ(Read(WithAudio(tooBigTag), tooBig), tooBigTag.size());
     EXPECT_TRUE(tooBig.Frames().empty());
 }
 
 TEST_F(ReaderTest, TruncatedAndOversizedFramesKeepEarlierFrames) {
-    CId3Tag cut;
+    Id3Tag cut;
     // The tag size runs to the end of the file; the last frame claims more than there is.
     Bytes bytes = Tag(3, Cat({Text(3, "TIT2", "One"), Text(3, "TPE1", "Two"), B("TALB"), BigEndian(5000), B({0, 0, 0})}));
     EXPECT_EQ(Read(bytes, cut), bytes.size());
@@ -178,25 +178,25 @@ TEST_F(ReaderTest, TruncatedAndOversizedFramesKeepEarlierFrames) {
 
     // A tag cut off by the end of the file keeps its intact frames; the audio would start
     // at the end of the file.
-    CId3Tag shortened;
+    Id3Tag shortened;
     Bytes header = Tag(3, Cat({Text(3, "TIT2", "One"), Text(3, "TPE1", "Two")}), 100);
     header.resize(header.size() - 103);
     EXPECT_EQ(Read(header, shortened), header.size());
     EXPECT_EQ(FrameLetters(shortened), (std::vector<std::string>{"TIT2"}));
 
     // A frame header cut off by the end of the tag.
-    CId3Tag half;
+    Id3Tag half;
     Read(WithAudio(Tag(3, Cat({Text(3, "TIT2", "One"), B("TPE1"), B({0, 0})}))), half);
     EXPECT_EQ(FrameLetters(half), (std::vector<std::string>{"TIT2"}));
 
     // A zero-size frame is passed over.
-    CId3Tag zero;
+    Id3Tag zero;
     Read(WithAudio(Tag(3, Cat({Frame(3, "TIT1", {}), Text(3, "TIT2", "One")}))), zero);
     EXPECT_EQ(FrameLetters(zero), (std::vector<std::string>{"TIT2"}));
 }
 
 TEST_F(ReaderTest, UnknownFramesAreKeptAndPaddingEndsTheList) {
-    CId3Tag tag;
+    Id3Tag tag;
     const Bytes xyz = Frame(4, "XYZ1", B("private bytes"));
     Read(WithAudio(Tag(4, Cat({Text(4, "TIT2", "One"), xyz, Frame(4, "TSO2", Cat({B({3}), B("sort")})),
                                Text(4, "TPE1", "Two")}),
@@ -207,7 +207,7 @@ TEST_F(ReaderTest, UnknownFramesAreKeptAndPaddingEndsTheList) {
     EXPECT_EQ(tag.Frames()[1]->RawBodyField()->Data(), B("private bytes"));
 
     // Garbage that is no identifier ends the list like padding.
-    CId3Tag junk;
+    Id3Tag junk;
     Read(WithAudio(Tag(3, Cat({Text(3, "TIT2", "One"), B("ab#d"), Bytes(20, 1)}))), junk);
     EXPECT_EQ(FrameLetters(junk), (std::vector<std::string>{"TIT2"}));
 }
@@ -227,7 +227,7 @@ TEST_F(ReaderTest, UnsynchronisationIsUndone) {
         if (frames23[i] == 0xFF && (i + 1 == frames23.size() || frames23[i + 1] == 0 || frames23[i + 1] >= 0xE0))
             encoded23.push_back(0);
     }
-    CId3Tag v23;
+    Id3Tag v23;
     Read(WithAudio(Tag(3, encoded23, 0, 0x80)), v23);
     ASSERT_NE(v23.FindPicture(3), nullptr);
     EXPECT_EQ(v23.FindPicture(3)->DataField(1)->Data(), B({0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0x00}));
@@ -235,7 +235,7 @@ TEST_F(ReaderTest, UnsynchronisationIsUndone) {
 
     // v2.4: the frame flag (or the tag flag) says the body is unsynchronised.
     for (bool tagFlag : {false, true}) {
-        CId3Tag v24;
+        Id3Tag v24;
         Read(WithAudio(Tag(4, Cat({Frame(4, "APIC", unsynced, tagFlag ? 0 : 0x0002), Text(4, "TIT2", "After")}), 0,
                            tagFlag ? 0x80 : 0)),
              v24);
@@ -246,25 +246,25 @@ TEST_F(ReaderTest, UnsynchronisationIsUndone) {
 }
 
 TEST_F(ReaderTest, CompressedEncryptedAndGroupedFramesStayRaw) {
-    CId3Tag v23;
+    Id3Tag v23;
     Read(WithAudio(Tag(3, Cat({Frame(3, "TIT2", Cat({BigEndian(50), B("zlibdata")}), 0x0080),
                                Frame(3, "TPE1", Cat({B({0x81, 0x07}), B("secret")}), 0x0060),
                                Text(3, "TALB", "Plain")}))),
          v23);
     ASSERT_EQ(v23.Frames().size(), 3u);
-    const CId3Frame& compressed = *v23.Frames()[0];
+    const Id3Frame& compressed = *v23.Frames()[0];
     EXPECT_TRUE(compressed.Format().compressed);
     EXPECT_EQ(compressed.Format().dataLength, 50u);
     EXPECT_EQ(compressed.RawBodyField()->Data(), B("zlibdata"));
     EXPECT_EQ(compressed.TextField(), nullptr);
-    const CId3Frame& encrypted = *v23.Frames()[1];
+    const Id3Frame& encrypted = *v23.Frames()[1];
     EXPECT_TRUE(encrypted.Format().encrypted && encrypted.Format().grouped);
     EXPECT_EQ(encrypted.Format().encryptionMethod, 0x81);
     EXPECT_EQ(encrypted.Format().groupId, 0x07);
     EXPECT_EQ(encrypted.RawBodyField()->Data(), B("secret"));
     EXPECT_EQ(TextOf(v23, kFrameTALB), "Plain");
 
-    CId3Tag v24;
+    Id3Tag v24;
     Read(WithAudio(Tag(4, Cat({Frame(4, "APIC", Cat({B({0x09}), Syncsafe(300), B("zz")}), 0x0049),
                                Frame(4, "TIT2", Cat({Syncsafe(6), B({0}), B("Title")}), 0x0001)}))),
          v24);
@@ -278,7 +278,7 @@ TEST_F(ReaderTest, CompressedEncryptedAndGroupedFramesStayRaw) {
 }
 
 TEST_F(ReaderTest, MultiValueTextKeepsItsValues) {
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(4, Cat({Frame(4, "TPE1", Cat({B({3}), B("One"), B({0}), B("Two"), B({0}), B("Three"), B({0})})),
                                Frame(4, "TCON", Cat({B({1, 0xFF, 0xFE}), Utf16Le(u"Rock"), B({0, 0, 0xFF, 0xFE}),
                                                      Utf16Le(u"Pop"), B({0, 0})}))}))),
@@ -304,7 +304,7 @@ TEST_F(ReaderTest, V22TagsAreMapped) {
         FrameV22("TXX", Cat({B({0}), B("key"), B({0}), B("value")})),
         FrameV22("TCP", Cat({B({0}), B("1")})),
     });
-    CId3Tag tag;
+    Id3Tag tag;
     const Bytes tagBytes = Tag(2, frames, 10);
     EXPECT_EQ(Read(WithAudio(tagBytes), tag), tagBytes.size());
     EXPECT_EQ(FrameLetters(tag), (std::vector<std::string>{"TIT2", "TPE1", "TALB", "TDRC", "TRCK", "TCON", "COMM",
@@ -313,7 +313,7 @@ TEST_F(ReaderTest, V22TagsAreMapped) {
     EXPECT_EQ(TextOf(tag, kFrameTDRC), "1987");
     EXPECT_EQ(U8(tag.GetGenre()), "Rock");
     EXPECT_EQ(tag.FindComment(u"desc")->TextField(1)->Text(), u"comment");
-    const CId3Frame* picture = tag.FindPicture(3);
+    const Id3Frame* picture = tag.FindPicture(3);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->AsciiField()->Value(), "image/png");
     EXPECT_EQ(picture->DataField(1)->Data(), B({0x89, 'P', 'N', 'G'}));
@@ -321,7 +321,7 @@ TEST_F(ReaderTest, V22TagsAreMapped) {
     EXPECT_FALSE(tag.IsChanged());
 
     // A compressed v2.2 tag gives its size but no frames.
-    CId3Tag compressed;
+    Id3Tag compressed;
     EXPECT_EQ(Read(WithAudio(Tag(2, frames, 0, 0x40)), compressed), frames.size() + 10);
     EXPECT_TRUE(compressed.Frames().empty());
 }
@@ -330,7 +330,7 @@ TEST_F(ReaderTest, ITunesPlainSizesInV24AreRecognised) {
     // A 200-byte frame whose size iTunes wrote as 00 00 00 C8 instead of syncsafe.
     const Bytes body = Cat({B({0}), Bytes(199, 'x')});
     const Bytes frames = Cat({B("TIT2"), BigEndian(200), B({0, 0}), body, Text(4, "TPE1", "Next")});
-    CId3Tag tag;
+    Id3Tag tag;
     Read(WithAudio(Tag(4, frames, 10)), tag);
     EXPECT_EQ(FrameLetters(tag), (std::vector<std::string>{"TIT2", "TPE1"}));
     EXPECT_EQ(tag.GetText(kFrameTIT2).size(), 199u);

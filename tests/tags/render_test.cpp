@@ -11,7 +11,7 @@ namespace {
 class RenderTest : public SettingsTest {
 protected:
     // Renders, wraps in a header and reads back.
-    void RoundTrip(CId3Tag& tag, bool v24, CId3Tag& back) {
+    void RoundTrip(Id3Tag& tag, bool v24, Id3Tag& back) {
         const Bytes frames = RenderFrames(tag, v24);
         ReadTagBytes(Path("rt.mp3"), Cat({Tag(v24 ? 4 : 3, frames, 16), Bytes(32, 0xAA)}), back);
     }
@@ -29,11 +29,11 @@ Family FamilyOf(FrameId id) {
 struct FamilyRow {
     Family family;
     const char* name;
-    std::function<std::unique_ptr<CId3Frame>(FrameId)> make;
+    std::function<std::unique_ptr<Id3Frame>(FrameId)> make;
 };
 
-std::unique_ptr<CId3Frame> RawFrameOf(FrameId id, const Bytes& body) {
-    auto frame = std::make_unique<CId3Frame>(id);
+std::unique_ptr<Id3Frame> RawFrameOf(FrameId id, const Bytes& body) {
+    auto frame = std::make_unique<Id3Frame>(id);
     std::vector<FieldPtr> fields;
     fields.push_back(MakeField<CDataField>(body, FieldKind::RawBody));
     frame->SetFields(std::move(fields));
@@ -69,9 +69,9 @@ TEST_F(RenderTest, EveryKnownFrameRoundTripsInBothVersionsAndAllEncodings) {
         for (bool v24 : {false, true}) {
             for (FrameId id = 0; id < kFrameIdCount; ++id) {
                 const FamilyRow& row = *RowFor(FamilyOf(id));
-                CId3Tag tag;
+                Id3Tag tag;
                 tag.AddFrame(row.make(id));
-                CId3Tag back;
+                Id3Tag back;
                 RoundTrip(tag, v24, back);
                 const FrameId written = v24 ? ToV24Id(id) : ToV23Id(id);
                 const bool leftOut = written == kFrameTSIZ ||
@@ -83,7 +83,7 @@ TEST_F(RenderTest, EveryKnownFrameRoundTripsInBothVersionsAndAllEncodings) {
                     continue;
                 }
                 ASSERT_EQ(back.Frames().size(), 1u);
-                const CId3Frame& frame = *back.Frames()[0];
+                const Id3Frame& frame = *back.Frames()[0];
                 EXPECT_EQ(frame.Id(), ToV24Id(id));
                 // IPLS and TMCL share a body but not a family: the reader parses what it meets.
                 if (FamilyOf(written) != row.family) continue;
@@ -101,7 +101,7 @@ TEST_F(RenderTest, EveryKnownFrameRoundTripsInBothVersionsAndAllEncodings) {
 }
 
 TEST_F(RenderTest, FrameHeadersPerVersion) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.AddFrame(RawFrameOf(kFramePRIV, Bytes(200, 'p')));
     const Bytes v23 = RenderFrames(tag, false);
     EXPECT_EQ(Bytes(v23.begin(), v23.begin() + 10), Cat({B("PRIV"), B({0, 0, 0, 200, 0, 0})}));
@@ -111,7 +111,7 @@ TEST_F(RenderTest, FrameHeadersPerVersion) {
 }
 
 TEST_F(RenderTest, VersionMappingAndLeftOutFrames) {
-    CId3Tag tag;
+    Id3Tag tag;
     ReadTagBytes(Path("in.mp3"),
                  Cat({Tag(3, Cat({Frame(3, "TYER", Cat({B({0}), B("1999")})), Frame(3, "TDAT", Cat({B({0}), B("0101")})),
                                   Frame(3, "TIME", Cat({B({0}), B("1200")})), Frame(3, "TRDA", Cat({B({0}), B("x")})),
@@ -128,14 +128,14 @@ TEST_F(RenderTest, VersionMappingAndLeftOutFrames) {
                         Frame(3, "TIME", Cat({B({0}), B("1200")})), Frame(3, "TRDA", Cat({B({0}), B("x")})),
                         Frame(3, "RVAD", B({9, 8, 7})), Frame(3, "XTRA", B("kept"))}));
     // v2.4-only identifiers go into v2.3 tags as they are.
-    CId3Tag only24;
+    Id3Tag only24;
     only24.SetText(kFrameTDRL, u"2001");
     EXPECT_EQ(RenderFrames(only24, false), Frame(3, "TDRL", Cat({B({0}), B("2001")})));
 }
 
 TEST_F(RenderTest, Encoding2IsWrittenBigEndianAndVersionLimitsEncodings) {
     SetNumber("Encoding", 2);
-    CId3Tag tag;
+    Id3Tag tag;
     tag.SetText(kFrameTIT2, u"Ab");
     EXPECT_EQ(RenderFrames(tag, true), Frame(4, "TIT2", B({2, 0, 'A', 0, 'b'})));
     EXPECT_EQ(RenderFrames(tag, false), Frame(3, "TIT2", B({0, 'A', 'b'})));
@@ -146,14 +146,14 @@ TEST_F(RenderTest, Encoding2IsWrittenBigEndianAndVersionLimitsEncodings) {
 
 TEST_F(RenderTest, PictureLayout) {
     SetNumber("Encoding", 1);
-    CId3Tag tag;
+    Id3Tag tag;
     tag.SetPicture(4, "image/jpeg", u"", B({0xFF, 0xD8}));
     EXPECT_EQ(RenderFrames(tag, false),
               Frame(3, "APIC", Cat({B({1}), B("image/jpeg"), B({0, 4, 0xFF, 0xFE, 0, 0, 0xFF, 0xD8})})));
 }
 
 TEST_F(RenderTest, RenderingClearsFrameMarksButNotTheV1Flag) {
-    CId3Tag tag;
+    Id3Tag tag;
     tag.SetText(kFrameTIT2, u"x");
     tag.V1().SetTrack(4);
     EXPECT_EQ(RenderFrameBytes(tag, true), Frame(4, "TIT2", B({0, 'x'})));
@@ -166,7 +166,7 @@ TEST_F(RenderTest, RenderingClearsFrameMarksButNotTheV1Flag) {
 }
 
 TEST_F(RenderTest, MultipleValuesSurviveUntilTheTextChanges) {
-    CId3Tag tag;
+    Id3Tag tag;
     ReadTagBytes(Path("mv.mp3"),
                  Cat({Tag(4, Frame(4, "TPE1", Cat({B({3}), B("One"), B({0}), B("Two")}))), Bytes(8, 0xAA)}), tag);
     tag.ClearChanged();
@@ -181,7 +181,7 @@ TEST_F(RenderTest, MultipleValuesSurviveUntilTheTextChanges) {
 }
 
 TEST_F(RenderTest, OpaqueFramesTranslateTheirFlags) {
-    CId3Tag from23;
+    Id3Tag from23;
     ReadTagBytes(Path("o23.mp3"),
                  Cat({Tag(3, Cat({Frame(3, "TIT2", Cat({BigEndian(50), B({0x81, 7}), B("zlib")}), 0x00E0),
                                   Frame(3, "TPE1", Cat({B({0x81}), B("enc")}), 0x0040)})),
@@ -196,7 +196,7 @@ TEST_F(RenderTest, OpaqueFramesTranslateTheirFlags) {
               Cat({Frame(3, "TIT2", Cat({BigEndian(50), B({0x81, 7}), B("zlib")}), 0x00E0),
                    Frame(3, "TPE1", Cat({B({0x81}), B("enc")}), 0x0040)}));
 
-    CId3Tag from24;
+    Id3Tag from24;
     ReadTagBytes(Path("o24.mp3"),
                  Cat({Tag(4, Cat({Frame(4, "APIC", Cat({Syncsafe(300), B("zz")}), 0x0009),
                                   Frame(4, "TALB", Cat({Syncsafe(6), B({0}), B("Album")}), 0x0001)})),
@@ -210,7 +210,7 @@ TEST_F(RenderTest, OpaqueFramesTranslateTheirFlags) {
 }
 
 TEST_F(RenderTest, UnsynchronisedInputIsWrittenPlain) {
-    CId3Tag tag;
+    Id3Tag tag;
     ReadTagBytes(Path("u.mp3"),
                  Cat({Tag(4, Frame(4, "PRIV", B({'o', 0, 0xFF, 0, 0xE0}), 0x0002)), Bytes(8, 0xAA)}), tag);
     EXPECT_EQ(RenderFrames(tag, true), Frame(4, "PRIV", B({'o', 0, 0xFF, 0xE0})));

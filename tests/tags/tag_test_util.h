@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "library/settings_store.h"
-#include "mp3/binary_file.h"
+#include "platform/settings_store.h"
+#include "platform/binary_file.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 #include "tags/id3_tag.h"
@@ -84,21 +84,21 @@ protected:
 };
 
 // Writes the bytes to a file and reads its ID3v2 tag.
-inline uint64_t ReadTagBytes(const std::filesystem::path& path, const Bytes& bytes, CId3Tag& tag) {
+inline uint64_t ReadTagBytes(const std::filesystem::path& path, const Bytes& bytes, Id3Tag& tag) {
     test::WriteFileBytes(path, bytes);
     BinaryFile file;
     uint32_t error = 0;
-    EXPECT_TRUE(file.Open(PathFromNative(path.string()), BinaryFile::kLoadMode, error));
+    EXPECT_TRUE(file.Open(PathFromNative(path.string()), OpenMode::Read, error));
     return ReadV2(tag, file);
 }
 
 // The ids of the tag's frames as written in a v2.4 tag (unknown frames by their letters).
-inline std::vector<std::string> FrameLetters(const CId3Tag& tag) {
+inline std::vector<std::string> FrameLetters(const Id3Tag& tag) {
     std::vector<std::string> out;
     for (const auto& f : tag.Frames()) out.emplace_back(f->IdLetters());
     return out;
 }
 
-inline std::string TextOf(const CId3Tag& tag, FrameId id) { return U8(tag.GetText(id)); }
+inline std::string TextOf(const Id3Tag& tag, FrameId id) { return U8(tag.GetText(id)); }
 
 }  // namespace quorvane::tagtest

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <random>
 
-#include "mp3/file_rewrite.h"
+#include "platform/file_rewrite.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 #include "tags/id3v2_writer.h"
@@ -223,14 +223,14 @@ TEST(WriterFile, FilesOf4GiBAreRefusedUntouched) {
             WriteV2Frames(FramesOfLength(frames, "Big", true), file, PathFromNative(path.string()),
                           {true, 0, nullptr});
             ADD_FAILURE() << "written";
-        } catch (const CFileExceptionEx& e) {
+        } catch (const FileException& e) {
             EXPECT_EQ(e.error, kErrorFileTooLarge);
         }
     }
     try {
         RemoveV2Tag(file, PathFromNative(path.string()));
         ADD_FAILURE() << "removed";
-    } catch (const CFileExceptionEx& e) {
+    } catch (const FileException& e) {
         EXPECT_EQ(e.error, kErrorFileTooLarge);
     }
     file.Close();
@@ -241,7 +241,7 @@ TEST(WriterFile, FilesOf4GiBAreRefusedUntouched) {
     ASSERT_EQ(fread(start.data(), 1, start.size(), f), start.size());
     fclose(f);
     EXPECT_EQ(start, std::vector<uint8_t>(TaggedFile(100, {})));
-    EXPECT_NE(CFileExceptionEx{kErrorFileTooLarge}.FormatFileError().find(u"4 GiB"), std::u16string::npos);
+    EXPECT_NE(FileException{kErrorFileTooLarge}.FormatFileError().find(u"4 GiB"), std::u16string::npos);
 }
 
 TEST(WriterFile, TagsTooLargeForTheSizeFieldAreRefused) {
@@ -257,7 +257,7 @@ TEST(WriterFile, TagsTooLargeForTheSizeFieldAreRefused) {
     try {
         WriteV2Frames(FramesOfLength(100, "T", false), file, PathFromNative(path.string()), {false, kNever, nullptr});
         ADD_FAILURE() << "written";
-    } catch (const CFileExceptionEx& e) {
+    } catch (const FileException& e) {
         EXPECT_EQ(e.error, kErrorFileTooLarge);
     }
     file.Close();
@@ -272,7 +272,7 @@ class FailAfter : public SaveFaults {
 public:
     explicit FailAfter(uint64_t budget) : budget_(budget) {}
     void BeforeWrite(uint64_t count) override {
-        if (written_ + count > budget_) throw CFileExceptionEx{ENOSPC};
+        if (written_ + count > budget_) throw FileException{ENOSPC};
         written_ += count;
     }
 
@@ -304,7 +304,7 @@ TEST(WriterFile, FullDiskDuringAMoveLosesNothing) {
                                   {false, 131072, &faults});
                 }
                 ADD_FAILURE() << "no failure";
-            } catch (const CFileExceptionEx& e) {
+            } catch (const FileException& e) {
                 EXPECT_EQ(e.error, static_cast<uint32_t>(ENOSPC));
             }
             file.Close();

@@ -101,7 +101,7 @@ TEST(WriterMutagen, AudioSurvivesEveryKindOfWrite) {
 
         BinaryFile file;
         uint32_t error = 0;
-        ASSERT_TRUE(file.Open(PathFromNative(path.string()), BinaryFile::kSaveMode, error));
+        ASSERT_TRUE(file.Open(PathFromNative(path.string()), OpenMode::Update, error));
         const auto frames = FramesOfLength(c.frames, "New title", c.use24);
         const auto plan = WriteV2Frames(frames, file, PathFromNative(path.string()), {c.use24, c.decrease, nullptr});
         file.Close();

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 #include "tags/id3_tag.h"
@@ -31,8 +31,8 @@ ino_t Inode(const fs::path& path) {
 // Fails the test at the first write or step: proves that nothing is written.
 class NoWrites : public SaveFaults {
 public:
-    void BeforeWrite(uint64_t) override { throw CFileExceptionEx{EROFS}; }
-    void BeforeStep(SaveStep) override { throw CFileExceptionEx{EROFS}; }
+    void BeforeWrite(uint64_t) override { throw FileException{EROFS}; }
+    void BeforeStep(SaveStep) override { throw FileException{EROFS}; }
 };
 
 class WriterTag : public ::testing::Test {
@@ -52,7 +52,7 @@ t.save(sys.argv[1], v2_version=3, v1=2, padding=lambda info: 1024)
 )",
                                  {path_.string()});
         ASSERT_EQ(r.status, 0) << r.err;
-        ASSERT_TRUE(file_.Open(Path(), BinaryFile::kSaveMode, error_));
+        ASSERT_TRUE(file_.Open(Path(), OpenMode::Update, error_));
         ASSERT_GT(ReadV2(tag_, file_), 0u);
         tag_.ClearChanged();
         audio_ = AudioBytes(ReadFileBytes(path_));
@@ -86,7 +86,7 @@ print('%.2f' % MP3(sys.argv[1]).info.length)
     fs::path path_;
     BinaryFile file_;
     uint32_t error_ = 0;
-    CId3Tag tag_;
+    Id3Tag tag_;
     std::vector<uint8_t> audio_;
 };
 
@@ -122,7 +122,7 @@ TEST_F(WriterTag, FitsGrowsAndShrinksAsTheSettingsSay) {
     EXPECT_EQ(Mutagen(), (std::vector<std::string>{"2.4", "Changed", "Artist", "200000", duration}));
     EXPECT_EQ(AudioBytes(ReadFileBytes(path_)), audio_);
     const auto grown = ReadFileBytes(path_);
-    CId3Tag again;
+    Id3Tag again;
     EXPECT_EQ(ReadV2(again, file_), ParseV2Header(grown.data(), grown.size())->Extent());
     EXPECT_NE(again.FindPicture(3), nullptr);
 
@@ -162,12 +162,12 @@ except ID3NoHeaderError:
 TEST_F(WriterTag, HugeFileIsRefusedAndTheTagStaysChanged) {
     file_.Close();
     fs::resize_file(path_, uint64_t{1} << 32);  // sparse
-    ASSERT_TRUE(file_.Open(Path(), BinaryFile::kSaveMode, error_));
+    ASSERT_TRUE(file_.Open(Path(), OpenMode::Update, error_));
     tag_.SetText(kFrameTIT2, u"Too big");
     try {
         WriteV2(tag_, file_, Path());
         ADD_FAILURE() << "written";
-    } catch (const CFileExceptionEx& e) {
+    } catch (const FileException& e) {
         EXPECT_EQ(e.error, kErrorFileTooLarge);
     }
     EXPECT_TRUE(tag_.IsChanged());
@@ -181,14 +181,14 @@ TEST_F(WriterTag, FailedSaveKeepsTheTagChangedAndTheFileIntact) {
     class FullDisk : public SaveFaults {
     public:
         void BeforeWrite(uint64_t count) override {
-            if ((written += count) > 30000) throw CFileExceptionEx{ENOSPC};
+            if ((written += count) > 30000) throw FileException{ENOSPC};
         }
         uint64_t written = 0;
     } faults;
     try {
         WriteV2(tag_, file_, Path(), &faults);
         ADD_FAILURE() << "written";
-    } catch (const CFileExceptionEx& e) {
+    } catch (const FileException& e) {
         EXPECT_EQ(e.error, static_cast<uint32_t>(ENOSPC));
     }
     EXPECT_TRUE(tag_.IsChanged());

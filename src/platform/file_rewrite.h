@@ -1,6 +1,5 @@
 #pragma once
-// Moving the bytes of an open file: the in-place moves (ShiftUp, CutFront) and the
-// crash-safe rewrite that the tag writer uses whenever audio must move.
+// The crash-safe rewrite that the tag writer uses whenever audio must move.
 //
 // A crash-safe rewrite builds the complete new file beside the old one under a
 // temporary name, syncs it, gives it the old file's permissions and owner, and renames
@@ -11,7 +10,7 @@
 #include <span>
 #include <string_view>
 
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 
 namespace quorvane {
 
@@ -27,7 +26,7 @@ enum class SaveStep {
 };
 
 // Failure seam: every write of a save and every step above pass here first. The
-// default does nothing; tests derive from it and throw CFileExceptionEx (for example
+// default does nothing; tests derive from it and throw FileException (for example
 // ENOSPC after N bytes) or end the process to prove that nothing is lost.
 class SaveFaults {
 public:
@@ -41,14 +40,6 @@ void WriteBytes(BinaryFile& file, const uint8_t* data, uint64_t count, SaveFault
 // Writes `count` zero bytes from one zeroed block.
 void WriteZeros(BinaryFile& file, uint64_t count, SaveFaults* faults = nullptr);
 
-// Moves everything from `start` to the end of the file `distance` bytes towards the
-// end, from the back so that nothing is overwritten before it is read. The bytes in
-// [start, start + distance) keep what they held (or read as zeros beyond the old end).
-void ShiftUp(BinaryFile& file, uint64_t start, uint64_t distance, SaveFaults* faults = nullptr);
-
-// Removes the first `count` bytes of the file (all of them when `count` reaches its size).
-void CutFront(BinaryFile& file, uint64_t count, SaveFaults* faults = nullptr);
-
 // Gives the file at `path`, open for reading and writing in `file`, the content `head`
 // followed by its old bytes from `keepFrom` to the end, without any moment at which
 // the file on disk holds partly moved data.
@@ -61,7 +52,7 @@ void CutFront(BinaryFile& file, uint64_t count, SaveFaults* faults = nullptr);
 // A file with more than one hard link cannot be replaced by a rename without detaching
 // its other names; see the .cpp for what happens then.
 //
-// Throws CFileExceptionEx; on any failure before the old file is touched the old file
+// Throws FileException; on any failure before the old file is touched the old file
 // is byte for byte as it was and the temporary file is gone.
 void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uint8_t> head,
                  uint64_t keepFrom, SaveFaults* faults = nullptr);

@@ -1,6 +1,6 @@
 #pragma once
 // Every byte the program reads from or writes to a file passes through BinaryFile, and
-// every failure of the system below it becomes one exception type, CFileExceptionEx.
+// every failure of the system below it becomes one exception type, FileException.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,7 +11,7 @@ namespace quorvane {
 class UserPrompts;
 
 // A failed file operation: the system error code (errno, or one of the codes below).
-struct CFileExceptionEx {
+struct FileException {
     uint32_t error = 0;
     // The system's text for the code.
     std::u16string FormatFileError() const;
@@ -22,24 +22,17 @@ inline constexpr uint32_t kErrorSharingViolation = 0x8000'0020u;
 // A file too large for the operation (the tag writer's 32-bit arithmetic).
 inline constexpr uint32_t kErrorFileTooLarge = 0x8000'0021u;
 
+// What a file is opened for. Each mode fixes the access, what other openers may do
+// meanwhile (held by a lock: a second writer is refused) and whether the file must exist.
+enum class OpenMode {
+    Read,       // reading; others may read, not write; the file must exist (loading)
+    Update,     // reading and writing; others may read; the file must exist (saving)
+    Replace,    // writing; others may read; created, or emptied once the lock is held (exports)
+    CreateNew,  // reading and writing; others may read; the file must not exist yet
+};
+
 class BinaryFile {
 public:
-    // Open mode bits; within each group the first bit found wins.
-    enum : uint32_t {
-        ModeRead = 1,
-        ModeWrite = 2,
-        ModeReadWrite = 4,
-        ShareExclusive = 8,
-        ShareRead = 16,
-        CreateNew = 32,
-        CreateAlways = 64,
-        OpenExisting = 128,
-        OpenAlways = 256,
-    };
-    static constexpr uint32_t kLoadMode = ModeRead | ShareRead | OpenExisting;         // 145
-    static constexpr uint32_t kSaveMode = ModeReadWrite | ShareRead | OpenExisting;    // 148
-    static constexpr uint32_t kExportMode = ModeWrite | ShareRead | CreateAlways;      // 82
-
     BinaryFile();
     // Unlike a bare handle, the object closes what it still holds when it goes away.
     virtual ~BinaryFile();
@@ -49,7 +42,7 @@ public:
     BinaryFile& operator=(BinaryFile&& other) noexcept;
 
     // False with the system error in `error` when the file cannot be opened.
-    bool Open(std::u16string_view path, uint32_t mode, uint32_t& error);
+    bool Open(std::u16string_view path, OpenMode mode, uint32_t& error);
     // Never throws; the file is closed afterwards whatever happens.
     bool Close();
     bool IsOpen() const { return fd_ >= 0; }
@@ -69,7 +62,7 @@ public:
     // The descriptor, for callers that need the file's metadata.
     int Descriptor() const { return fd_; }
 
-    // Open with kLoadMode for loading a file: for a regular file, reads are then served
+    // Open with OpenMode::Read for loading a file: for a regular file, reads are then served
     // from a small read-ahead buffer, seeks and positions are kept in memory, and GetSize
     // answers with the size taken at the open, under the read lock that keeps other
     // writers out. Callers get the bytes plain reads would give; a listing costs one
@@ -93,9 +86,9 @@ private:
 //   <system text>
 // with the program's title as caption and the error icon.
 void ShowFileError(UserPrompts& prompts, std::u16string_view prefix, std::u16string_view path,
-                   const CFileExceptionEx& error);
+                   const FileException& error);
 // The text of that box, for callers that report elsewhere.
 std::u16string FileErrorText(std::u16string_view prefix, std::u16string_view path,
-                             const CFileExceptionEx& error);
+                             const FileException& error);
 
 }  // namespace quorvane

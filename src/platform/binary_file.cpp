@@ -1,4 +1,4 @@
-#include "mp3/binary_file.h"
+#include "platform/binary_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 namespace quorvane {
 namespace {
 
-[[noreturn]] void ThrowLastError() { throw CFileExceptionEx{static_cast<uint32_t>(errno)}; }
+[[noreturn]] void ThrowLastError() { throw FileException{static_cast<uint32_t>(errno)}; }
 
 // Open-file-description locks stand in for the sharing modes: a writer holds a write
 // lock, a reader that lets others only read holds a read lock, so a second writer (in
@@ -32,7 +32,7 @@ bool TakeLock(int fd, short type) {
 
 }  // namespace
 
-std::u16string CFileExceptionEx::FormatFileError() const {
+std::u16string FileException::FormatFileError() const {
     switch (error) {
         case kErrorSharingViolation:
             return u"The file is being used by another process.";
@@ -77,28 +77,25 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     return *this;
 }
 
-bool BinaryFile::Open(std::u16string_view path, uint32_t mode, uint32_t& error) {
+bool BinaryFile::Open(std::u16string_view path, OpenMode mode, uint32_t& error) {
     Close();
     int flags = O_CLOEXEC;
-    int disposition = 0;  // 0: open existing
-    if (mode & ModeRead) {
-        flags |= O_RDONLY;
-    } else if (mode & ModeWrite) {
-        flags |= O_WRONLY;
-        disposition = O_CREAT | O_TRUNC;
-    } else if (mode & ModeReadWrite) {
-        flags |= O_RDWR;
-    } else {
-        flags |= O_RDONLY;
-    }
-    if (mode & CreateNew) {
-        disposition = O_CREAT | O_EXCL;
-    } else if (mode & CreateAlways) {
-        disposition = O_CREAT | O_TRUNC;
-    } else if (mode & OpenExisting) {
-        disposition = 0;
-    } else if (mode & OpenAlways) {
-        disposition = O_CREAT;
+    int disposition = 0;  // open an existing file
+    switch (mode) {
+        case OpenMode::Read:
+            flags |= O_RDONLY;
+            break;
+        case OpenMode::Update:
+            flags |= O_RDWR;
+            break;
+        case OpenMode::Replace:
+            flags |= O_WRONLY;
+            disposition = O_CREAT | O_TRUNC;
+            break;
+        case OpenMode::CreateNew:
+            flags |= O_RDWR;
+            disposition = O_CREAT | O_EXCL;
+            break;
     }
     const bool writes = (flags & O_ACCMODE) != O_RDONLY;
     // Truncation must wait until the lock is held, or a refused writer would still
@@ -174,7 +171,7 @@ bool BinaryFile::Close() {
 }
 
 bool BinaryFile::OpenForLoading(std::u16string_view path, uint32_t& error) {
-    if (!Open(path, kLoadMode, error)) return false;
+    if (!Open(path, OpenMode::Read, error)) return false;
     // At position 0, as opened; the buffer is left uninitialised.
     if (readOnlyRegular_) ahead_ = std::make_unique_for_overwrite<ReadAhead>();
     return true;
@@ -202,7 +199,7 @@ uint64_t BinaryFile::GetPosition() const {
 }
 
 void BinaryFile::Seek(uint64_t position) {
-    if (position > static_cast<uint64_t>(INT64_MAX)) throw CFileExceptionEx{EINVAL};
+    if (position > static_cast<uint64_t>(INT64_MAX)) throw FileException{EINVAL};
     if (ahead_) {
         ahead_->position = position;
         return;
@@ -288,7 +285,7 @@ uint32_t BinaryFile::Write(const void* buffer, uint32_t count) {
             if (errno == EINTR) continue;
             ThrowLastError();
         }
-        if (n == 0) throw CFileExceptionEx{ENOSPC};
+        if (n == 0) throw FileException{ENOSPC};
         done += static_cast<uint32_t>(n);
     }
     return done;
@@ -309,7 +306,7 @@ void BinaryFile::Flush() {
 }
 
 std::u16string FileErrorText(std::u16string_view prefix, std::u16string_view path,
-                             const CFileExceptionEx& error) {
+                             const FileException& error) {
     std::u16string text(prefix);
     text += u" \"";
     text += path;
@@ -319,7 +316,7 @@ std::u16string FileErrorText(std::u16string_view prefix, std::u16string_view pat
 }
 
 void ShowFileError(UserPrompts& prompts, std::u16string_view prefix, std::u16string_view path,
-                   const CFileExceptionEx& error) {
+                   const FileException& error) {
     prompts.ShowError(ProgramTitle(), FileErrorText(prefix, path, error));
 }
 

@@ -1,4 +1,4 @@
-#include "mp3/file_rewrite.h"
+#include "platform/file_rewrite.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,12 +17,12 @@
 namespace quorvane {
 namespace {
 
-[[noreturn]] void ThrowErrno() { throw CFileExceptionEx{static_cast<uint32_t>(errno)}; }
+[[noreturn]] void ThrowErrno() { throw FileException{static_cast<uint32_t>(errno)}; }
 
 void ReadExactly(BinaryFile& file, uint64_t position, uint8_t* buffer, uint32_t count) {
     file.Seek(position);
     // The size was taken just before; a short read means the file changed under us.
-    if (file.Read(buffer, count) != count) throw CFileExceptionEx{EIO};
+    if (file.Read(buffer, count) != count) throw FileException{EIO};
 }
 
 struct stat StatDescriptor(const BinaryFile& file) {
@@ -66,12 +66,12 @@ public:
             for (int i = 0; i < 8; ++i) name += kChars[random() % (sizeof kChars - 1)];
             path_ = directory + "/" + name;
             if (file_.Open(PathFromNative(path_),
-                           BinaryFile::ModeReadWrite | BinaryFile::ShareRead | BinaryFile::CreateNew, error)) {
+                           OpenMode::CreateNew, error)) {
                 return;
             }
         }
         path_.clear();
-        throw CFileExceptionEx{error};
+        throw FileException{error};
     }
     ~TempFile() {
         if (path_.empty()) return;
@@ -143,46 +143,13 @@ void WriteZeros(BinaryFile& file, uint64_t count, SaveFaults* faults) {
     }
 }
 
-void ShiftUp(BinaryFile& file, uint64_t start, uint64_t distance, SaveFaults* faults) {
-    const uint64_t size = file.GetSize();
-    if (size <= start || distance == 0) return;
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size - start, kMoveBlock)));
-    uint64_t position = size;
-    while (position > start) {
-        const auto n = static_cast<uint32_t>(std::min<uint64_t>(position - start, kMoveBlock));
-        position -= n;
-        ReadExactly(file, position, buffer.data(), n);
-        file.Seek(position + distance);
-        WriteBytes(file, buffer.data(), n, faults);
-    }
-}
-
-void CutFront(BinaryFile& file, uint64_t count, SaveFaults* faults) {
-    const uint64_t size = file.GetSize();
-    if (count == 0) return;
-    if (count >= size) {
-        file.SetLength(0);
-        return;
-    }
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size - count, kMoveBlock)));
-    uint64_t position = count;
-    while (position < size) {
-        const auto n = static_cast<uint32_t>(std::min<uint64_t>(size - position, kMoveBlock));
-        ReadExactly(file, position, buffer.data(), n);
-        file.Seek(position - count);
-        WriteBytes(file, buffer.data(), n, faults);
-        position += n;
-    }
-    file.SetLength(size - count);
-}
-
 void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uint8_t> head,
                  uint64_t keepFrom, SaveFaults* faults) {
     const struct stat original = StatDescriptor(file);
     // Only a regular file can be replaced by a copy; a FIFO or device under an .mp3
     // name would be swapped for a plain file.
     if (!S_ISREG(original.st_mode)) {
-        throw CFileExceptionEx{static_cast<uint32_t>(S_ISFIFO(original.st_mode) ? ESPIPE : EINVAL)};
+        throw FileException{static_cast<uint32_t>(S_ISFIFO(original.st_mode) ? ESPIPE : EINVAL)};
     }
     const uint64_t oldSize = static_cast<uint64_t>(original.st_size);
     const uint64_t kept = oldSize > keepFrom ? oldSize - keepFrom : 0;
@@ -194,7 +161,7 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
     struct stat named {};
     if (::stat(target.c_str(), &named) != 0) ThrowErrno();
     if (named.st_dev != original.st_dev || named.st_ino != original.st_ino) {
-        throw CFileExceptionEx{ESTALE};
+        throw FileException{ESTALE};
     }
     const size_t slash = target.rfind('/');
     const std::string directory = slash == 0 ? std::string("/") : target.substr(0, slash);

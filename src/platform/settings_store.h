@@ -17,6 +17,8 @@
 
 namespace quorvane {
 
+class UserPrompts;
+
 enum class ValueKind { Dword, Sz, ExpandSz, MultiSz, Binary };
 
 struct SettingValue {
@@ -53,9 +55,9 @@ public:
     bool OpenAt(const std::string& path, std::string* error = nullptr);
     const std::string& Path() const { return path_; }
 
-    // Called once when an unreadable file was kept aside; prints to standard error
-    // unless replaced.
-    void SetWarningHandler(std::function<void(const std::string&)> handler);
+    // Where the store's warnings go (an unreadable file kept aside, a failed write), each
+    // once, as an error box. Warnings raised before this is set wait for it.
+    void SetPrompts(UserPrompts* prompts);
 
     bool ReadBool(std::string_view name, bool defaultValue);
     uint32_t ReadNumber(std::string_view name, uint32_t defaultValue);
@@ -77,6 +79,17 @@ public:
     void RemoveFromList(std::string_view name, std::u16string_view entry);
 
 private:
+    // Holds the store's lock; reports the warnings raised meanwhile once it is released.
+    class Access {
+    public:
+        explicit Access(SettingsStore& store) : store_(store), lock_(store.mutex_) {}
+        ~Access();
+
+    private:
+        SettingsStore& store_;
+        std::unique_lock<std::mutex> lock_;
+    };
+    void ReportWarnings();
     using Values = std::map<std::string, SettingValue, std::less<>>;
     void RefreshLocked();
     void LoadLocked();
@@ -95,7 +108,8 @@ private:
         bool operator==(const Stamp&) const = default;
     } stamp_;
     std::chrono::steady_clock::time_point lastCheck_{};
-    std::function<void(const std::string&)> warn_;
+    UserPrompts* prompts_ = nullptr;
+    std::vector<std::string> warnings_;
 };
 
 // The typed readers of the values that the core uses, with their defaults.

@@ -1,4 +1,5 @@
-#include "library/settings_store.h"
+#include "platform/settings_store.h"
+
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,6 +15,7 @@
 #include <stdexcept>
 
 #include "platform/text_codec.h"
+#include "platform/user_prompts.h"
 
 namespace quorvane {
 namespace {
@@ -184,8 +186,6 @@ std::string DirectoryOf(const std::string& path) {
     return p.has_parent_path() ? p.parent_path().string() : std::string(".");
 }
 
-void DefaultWarning(const std::string& text) { std::fprintf(stderr, "quorvane: %s\n", text.c_str()); }
-
 // An exclusive lock on "<file>.lock" for the read-modify-write of the file, so two
 // processes writing at once do not lose each other's values.
 class FileLock {
@@ -302,7 +302,7 @@ std::string SettingsStore::DefaultPath() {
 bool SettingsStore::OpenSettingsKey(std::string* error) { return OpenAt(DefaultPath(), error); }
 
 bool SettingsStore::OpenAt(const std::string& path, std::string* error) {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     std::error_code ec;
     const std::string dir = DirectoryOf(path);
     fs::create_directories(dir, ec);
@@ -326,9 +326,30 @@ bool SettingsStore::OpenAt(const std::string& path, std::string* error) {
     return true;
 }
 
-void SettingsStore::SetWarningHandler(std::function<void(const std::string&)> handler) {
-    std::lock_guard lock(mutex_);
-    warn_ = std::move(handler);
+void SettingsStore::SetPrompts(UserPrompts* prompts) {
+    {
+        std::lock_guard lock(mutex_);
+        prompts_ = prompts;
+    }
+    ReportWarnings();
+}
+
+SettingsStore::Access::~Access() {
+    lock_.unlock();
+    store_.ReportWarnings();
+}
+
+void SettingsStore::ReportWarnings() {
+    std::vector<std::string> warnings;
+    UserPrompts* prompts;
+    {
+        std::lock_guard lock(mutex_);
+        if (!prompts_) return;  // kept until someone can be told
+        warnings.swap(warnings_);
+        prompts = prompts_;
+    }
+    // Outside the lock: a box may wait for the user while other threads read settings.
+    for (const std::string& text : warnings) prompts->ShowError(ProgramTitle(), Utf8ToUtf16Lossy(text));
 }
 
 void SettingsStore::LoadLocked() {
@@ -358,9 +379,9 @@ void SettingsStore::LoadLocked() {
         const bool kept = ::rename(path_.c_str(), bad.c_str()) == 0;
         values_.clear();
         stamp_ = {};
-        const std::string msg = "the settings file " + path_ + " could not be read (" + e.what() + ")" +
+        const std::string msg = "The settings file " + path_ + " could not be read (" + e.what() + ")" +
                                 (kept ? "; it was kept as " + bad : "") + " and the defaults are used";
-        (warn_ ? warn_ : DefaultWarning)(msg);
+        warnings_.push_back(msg);
     }
 }
 
@@ -397,7 +418,7 @@ bool SettingsStore::WriteFileLocked(const Values& values) {
     if (!ok) {
         const int e = errno;
         ::unlink(temp.c_str());
-        (warn_ ? warn_ : DefaultWarning)("the settings could not be saved to " + path_ + ": " + std::strerror(e));
+        warnings_.push_back("The settings could not be saved to " + path_ + ": " + std::strerror(e));
         return false;
     }
     const int dirFd = ::open(DirectoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -434,7 +455,7 @@ void SettingsStore::ModifyLocked(const std::function<bool(Values&)>& change) {
 }
 
 std::optional<SettingValue> SettingsStore::ReadRaw(std::string_view name) {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     RefreshLocked();
     const auto it = values_.find(name);
     if (it == values_.end()) return std::nullopt;
@@ -442,7 +463,7 @@ std::optional<SettingValue> SettingsStore::ReadRaw(std::string_view name) {
 }
 
 std::map<std::string, SettingValue> SettingsStore::ReadAll() {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     RefreshLocked();
     return {values_.begin(), values_.end()};
 }
@@ -482,7 +503,7 @@ std::vector<std::u16string> SettingsStore::ReadStringList(std::string_view name)
 }
 
 void SettingsStore::WriteRaw(std::string_view name, const SettingValue& value) {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     ModifyLocked([&](Values& values) {
         auto it = values.find(name);
         if (it != values.end() && it->second == value) return false;
@@ -492,7 +513,7 @@ void SettingsStore::WriteRaw(std::string_view name, const SettingValue& value) {
 }
 
 void SettingsStore::DeleteValue(std::string_view name) {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     ModifyLocked([&](Values& values) {
         auto it = values.find(name);
         if (it == values.end()) return false;
@@ -525,7 +546,7 @@ void SettingsStore::WriteStringList(std::string_view name, const std::vector<std
 }
 
 void SettingsStore::AppendToList(std::string_view name, std::u16string_view entry) {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     ModifyLocked([&](Values& values) {
         SettingValue& v = values[std::string(name)];
         if (v.kind != ValueKind::MultiSz) v = SettingValue{ValueKind::MultiSz, 0, {}, {}, {}};
@@ -536,7 +557,7 @@ void SettingsStore::AppendToList(std::string_view name, std::u16string_view entr
 }
 
 void SettingsStore::RemoveFromList(std::string_view name, std::u16string_view entry) {
-    std::lock_guard lock(mutex_);
+    Access access(*this);
     ModifyLocked([&](Values& values) {
         auto it = values.find(name);
         if (it == values.end() || it->second.kind != ValueKind::MultiSz) return false;

@@ -100,7 +100,7 @@ TEST(RegExpCompile, Quotation) {
 }
 
 TEST(RegExpCompile, GroupsAreNumberedByOpeningParenthesis) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("((a)(b))(?:c)(?=d)(?P<name>d)(?>e)"));
     ASSERT_EQ(re.GroupCount(), 5u);
     EXPECT_EQ(re.GroupName(4), u"name");
@@ -117,7 +117,7 @@ TEST(RegExpCompile, GroupsAreNumberedByOpeningParenthesis) {
 }
 
 TEST(RegExpCompile, NamedGroupsAndLookup) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(?P<artist>.+)_(?P<title>.+)"));
     EXPECT_EQ(re.GroupCount(), 2u);
     EXPECT_EQ(re.GroupName(1), u"artist");
@@ -126,17 +126,17 @@ TEST(RegExpCompile, NamedGroupsAndLookup) {
     EXPECT_FALSE(re.HasGroup(u"Artist"));
     EXPECT_FALSE(re.HasGroup(u""));
     // An unknown name raises error 2 even before any search.
-    EXPECT_THROW(re.GetGroupText(u"Artist"), REGEXPERROR);
+    EXPECT_THROW(re.GetGroupText(u"Artist"), RegExpException);
     try {
         re.GetGroupText(u"album");
         FAIL();
-    } catch (REGEXPERROR e) {
-        EXPECT_EQ(e, REGEXP_ERROR_NO_SUCH_GROUP);
+    } catch (const RegExpException& e) {
+        EXPECT_EQ(e.Error(), RegExpError::NoSuchGroup);
     }
     // Before a search a known group is empty.
     EXPECT_EQ(re.GetGroupText(u"artist"), u"");
 
-    CRegExp twice;
+    RegExp twice;
     twice.Compile(U16("(?P<x>a)(b)(?P<x>c)"));
     EXPECT_TRUE(twice.HasGroup(u""));  // the unnamed group has the empty name
     EXPECT_EQ(FirstMatch(twice, u"abc"), optional<string>("abc"));
@@ -190,7 +190,7 @@ TEST(RegExpCompile, NonCapturingGroupSpellings) {
     // `(?<:` is a plain group read left to right, not a reversed sequence.
     EXPECT_EQ(FirstMatch("(?<:a.c)", "xabc"), optional<string>("abc"));
     EXPECT_EQ(FirstMatch("(?<:a.c)", "cba"), nullopt);
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(?:a)(?<:b)(c)"));
     EXPECT_EQ(re.GroupCount(), 1u);
 }
@@ -239,8 +239,8 @@ TEST(RegExpCompile, LimitsRefuseHugePatterns) {
 }
 
 TEST(RegExpCompile, FailedCompileLeavesNothingToSearch) {
-    CRegExp re;
-    EXPECT_THROW(re.Compile(U16("(a")), REGEXPERROR);
+    RegExp re;
+    EXPECT_THROW(re.Compile(U16("(a")), RegExpException);
     const std::u16string subject = u"a";
     const char16_t* pos = subject.c_str();
     EXPECT_FALSE(re.Search(pos));

@@ -307,11 +307,11 @@ TEST(RegExpDifferential, AgreesWithPythonOnTheCommonSubset) {
             ++skipped;
             continue;
         }
-        CRegExp re;
+        RegExp re;
         try {
             re.Compile(U16(c.pattern));
-        } catch (REGEXPERROR e) {
-            ADD_FAILURE() << "pattern " << c.pattern << " raised " << e;
+        } catch (const RegExpException& e) {
+            ADD_FAILURE() << "pattern " << c.pattern << " raised " << e.what();
             continue;
         }
         const char16_t* pos = c.subject.c_str();

@@ -14,7 +14,7 @@ using std::optional;
 using std::string;
 
 TEST(RegExpSearch, FileNameFields) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(?P<track>.+)_(?P<artist>.+)_(?P<title>.+)"));
     ASSERT_EQ(FirstMatch(re, U16("05_Some Artist_Some Title")), optional<string>("05_Some Artist_Some Title"));
     EXPECT_EQ(Group(re, "track"), "05");
@@ -23,12 +23,12 @@ TEST(RegExpSearch, FileNameFields) {
 }
 
 TEST(RegExpSearch, GreedyAndLazy) {
-    CRegExp lazy;
+    RegExp lazy;
     lazy.Compile(U16("(?P<a>.+?)_(?P<b>.+)"));
     ASSERT_TRUE(FirstMatch(lazy, u"x_y_z"));
     EXPECT_EQ(Group(lazy, "a"), "x");
     EXPECT_EQ(Group(lazy, "b"), "y_z");
-    CRegExp greedy;
+    RegExp greedy;
     greedy.Compile(U16("(?P<a>.+)_(?P<b>.+)"));
     ASSERT_TRUE(FirstMatch(greedy, u"x_y_z"));
     EXPECT_EQ(Group(greedy, "a"), "x_y");
@@ -53,12 +53,12 @@ TEST(RegExpSearch, FirstAlternativeWinsAndAtomicNeverGivesBack) {
 TEST(RegExpSearch, CountedRepeatChoosesTheNumberOfCopiesFirst) {
     // {m,n} tries n-m extra copies, then fewer: two copies of a+ are preferred to one
     // greedy copy that takes everything.
-    CRegExp greedy;
+    RegExp greedy;
     greedy.Compile(U16("(a+){0,2}"));
     ASSERT_EQ(FirstMatch(greedy, u"aaa"), optional<string>("aaa"));
     EXPECT_EQ(greedy.GroupSpan(1), std::make_pair(size_t{2}, size_t{3}));
     // Lazy: one extra copy before two; the first copy of a+ then takes all it can.
-    CRegExp lazy;
+    RegExp lazy;
     lazy.Compile(U16("(a+){1,3}?b"));
     ASSERT_EQ(FirstMatch(lazy, u"aaab"), optional<string>("aaab"));
     EXPECT_EQ(lazy.GroupTextByNumber(1), u"aaa");
@@ -75,7 +75,7 @@ TEST(RegExpSearch, EndPositionIsNeverTried) {
 }
 
 TEST(RegExpSearch, SearchLeavesPositionAtMatchEnd) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("b+"));
     const std::u16string subject = u"abbbc";
     const char16_t* pos = subject.c_str();
@@ -99,13 +99,13 @@ TEST(RegExpSearch, LineAnchors) {
         std::u16string subject = u"ab";
         subject += t;
         subject += u"cd";
-        CRegExp start;
+        RegExp start;
         start.Compile(U16("^c"));
         EXPECT_TRUE(FirstMatch(start, subject)) << int(t);
-        CRegExp end;
+        RegExp end;
         end.Compile(U16("b$"));
         EXPECT_TRUE(FirstMatch(end, subject)) << int(t);
-        CRegExp any;
+        RegExp any;
         any.Compile(U16("b.c"));
         EXPECT_TRUE(FirstMatch(any, subject)) << int(t);  // `.` takes line terminators
     }
@@ -117,7 +117,7 @@ TEST(RegExpSearch, WordBoundaries) {
     EXPECT_EQ(FirstMatch("\\bfoo\\b", "a foo.mp3"), optional<string>("foo"));
     EXPECT_EQ(FirstMatch("\\bfoo\\b", "afoo"), nullopt);
     EXPECT_EQ(FirstMatch("\\bfoo\\b", "foo_"), nullopt);
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("\\Bo"));
     const std::u16string subject = u"foo";
     const char16_t* pos = subject.c_str();
@@ -144,16 +144,16 @@ TEST(RegExpSearch, Lookaround) {
     EXPECT_EQ(FirstMatch("(?<=a)", "a"), nullopt);  // only the end position follows `a`
     EXPECT_EQ(FirstMatch("(?<=^)a", "a"), optional<string>("a"));
     // A group inside a lookbehind captures the text left to right.
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(?<=(\\d\\d)-)x"));
     ASSERT_EQ(FirstMatch(re, u"a42-x"), optional<string>("x"));
     EXPECT_EQ(re.GroupTextByNumber(1), u"42");
     // Captures inside a positive lookahead count; inside a negative one they never do.
-    CRegExp ahead;
+    RegExp ahead;
     ahead.Compile(U16("(?=(ab))a"));
     ASSERT_TRUE(FirstMatch(ahead, u"ab"));
     EXPECT_EQ(ahead.GroupTextByNumber(1), u"ab");
-    CRegExp negative;
+    RegExp negative;
     negative.Compile(U16("(?!(ab))a"));
     ASSERT_TRUE(FirstMatch(negative, u"abac"));
     EXPECT_EQ(negative.GroupTextByNumber(1), u"");
@@ -162,7 +162,7 @@ TEST(RegExpSearch, Lookaround) {
 }
 
 TEST(RegExpSearch, GroupOutsideTheMatchIsEmpty) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(a)|b"));
     ASSERT_TRUE(FirstMatch(re, u"a"));
     EXPECT_EQ(re.GroupTextByNumber(1), u"a");
@@ -172,17 +172,17 @@ TEST(RegExpSearch, GroupOutsideTheMatchIsEmpty) {
     EXPECT_EQ(re.GroupTextByNumber(1), u"");
     EXPECT_EQ(re.GroupSpan(1), nullopt);
     // A branch that set the group and then failed does not leave text behind.
-    CRegExp failed;
+    RegExp failed;
     failed.Compile(U16("(?P<x>a)x|ab"));
     ASSERT_EQ(FirstMatch(failed, u"ab"), optional<string>("ab"));
     EXPECT_EQ(Group(failed, "x"), "");
     // Nor does an earlier attempt at another position.
-    CRegExp attempts;
+    RegExp attempts;
     attempts.Compile(U16("(?P<x>a)c|b"));
     ASSERT_EQ(FirstMatch(attempts, u"ab"), optional<string>("b"));
     EXPECT_EQ(Group(attempts, "x"), "");
     // A failed search clears every group.
-    CRegExp cleared;
+    RegExp cleared;
     cleared.Compile(U16("(?P<x>a)"));
     ASSERT_TRUE(FirstMatch(cleared, u"a"));
     EXPECT_FALSE(FirstMatch(cleared, u"b"));
@@ -191,15 +191,15 @@ TEST(RegExpSearch, GroupOutsideTheMatchIsEmpty) {
 
 TEST(RegExpSearch, CapturesInsideRepeats) {
     // Backtracking restores the capture of the last pass that stayed on the path.
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(a|b)*c"));
     ASSERT_EQ(FirstMatch(re, u"abac"), optional<string>("abac"));
     EXPECT_EQ(re.GroupTextByNumber(1), u"a");
-    CRegExp last;
+    RegExp last;
     last.Compile(U16("(?:(\\d)-)+x"));
     ASSERT_TRUE(FirstMatch(last, u"1-2-3-x"));
     EXPECT_EQ(last.GroupTextByNumber(1), u"3");
-    CRegExp counted;
+    RegExp counted;
     counted.Compile(U16("(\\w){2,3}z"));
     ASSERT_TRUE(FirstMatch(counted, u"abz"));
     EXPECT_EQ(counted.GroupTextByNumber(1), u"b");
@@ -218,7 +218,7 @@ TEST(RegExpSearch, EmptyLoopsTerminate) {
         {"(?<=(a*)*)b", "aab", "b"}, {"(^)*a", "ba", "a"},
     };
     for (const auto& c : cases) {
-        CRegExp re;
+        RegExp re;
         re.Compile(U16(c.pattern));
         EXPECT_EQ(FirstMatch(re, U16(c.subject)), c.match) << c.pattern;
         EXPECT_FALSE(re.LastSearchGaveUp()) << c.pattern;
@@ -226,7 +226,7 @@ TEST(RegExpSearch, EmptyLoopsTerminate) {
 }
 
 TEST(RegExpSearch, CatastrophicPatternsEndAsNoMatch) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("(a+)+b"));
     const std::u16string subject(40, u'a');
     const auto before = std::chrono::steady_clock::now();
@@ -238,7 +238,7 @@ TEST(RegExpSearch, CatastrophicPatternsEndAsNoMatch) {
     EXPECT_EQ(FirstMatch(re, u"aaab"), optional<string>("aaab"));
     EXPECT_FALSE(re.LastSearchGaveUp());
     // A smaller budget is honoured.
-    CRegExp small;
+    RegExp small;
     small.Compile(U16("(?:.*_)*x"));
     small.SetStepLimit(1000);
     EXPECT_FALSE(FirstMatch(small, U16(string(30, '_'))));
@@ -249,16 +249,16 @@ TEST(RegExpSearch, LongSubjectsDoNotExhaustTheStack) {
     // A match path of several edges per code unit over 200,000 code units: the matcher
     // keeps its own stack, so this is fine as long as it stays within the limits.
     const std::u16string longSubject = std::u16string(200'000, u'a') + u"b";
-    CRegExp chain;
+    RegExp chain;
     chain.Compile(U16("a+b"));
     EXPECT_EQ(FirstMatch(chain, longSubject).value_or("").size(), longSubject.size());
-    CRegExp groups;
+    RegExp groups;
     groups.Compile(U16("(?:(a)|(b))*$"));
     ASSERT_TRUE(FirstMatch(groups, longSubject));
     EXPECT_EQ(groups.GroupTextByNumber(2), u"b");
     // Beyond the stack limit the search gives up instead of crashing.
     const std::u16string huge(3'000'000, u'a');
-    CRegExp lazy;
+    RegExp lazy;
     lazy.Compile(U16("(?:a|b)*c"));
     EXPECT_FALSE(FirstMatch(lazy, huge));
     EXPECT_TRUE(lazy.LastSearchGaveUp());
@@ -288,10 +288,10 @@ TEST(RegExpSearch, DeepestAllowedNestingStillWorks) {
 TEST(RegExpSearch, NonBmpIsTwoCodeUnits) {
     // Every code unit is one character: a surrogate pair is two.
     const std::u16string subject = u"x\U0001F3B5y";
-    CRegExp two;
+    RegExp two;
     two.Compile(U16("x..y"));
     EXPECT_TRUE(FirstMatch(two, subject));
-    CRegExp one;
+    RegExp one;
     one.Compile(U16("x.y"));
     EXPECT_FALSE(FirstMatch(one, subject));
 }

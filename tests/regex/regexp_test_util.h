@@ -10,17 +10,17 @@ namespace quorvane::test {
 
 // The error value a pattern raises, or -1 when it compiles.
 inline int CompileError(const std::string& pattern) {
-    CRegExp re;
+    RegExp re;
     try {
         re.Compile(U16(pattern));
-    } catch (REGEXPERROR e) {
-        return static_cast<int>(e);
+    } catch (const RegExpException& e) {
+        return static_cast<int>(e.Error());
     }
     return -1;
 }
 
 // The text of the first match, or nullopt.
-inline std::optional<std::string> FirstMatch(CRegExp& re, const std::u16string& subject) {
+inline std::optional<std::string> FirstMatch(RegExp& re, const std::u16string& subject) {
     const char16_t* pos = subject.c_str();
     if (!re.Search(pos)) return std::nullopt;
     const auto span = re.GroupSpan(0);
@@ -30,11 +30,11 @@ inline std::optional<std::string> FirstMatch(CRegExp& re, const std::u16string& 
 }
 
 inline std::optional<std::string> FirstMatch(const std::string& pattern, const std::string& subject) {
-    CRegExp re;
+    RegExp re;
     re.Compile(U16(pattern));
     return FirstMatch(re, U16(subject));
 }
 
-inline std::string Group(const CRegExp& re, const std::string& name) { return U8(re.GetGroupText(U16(name))); }
+inline std::string Group(const RegExp& re, const std::string& name) { return U8(re.GetGroupText(U16(name))); }
 
 }  // namespace quorvane::test

@@ -32,7 +32,7 @@ using std::string;
     const rlimit limit{size_t{512} << 20, size_t{512} << 20};
     setrlimit(RLIMIT_AS, &limit);
     try {
-        CRegExp re;
+        RegExp re;
         re.Compile(pattern);
         const bool whole = re.Search(std::u16string(u"ba")) && re.GroupSpan(0)->second == 2;
         std::exit(whole ? 0 : 1);
@@ -76,7 +76,7 @@ TEST(RegExpReviewLimits, NegatedClassesAgreeWithTheirListedCharacters) {
             }
         }
         pattern += u"]";
-        CRegExp re;
+        RegExp re;
         re.Compile(pattern);
         for (char16_t x = u'a'; x <= u'z' + 2; ++x) {
             const std::u16string subject(1, x);
@@ -105,7 +105,7 @@ TEST(RegExpReviewLimits, LongLiteralComparisonsCountAgainstTheBudget) {
     // Each attempt compares the literal with most of the rest of the subject: few
     // steps, but millions of code units.
     const string literal = string(3000, 'a') + "b";
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("\\Q" + literal + "\\E"));
     re.SetStepLimit(200'000);
     EXPECT_FALSE(FirstMatch(re, U16(string(3000, 'a'))));
@@ -118,19 +118,19 @@ TEST(RegExpReviewLimits, LongLiteralComparisonsCountAgainstTheBudget) {
 TEST(RegExpReviewLimits, LongBackReferenceComparisonsCountAgainstTheBudget) {
     // Anchored, so there is one attempt of a few steps per length of group 1, but
     // each reference compares up to the whole subject.
-    CRegExp re;
+    RegExp re;
     re.Compile(U16("^(.*)(?:\\1)+x"));
     re.SetStepLimit(1'000'000);
     EXPECT_FALSE(FirstMatch(re, U16(string(3000, 'a'))));
     EXPECT_TRUE(re.LastSearchGaveUp());
     // Read backward inside a lookbehind, too.
-    CRegExp behind;
+    RegExp behind;
     behind.Compile(U16("^(.*)(?<=\\1)x"));
     behind.SetStepLimit(1'000'000);
     EXPECT_FALSE(FirstMatch(behind, U16(string(3000, 'a'))));
     EXPECT_TRUE(behind.LastSearchGaveUp());
     // File-name sized subjects keep working with the default budget.
-    CRegExp name;
+    RegExp name;
     name.Compile(U16("(.+)_\\1\\.mp3"));
     const string half(120, 'k');
     EXPECT_EQ(FirstMatch(name, U16(half + "_" + half + ".mp3")), optional<string>(half + "_" + half + ".mp3"));
@@ -147,7 +147,7 @@ TEST(RegExpReviewLimits, NestingUpToTheLimitMatches) {
         for (int i = 0; i < levels; ++i) pattern += i % 2 ? "(?<=" : "(?=";
         return pattern + "a" + string(levels, ')');
     };
-    CRegExp re;
+    RegExp re;
     re.Compile(U16(nested(495)));
     EXPECT_EQ(FirstMatch(re, u"aa"), optional<string>(""));
     EXPECT_FALSE(re.LastSearchGaveUp());

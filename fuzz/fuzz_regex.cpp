@@ -30,11 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         from = cut + 1;
     }
 
-    quorvane::CRegExp re;
+    quorvane::RegExp re;
     try {
         re.Compile(parts[0]);
-    } catch (quorvane::REGEXPERROR e) {
-        Check(e >= 0 && e <= 13);
+    } catch (const quorvane::RegExpException& e) {
+        const int error = static_cast<int>(e.Error());
+        Check(error >= 0 && error <= 13);
         return 0;
     }
     // A small budget keeps each input fast; the mechanism is the same at any size.

@@ -28,7 +28,7 @@ struct SubjectResult {
     std::vector<GroupResult> groups;
 };
 
-SubjectResult Try(CRegExp& re, const std::string& subjectArg) {
+SubjectResult Try(RegExp& re, const std::string& subjectArg) {
     SubjectResult r;
     r.subject = subjectArg;
     // Subjects are names: decode them as file names so every byte survives.
@@ -118,12 +118,11 @@ int RunRegexTest(const std::vector<std::string>& args) {
     if (!havePattern) return Usage("--regex is required");
     if (subjects.empty()) return Usage("no subject given");
 
-    CRegExp re;
+    RegExp re;
     try {
         re.Compile(Utf8ToUtf16Lossy(pattern));
-    } catch (REGEXPERROR e) {
-        std::fprintf(stderr, "The regular expression you entered could not be parsed.\nREGEXPERROR %d\n",
-                     static_cast<int>(e));
+    } catch (const RegExpException& e) {
+        std::fprintf(stderr, "The regular expression you entered could not be parsed.\n%s\n", e.what());
         return kExitFileError;
     }
 

@@ -4,11 +4,11 @@
 
 namespace quorvane {
 
-CRegExp::CRegExp() { Reset(); }
+RegExp::RegExp() { Reset(); }
 
-CRegExp::~CRegExp() = default;
+RegExp::~RegExp() = default;
 
-void CRegExp::Reset() {
+void RegExp::Reset() {
     cursor_ = nullptr;
     current_ = Level{};
     saved_.clear();
@@ -20,33 +20,33 @@ void CRegExp::Reset() {
     startState_ = nullptr;
     groupCounter_ = 0;
     flags_ = kRegExpCaseSensitive | kRegExpLineMode;
-    auto marker = std::make_unique<CPositionMarker>(flags_, false);
+    auto marker = std::make_unique<PositionMarker>(flags_, false);
     sharedMarker_ = marker.get();
     items_.push_back(std::move(marker));
     ClearCaptures();
 }
 
-RegExpState* CRegExp::NewState() {
+RegExpState* RegExp::NewState() {
     states_.push_back(std::make_unique<RegExpState>(static_cast<uint32_t>(states_.size())));
     return states_.back().get();
 }
 
-CRegExpNode* CRegExp::Adopt(std::unique_ptr<CRegExpNode> item) {
-    if (auto* marker = dynamic_cast<CPositionMarker*>(item.get())) markers_.push_back(marker);
+RegExpNode* RegExp::Adopt(std::unique_ptr<RegExpNode> item) {
+    if (auto* marker = dynamic_cast<PositionMarker*>(item.get())) markers_.push_back(marker);
     items_.push_back(std::move(item));
     return items_.back().get();
 }
 
-void CRegExp::ResetMarkers() {
-    for (CPositionMarker* m : markers_) m->SetRecorded(nullptr);
+void RegExp::ResetMarkers() {
+    for (PositionMarker* m : markers_) m->SetRecorded(nullptr);
 }
 
-void CRegExp::ClearCaptures() {
+void RegExp::ClearCaptures() {
     spans_.assign(kGroupTableSize, std::nullopt);
     texts_.assign(kGroupTableSize, std::u16string());
 }
 
-bool CRegExp::Search(const char16_t*& pos) {
+bool RegExp::Search(const char16_t*& pos) {
     const char16_t* const start = pos;
     ClearCaptures();
     gaveUp_ = false;
@@ -82,37 +82,37 @@ bool CRegExp::Search(const char16_t*& pos) {
     return false;
 }
 
-bool CRegExp::HasGroup(std::u16string_view name) const {
+bool RegExp::HasGroup(std::u16string_view name) const {
     for (unsigned n = 1; n < kGroupTableSize && groupTable_[n]; ++n) {
         if (groupTable_[n]->Name() == name) return true;
     }
     return false;
 }
 
-std::u16string CRegExp::GetGroupText(std::u16string_view name) const {
+std::u16string RegExp::GetGroupText(std::u16string_view name) const {
     for (unsigned n = 1; n < kGroupTableSize && groupTable_[n]; ++n) {
         if (groupTable_[n]->Name() == name) return texts_[n];
     }
-    throw REGEXP_ERROR_NO_SUCH_GROUP;
+    throw RegExpException(RegExpError::NoSuchGroup);
 }
 
-unsigned CRegExp::GroupCount() const {
+unsigned RegExp::GroupCount() const {
     unsigned n = 1;
     while (n < kGroupTableSize && groupTable_[n]) ++n;
     return n - 1;
 }
 
-const std::u16string& CRegExp::GroupName(unsigned number) const {
+const std::u16string& RegExp::GroupName(unsigned number) const {
     static const std::u16string kNone;
     if (number >= kGroupTableSize || !groupTable_[number]) return kNone;
     return groupTable_[number]->Name();
 }
 
-std::u16string CRegExp::GroupTextByNumber(unsigned number) const {
+std::u16string RegExp::GroupTextByNumber(unsigned number) const {
     return number < kGroupTableSize ? texts_[number] : std::u16string();
 }
 
-std::optional<std::pair<size_t, size_t>> CRegExp::GroupSpan(unsigned number) const {
+std::optional<std::pair<size_t, size_t>> RegExp::GroupSpan(unsigned number) const {
     return number < kGroupTableSize ? spans_[number] : std::nullopt;
 }
 

@@ -14,11 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "regex/regexp_error.h"
 #include "regex/regexp_nodes.h"
 
 namespace quorvane {
 
-class CRegExp final : private RegExpGraph {
+class RegExp final : private RegExpGraph {
 public:
     // Limits that keep hostile or mistyped patterns from exhausting the machine.
     // A search that needs more steps than this ends as no match.
@@ -33,12 +34,12 @@ public:
     static constexpr uint32_t kMaxNesting = 500;
     static constexpr unsigned kGroupTableSize = 256;
 
-    CRegExp();
-    ~CRegExp() override;
-    CRegExp(const CRegExp&) = delete;
-    CRegExp& operator=(const CRegExp&) = delete;
+    RegExp();
+    ~RegExp() override;
+    RegExp(const RegExp&) = delete;
+    RegExp& operator=(const RegExp&) = delete;
 
-    // Compiles the pattern up to its first NUL; throws a REGEXPERROR value.
+    // Compiles the pattern up to its first NUL; throws RegExpException.
     void Compile(const char16_t* pattern);
     void Compile(const std::u16string& pattern) { Compile(pattern.c_str()); }
 
@@ -57,7 +58,7 @@ public:
     bool HasGroup(std::u16string_view name) const;
     // Text of the first group of that name in the last search; empty when that
     // search failed or the group took no part in the match. Throws
-    // REGEXP_ERROR_NO_SUCH_GROUP for an unknown name.
+    // RegExpException (NoSuchGroup) for an unknown name.
     std::u16string GetGroupText(std::u16string_view name) const;
 
     // Capturing groups by number, 1..GroupCount(); number 0 is the whole match.
@@ -87,24 +88,24 @@ private:
     };
     // One nesting level: its sequence and the alternatives already closed by `|`.
     struct Level {
-        std::vector<CRegExpNode*> sequence;
-        std::vector<CRegExpNode*> alternatives;
+        std::vector<RegExpNode*> sequence;
+        std::vector<RegExpNode*> alternatives;
     };
 
     // RegExpGraph
     RegExpState* NewState() override;
-    CPositionMarker* SharedMarker() override { return sharedMarker_; }
-    CRegExpNode* Adopt(std::unique_ptr<CRegExpNode> item) override;
+    PositionMarker* SharedMarker() override { return sharedMarker_; }
+    RegExpNode* Adopt(std::unique_ptr<RegExpNode> item) override;
 
     // Creates an item owned by this object, refusing items past the limits.
     template <typename T, typename... Args>
     T* Make(Args&&... args);
 
     void Reset();
-    void Append(CRegExpNode* item);
+    void Append(RegExpNode* item);
     void MergeLastLiterals();
-    CRegExpNode* FinishSequence();
-    CRegExpNode* FinishLevel();
+    RegExpNode* FinishSequence();
+    RegExpNode* FinishLevel();
     void ParseQuantifier(uint32_t min, uint32_t max);
     void ParseCount();
     void ParseClass();
@@ -126,13 +127,13 @@ private:
     std::vector<GroupInfo> openGroups_;
     // Graph and items.
     std::vector<std::unique_ptr<RegExpState>> states_;
-    std::vector<std::unique_ptr<CRegExpNode>> items_;
-    std::vector<CPositionMarker*> markers_;
-    std::array<CGroupNode*, kGroupTableSize> groupTable_{};
+    std::vector<std::unique_ptr<RegExpNode>> items_;
+    std::vector<PositionMarker*> markers_;
+    std::array<GroupNode*, kGroupTableSize> groupTable_{};
     RegExpState* startState_ = nullptr;
     uint32_t groupCounter_ = 0;
     uint32_t flags_ = kRegExpCaseSensitive | kRegExpLineMode;
-    CPositionMarker* sharedMarker_ = nullptr;
+    PositionMarker* sharedMarker_ = nullptr;
     // Search results, copied out so no pointer into a subject outlives the search.
     uint64_t stepLimit_ = kDefaultStepLimit;
     bool gaveUp_ = false;

@@ -14,7 +14,7 @@ void RegExpMatcher::Charge(uint64_t units) {
     if (steps_ > stepLimit_) throw BudgetExhausted{};
 }
 
-void RegExpMatcher::Record(CPositionMarker& marker, const char16_t* pos) {
+void RegExpMatcher::Record(PositionMarker& marker, const char16_t* pos) {
     if (trail_.size() >= stackLimit_) throw BudgetExhausted{};
     trail_.push_back({&marker, marker.Recorded()});
     marker.SetRecorded(pos);

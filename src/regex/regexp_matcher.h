@@ -27,7 +27,7 @@ public:
     bool Run(RegExpState* state, const char16_t*& pos, bool backward);
 
     // Sets a marker, remembering the old value for backtracking.
-    void Record(CPositionMarker& marker, const char16_t* pos);
+    void Record(PositionMarker& marker, const char16_t* pos);
     size_t TrailMark() const { return trail_.size(); }
     void UndoTo(size_t mark);
     // Forgets the undo log after a successful attempt.
@@ -46,7 +46,7 @@ private:
         size_t trailMark;
     };
     struct TrailEntry {
-        CPositionMarker* marker;
+        PositionMarker* marker;
         const char16_t* old;
     };
     void CountStep();

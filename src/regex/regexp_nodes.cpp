@@ -38,7 +38,7 @@ RegExpState* RegExpGraph::Ensure(RegExpState*& slot) {
     return slot;
 }
 
-void RegExpGraph::AddEdge(RegExpState*& from, CRegExpNode* item, RegExpState*& to, bool atFront) {
+void RegExpGraph::AddEdge(RegExpState*& from, RegExpNode* item, RegExpState*& to, bool atFront) {
     Ensure(from);
     Ensure(to);
     auto& edges = from->edges;
@@ -52,51 +52,51 @@ void RegExpGraph::AddEdge(RegExpState*& from, CRegExpNode* item, RegExpState*& t
 
 // ---- base ----------------------------------------------------------------------
 
-void CRegExpNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool) {
+void RegExpNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool) {
     graph.AddEdge(in, this, out);
 }
 
-bool CRegExpNode::TestForward(RegExpMatcher&, const char16_t*&) {
+bool RegExpNode::TestForward(RegExpMatcher&, const char16_t*&) {
     assert(false && "not a single-step item");
     return false;
 }
 
-bool CRegExpNode::TestBackward(RegExpMatcher&, const char16_t*&) {
+bool RegExpNode::TestBackward(RegExpMatcher&, const char16_t*&) {
     assert(false && "not a single-step item");
     return false;
 }
 
 // ---- single-step items ---------------------------------------------------------
 
-bool CAnyCharNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
+bool AnyCharNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
     if (*pos == 0) return false;
     ++pos;
     return true;
 }
 
-bool CAnyCharNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
+bool AnyCharNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     if (pos == m.Start()) return false;
     --pos;
     return true;
 }
 
-bool CLineStartNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool LineStartNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     if (pos == m.Start()) return true;
     return LineMode() && IsLineTerminator(pos[-1]);
 }
 
-bool CLineEndNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
+bool LineEndNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
     if (LineMode()) return IsLineTerminator(*pos);
     return *pos == 0;
 }
 
-bool CWordBoundaryNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool WordBoundaryNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const bool before = pos > m.Start() && IsWordChar(pos[-1]);
     const bool after = *pos != 0 && IsWordChar(*pos);
     return (before != after) != negate_;
 }
 
-bool CPositionMarker::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool PositionMarker::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     if (logged_) {
         m.Record(*this, pos);
     } else {
@@ -106,11 +106,11 @@ bool CPositionMarker::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     return true;
 }
 
-CLiteralNode::CLiteralNode(uint32_t flags, std::u16string text) : CRegExpNode(flags), text_(std::move(text)) {
+LiteralNode::LiteralNode(uint32_t flags, std::u16string text) : RegExpNode(flags), text_(std::move(text)) {
     SetShape(1, 1 + text_.size() / 16);
 }
 
-void CLiteralNode::Append(const std::u16string& more) {
+void LiteralNode::Append(const std::u16string& more) {
     text_ += more;
     SetShape(1, 1 + text_.size() / 16);
 }
@@ -129,14 +129,14 @@ size_t CommonLength(RegExpMatcher& m, const char16_t* text, size_t n, const char
 
 }  // namespace
 
-bool CLiteralNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool LiteralNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const size_t n = text_.size();
     if (CommonLength(m, text_.data(), n, pos) != n) return false;
     pos += n;
     return true;
 }
 
-bool CLiteralNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
+bool LiteralNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     const size_t n = text_.size();
     if (static_cast<size_t>(pos - m.Start()) < n) return false;
     if (CommonLength(m, text_.data(), n, pos - n) != n) return false;
@@ -144,32 +144,32 @@ bool CLiteralNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     return true;
 }
 
-bool CRangeNode::Accepts(char16_t c) const {
+bool RangeNode::Accepts(char16_t c) const {
     if (c == 0) return false;
     if (LineMode() && IsLineTerminator(c)) return false;
     return low_ <= c && c <= high_;
 }
 
-bool CRangeNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
+bool RangeNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
     if (!Accepts(*pos)) return false;
     ++pos;
     return true;
 }
 
-bool CRangeNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
+bool RangeNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     if (pos == m.Start() || !Accepts(pos[-1])) return false;
     --pos;
     return true;
 }
 
-CExcludedSetNode::CExcludedSetNode(uint32_t flags, const std::u16string& excluded)
-    : CExcludedSetNode(flags, [&excluded] {
+ExcludedSetNode::ExcludedSetNode(uint32_t flags, const std::u16string& excluded)
+    : ExcludedSetNode(flags, [&excluded] {
           std::vector<Range> ranges;
           for (const char16_t c : excluded) ranges.emplace_back(c, c);
           return ranges;
       }()) {}
 
-CExcludedSetNode::CExcludedSetNode(uint32_t flags, std::vector<Range> excluded) : CRegExpNode(flags) {
+ExcludedSetNode::ExcludedSetNode(uint32_t flags, std::vector<Range> excluded) : RegExpNode(flags) {
     std::sort(excluded.begin(), excluded.end());
     for (const Range& r : excluded) {
         if (!excluded_.empty() && r.first <= excluded_.back().second + 1) {
@@ -180,7 +180,7 @@ CExcludedSetNode::CExcludedSetNode(uint32_t flags, std::vector<Range> excluded) 
     }
 }
 
-bool CExcludedSetNode::Accepts(char16_t c) const {
+bool ExcludedSetNode::Accepts(char16_t c) const {
     if (c == 0) return false;
     // The last range starting at or below c is the only one that can hold it.
     auto after = std::upper_bound(excluded_.begin(), excluded_.end(), c,
@@ -188,21 +188,21 @@ bool CExcludedSetNode::Accepts(char16_t c) const {
     return after == excluded_.begin() || std::prev(after)->second < c;
 }
 
-bool CExcludedSetNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
+bool ExcludedSetNode::TestForward(RegExpMatcher&, const char16_t*& pos) {
     if (!Accepts(*pos)) return false;
     ++pos;
     return true;
 }
 
-bool CExcludedSetNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
+bool ExcludedSetNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     if (pos == m.Start() || !Accepts(pos[-1])) return false;
     --pos;
     return true;
 }
 
-bool CProgressCheckNode::TestForward(RegExpMatcher&, const char16_t*& pos) { return pos != entry_->Recorded(); }
+bool ProgressCheckNode::TestForward(RegExpMatcher&, const char16_t*& pos) { return pos != entry_->Recorded(); }
 
-bool CBackReferenceNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool BackReferenceNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const char16_t* begin = nullptr;
     const char16_t* end = nullptr;
     if (!group_->Span(begin, end)) return true;  // nothing captured: empty text
@@ -212,7 +212,7 @@ bool CBackReferenceNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     return true;
 }
 
-bool CBackReferenceNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
+bool BackReferenceNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     const char16_t* begin = nullptr;
     const char16_t* end = nullptr;
     if (!group_->Span(begin, end)) return true;
@@ -225,44 +225,44 @@ bool CBackReferenceNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
 
 // ---- composite items -----------------------------------------------------------
 
-CAlternationNode::CAlternationNode(uint32_t flags, std::vector<CRegExpNode*> alternatives)
-    : CRegExpNode(flags), alternatives_(std::move(alternatives)) {
+AlternationNode::AlternationNode(uint32_t flags, std::vector<RegExpNode*> alternatives)
+    : RegExpNode(flags), alternatives_(std::move(alternatives)) {
     uint32_t depth = 0;
     uint64_t cost = 1;
-    for (const CRegExpNode* a : alternatives_) {
+    for (const RegExpNode* a : alternatives_) {
         depth = std::max(depth, a->Depth());
         cost = AddCost(cost, a->Cost());
     }
     SetShape(depth + 1, cost);
 }
 
-void CAlternationNode::Add(CRegExpNode* alternative) {
+void AlternationNode::Add(RegExpNode* alternative) {
     alternatives_.push_back(alternative);
     SetShape(std::max(Depth(), alternative->Depth() + 1), AddCost(Cost(), alternative->Cost()));
 }
 
-void CAlternationNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
+void AlternationNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
     if (alternatives_.empty()) {
         // An empty class: a dead end rather than a state without edges, which
         // would count as accepting.
-        graph.AddEdge(in, graph.Adopt(std::make_unique<CNeverNode>(Flags())), out);
+        graph.AddEdge(in, graph.Adopt(std::make_unique<NeverNode>(Flags())), out);
         return;
     }
-    for (CRegExpNode* a : alternatives_) a->Build(graph, in, out, backward);
+    for (RegExpNode* a : alternatives_) a->Build(graph, in, out, backward);
 }
 
-CSequenceNode::CSequenceNode(uint32_t flags, std::vector<CRegExpNode*> items, bool reverse)
-    : CRegExpNode(flags), items_(std::move(items)), reverse_(reverse) {
+SequenceNode::SequenceNode(uint32_t flags, std::vector<RegExpNode*> items, bool reverse)
+    : RegExpNode(flags), items_(std::move(items)), reverse_(reverse) {
     uint32_t depth = 0;
     uint64_t cost = 1;
-    for (const CRegExpNode* i : items_) {
+    for (const RegExpNode* i : items_) {
         depth = std::max(depth, i->Depth());
         cost = AddCost(cost, i->Cost());
     }
     SetShape(depth + 1, cost);
 }
 
-void CSequenceNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
+void SequenceNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
     graph.Ensure(in);
     if (items_.empty()) {
         graph.AddEdge(in, graph.SharedMarker(), out);
@@ -273,7 +273,7 @@ void CSequenceNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& ou
     const size_t n = items_.size();
     RegExpState* from = in;
     for (size_t k = 0; k < n; ++k) {
-        CRegExpNode* item = items_[backward ? n - 1 - k : k];
+        RegExpNode* item = items_[backward ? n - 1 - k : k];
         if (k + 1 == n) {
             item->Build(graph, from, out, backward);
         } else {
@@ -284,12 +284,12 @@ void CSequenceNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& ou
     }
 }
 
-CRepeatNode::CRepeatNode(uint32_t flags, uint32_t min, uint32_t max, bool greedy, CRegExpNode* inner)
-    : CRegExpNode(flags), min_(min), max_(max), greedy_(greedy), inner_(inner) {
+RepeatNode::RepeatNode(uint32_t flags, uint32_t min, uint32_t max, bool greedy, RegExpNode* inner)
+    : RegExpNode(flags), min_(min), max_(max), greedy_(greedy), inner_(inner) {
     SetShape(inner->Depth() + 1, EstimateCost(min, max, *inner));
 }
 
-uint64_t CRepeatNode::EstimateCost(uint32_t min, uint32_t max, const CRegExpNode& inner) {
+uint64_t RepeatNode::EstimateCost(uint32_t min, uint32_t max, const RegExpNode& inner) {
     const uint64_t c = std::max<uint64_t>(inner.Cost(), 1);
     uint64_t cost = AddCost(MulCost(min, c), 4);
     if (max == kUnbounded) return AddCost(cost, c);
@@ -299,34 +299,34 @@ uint64_t CRepeatNode::EstimateCost(uint32_t min, uint32_t max, const CRegExpNode
     return AddCost(AddCost(cost, MulCost(copies, c)), n);
 }
 
-CRegExpNode* CRepeatNode::Copies(RegExpGraph& graph, uint32_t count) {
+RegExpNode* RepeatNode::Copies(RegExpGraph& graph, uint32_t count) {
     if (count == 1) return inner_;
     if (count > 1 && inner_->IsLiteral()) {
-        const std::u16string& unit = static_cast<const CLiteralNode*>(inner_)->Text();
+        const std::u16string& unit = static_cast<const LiteralNode*>(inner_)->Text();
         std::u16string text;
         text.reserve(unit.size() * count);
         for (uint32_t i = 0; i < count; ++i) text += unit;
-        return graph.Adopt(std::make_unique<CLiteralNode>(Flags(), std::move(text)));
+        return graph.Adopt(std::make_unique<LiteralNode>(Flags(), std::move(text)));
     }
     return graph.Adopt(
-        std::make_unique<CSequenceNode>(Flags(), std::vector<CRegExpNode*>(count, inner_), false));
+        std::make_unique<SequenceNode>(Flags(), std::vector<RegExpNode*>(count, inner_), false));
 }
 
-void CRepeatNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
-    CRegExpNode* required = Copies(graph, min_);
+void RepeatNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
+    RegExpNode* required = Copies(graph, min_);
     if (max_ == min_) {
         required->Build(graph, in, out, backward);
         return;
     }
     RegExpState* m = nullptr;
     required->Build(graph, in, m, backward);
-    CPositionMarker* shared = graph.SharedMarker();
+    PositionMarker* shared = graph.SharedMarker();
 
     if (max_ == kUnbounded) {
         graph.Ensure(out);
         if (!loopEntry_) {
-            loopEntry_ = static_cast<CPositionMarker*>(graph.Adopt(std::make_unique<CPositionMarker>(Flags(), true)));
-            loopCheck_ = graph.Adopt(std::make_unique<CProgressCheckNode>(Flags(), loopEntry_));
+            loopEntry_ = static_cast<PositionMarker*>(graph.Adopt(std::make_unique<PositionMarker>(Flags(), true)));
+            loopCheck_ = graph.Adopt(std::make_unique<ProgressCheckNode>(Flags(), loopEntry_));
         }
         // loop --entry--> body ... back --progress--> loop; a pass that consumed
         // nothing fails at the progress check, so `(a*)*` cannot spin.
@@ -342,21 +342,21 @@ void CRepeatNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out,
     }
 
     const uint32_t n = max_ - min_;
-    std::vector<CRegExpNode*> choices;
+    std::vector<RegExpNode*> choices;
     choices.reserve(n);
     for (uint32_t i = 0; i < n; ++i) choices.push_back(Copies(graph, greedy_ ? n - i : i + 1));
-    CRegExpNode* alternation = graph.Adopt(std::make_unique<CAlternationNode>(Flags(), std::move(choices)));
+    RegExpNode* alternation = graph.Adopt(std::make_unique<AlternationNode>(Flags(), std::move(choices)));
     RegExpState* k = nullptr;
     alternation->Build(graph, k, out, backward);
     graph.AddEdge(k, shared, out, !greedy_);
     graph.AddEdge(m, shared, k);
 }
 
-CSubMatchNode::CSubMatchNode(uint32_t flags, CRegExpNode* inner) : CRegExpNode(flags), inner_(inner) {
+SubMatchNode::SubMatchNode(uint32_t flags, RegExpNode* inner) : RegExpNode(flags), inner_(inner) {
     SetShape(inner->Depth() + 1, AddCost(inner->Cost(), 2));
 }
 
-void CSubMatchNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
+void SubMatchNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
     graph.AddEdge(in, this, out);
     // The inner part lives in its own corner of the graph, built once even when a
     // repeat builds this item several times.
@@ -367,21 +367,21 @@ void CSubMatchNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& ou
     entry_ = entry;
 }
 
-bool CAtomicNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool AtomicNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const char16_t* p = pos;
     if (!m.Run(Entry(), p, false)) return false;
     pos = p;
     return true;
 }
 
-bool CAtomicNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
+bool AtomicNode::TestBackward(RegExpMatcher& m, const char16_t*& pos) {
     const char16_t* p = pos;
     if (!m.Run(Entry(), p, true)) return false;
     pos = p;
     return true;
 }
 
-bool CLookaroundNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
+bool LookaroundNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     const size_t mark = m.TrailMark();
     const char16_t* p = pos;
     const bool found = m.Run(Entry(), p, !ahead_);
@@ -391,12 +391,12 @@ bool CLookaroundNode::TestForward(RegExpMatcher& m, const char16_t*& pos) {
     return !found;
 }
 
-CGroupNode::CGroupNode(uint32_t flags, CRegExpNode* inner, std::u16string name)
-    : CRegExpNode(flags), inner_(inner), start_(flags, true), end_(flags, true), name_(std::move(name)) {
+GroupNode::GroupNode(uint32_t flags, RegExpNode* inner, std::u16string name)
+    : RegExpNode(flags), inner_(inner), start_(flags, true), end_(flags, true), name_(std::move(name)) {
     SetShape(inner->Depth() + 1, AddCost(inner->Cost(), 2));
 }
 
-void CGroupNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
+void GroupNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) {
     graph.Ensure(in);
     graph.Ensure(out);
     RegExpState* a = graph.NewState();
@@ -408,7 +408,7 @@ void CGroupNode::Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, 
     graph.AddEdge(b, backward ? &start_ : &end_, out);
 }
 
-bool CGroupNode::Span(const char16_t*& begin, const char16_t*& end) const {
+bool GroupNode::Span(const char16_t*& begin, const char16_t*& end) const {
     begin = start_.Recorded();
     end = end_.Recorded();
     if (!begin || !end) return false;

@@ -8,38 +8,21 @@
 #include <utility>
 #include <vector>
 
-namespace quorvane {
+#include "regex/regexp_error.h"
 
-// Compile-time errors. The values are what callers and users see; each names the
-// first construct that raises it.
-enum REGEXPERROR : int {
-    REGEXP_ERROR_NUL_ESCAPE = 0,         // \0; pattern ends inside flag letters
-    REGEXP_ERROR_BAD_ESCAPE = 1,         // \ before a character without a meaning
-    REGEXP_ERROR_NO_SUCH_GROUP = 2,      // back-reference to no closed group; unknown group name
-    REGEXP_ERROR_NOTHING_TO_REPEAT = 3,  // quantifier with nothing before it
-    REGEXP_ERROR_OPEN_GROUP = 4,         // group or comment not closed
-    REGEXP_ERROR_UNOPENED_GROUP = 5,     // ) without (
-    REGEXP_ERROR_UNTERMINATED = 6,       // (? or class or group name cut off by the end
-    REGEXP_ERROR_RANGE_TO_BRACKET = 7,   // class range ending in ]
-    REGEXP_ERROR_RANGE_ORDER = 8,        // class range upper end below lower end
-    REGEXP_ERROR_COUNT_DIGIT = 9,        // non-digit in {m,n}
-    REGEXP_ERROR_COUNT_RANGE = 10,       // {m,n} with n < m, or beyond the size limit
-    REGEXP_ERROR_EXPECTED_CHAR = 11,     // (?P without <; {m,n without }
-    REGEXP_ERROR_TOO_MANY_GROUPS = 12,   // group number 256 or more; nesting too deep
-    REGEXP_ERROR_BAD_FLAG = 13,          // letter other than i, m, x in (?...)
-};
+namespace quorvane {
 
 // Flags word bits, copied into every item when it is created.
 inline constexpr uint32_t kRegExpCaseSensitive = 1;
 inline constexpr uint32_t kRegExpLineMode = 2;
 inline constexpr uint32_t kRegExpIgnoreSpace = 4;
 
-class CRegExpNode;
-class CPositionMarker;
+class RegExpNode;
+class PositionMarker;
 class RegExpMatcher;
 
 struct RegExpEdge {
-    CRegExpNode* item;
+    RegExpNode* item;
     struct RegExpState* target;
 };
 
@@ -55,20 +38,20 @@ class RegExpGraph {
 public:
     virtual ~RegExpGraph() = default;
     virtual RegExpState* NewState() = 0;
-    virtual CPositionMarker* SharedMarker() = 0;
+    virtual PositionMarker* SharedMarker() = 0;
     // Items made while building (repeat copies) are owned by the graph's owner.
-    virtual CRegExpNode* Adopt(std::unique_ptr<CRegExpNode> item) = 0;
+    virtual RegExpNode* Adopt(std::unique_ptr<RegExpNode> item) = 0;
     // Appends an edge; counts it against the size limit.
-    void AddEdge(RegExpState*& from, CRegExpNode* item, RegExpState*& to, bool atFront = false);
+    void AddEdge(RegExpState*& from, RegExpNode* item, RegExpState*& to, bool atFront = false);
     RegExpState* Ensure(RegExpState*& slot);
 };
 
-class CRegExpNode {
+class RegExpNode {
 public:
-    explicit CRegExpNode(uint32_t flags) : flags_(flags) {}
-    virtual ~CRegExpNode() = default;
-    CRegExpNode(const CRegExpNode&) = delete;
-    CRegExpNode& operator=(const CRegExpNode&) = delete;
+    explicit RegExpNode(uint32_t flags) : flags_(flags) {}
+    virtual ~RegExpNode() = default;
+    RegExpNode(const RegExpNode&) = delete;
+    RegExpNode& operator=(const RegExpNode&) = delete;
 
     virtual bool IsLiteral() const { return false; }
     // Builds the edges of this item between the two slots; an empty slot gets a new
@@ -98,30 +81,30 @@ private:
     uint64_t cost_ = 1;
 };
 
-class CAnyCharNode final : public CRegExpNode {
+class AnyCharNode final : public RegExpNode {
 public:
-    using CRegExpNode::CRegExpNode;
+    using RegExpNode::RegExpNode;
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
 };
 
-class CLineStartNode final : public CRegExpNode {
+class LineStartNode final : public RegExpNode {
 public:
-    using CRegExpNode::CRegExpNode;
+    using RegExpNode::RegExpNode;
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override { return TestForward(m, pos); }
 };
 
-class CLineEndNode final : public CRegExpNode {
+class LineEndNode final : public RegExpNode {
 public:
-    using CRegExpNode::CRegExpNode;
+    using RegExpNode::RegExpNode;
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override { return TestForward(m, pos); }
 };
 
-class CWordBoundaryNode final : public CRegExpNode {
+class WordBoundaryNode final : public RegExpNode {
 public:
-    CWordBoundaryNode(uint32_t flags, bool negate) : CRegExpNode(flags), negate_(negate) {}
+    WordBoundaryNode(uint32_t flags, bool negate) : RegExpNode(flags), negate_(negate) {}
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override { return TestForward(m, pos); }
 
@@ -131,9 +114,9 @@ private:
 
 // Records the position where the path passed it. Group markers are read for the
 // captured text; every change goes through the matcher so backtracking undoes it.
-class CPositionMarker final : public CRegExpNode {
+class PositionMarker final : public RegExpNode {
 public:
-    CPositionMarker(uint32_t flags, bool logged) : CRegExpNode(flags), logged_(logged) {}
+    PositionMarker(uint32_t flags, bool logged) : RegExpNode(flags), logged_(logged) {}
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override { return TestForward(m, pos); }
     const char16_t* Recorded() const { return recorded_; }
@@ -144,9 +127,9 @@ private:
     bool logged_;
 };
 
-class CLiteralNode final : public CRegExpNode {
+class LiteralNode final : public RegExpNode {
 public:
-    CLiteralNode(uint32_t flags, std::u16string text);
+    LiteralNode(uint32_t flags, std::u16string text);
     bool IsLiteral() const override { return true; }
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
@@ -157,9 +140,9 @@ private:
     std::u16string text_;
 };
 
-class CRangeNode final : public CRegExpNode {
+class RangeNode final : public RegExpNode {
 public:
-    CRangeNode(uint32_t flags, char16_t low, char16_t high) : CRegExpNode(flags), low_(low), high_(high) {}
+    RangeNode(uint32_t flags, char16_t low, char16_t high) : RegExpNode(flags), low_(low), high_(high) {}
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
 
@@ -169,14 +152,14 @@ private:
     char16_t high_;
 };
 
-class CExcludedSetNode final : public CRegExpNode {
+class ExcludedSetNode final : public RegExpNode {
 public:
     using Range = std::pair<char16_t, char16_t>;  // low, high; low <= high
     // The excluded characters one each.
-    CExcludedSetNode(uint32_t flags, const std::u16string& excluded);
+    ExcludedSetNode(uint32_t flags, const std::u16string& excluded);
     // The excluded characters as ranges, which may overlap. They are kept as ranges,
     // not expanded: a class may list the widest range thousands of times.
-    CExcludedSetNode(uint32_t flags, std::vector<Range> excluded);
+    ExcludedSetNode(uint32_t flags, std::vector<Range> excluded);
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
 
@@ -186,71 +169,71 @@ private:
 };
 
 // An edge that never passes: the body of an empty class `[]`.
-class CNeverNode final : public CRegExpNode {
+class NeverNode final : public RegExpNode {
 public:
-    using CRegExpNode::CRegExpNode;
+    using RegExpNode::RegExpNode;
     bool TestForward(RegExpMatcher&, const char16_t*&) override { return false; }
     bool TestBackward(RegExpMatcher&, const char16_t*&) override { return false; }
 };
 
 // Passes only when the position differs from the one its marker recorded: a pass
 // through a loop that consumed nothing ends the loop instead of repeating forever.
-class CProgressCheckNode final : public CRegExpNode {
+class ProgressCheckNode final : public RegExpNode {
 public:
-    CProgressCheckNode(uint32_t flags, const CPositionMarker* entry) : CRegExpNode(flags), entry_(entry) {}
+    ProgressCheckNode(uint32_t flags, const PositionMarker* entry) : RegExpNode(flags), entry_(entry) {}
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override { return TestForward(m, pos); }
 
 private:
-    const CPositionMarker* entry_;
+    const PositionMarker* entry_;
 };
 
-class CAlternationNode final : public CRegExpNode {
+class AlternationNode final : public RegExpNode {
 public:
-    CAlternationNode(uint32_t flags, std::vector<CRegExpNode*> alternatives);
+    AlternationNode(uint32_t flags, std::vector<RegExpNode*> alternatives);
     void Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) override;
-    void Add(CRegExpNode* alternative);
+    void Add(RegExpNode* alternative);
     bool Empty() const { return alternatives_.empty(); }
 
 private:
-    std::vector<CRegExpNode*> alternatives_;
+    std::vector<RegExpNode*> alternatives_;
 };
 
-class CSequenceNode final : public CRegExpNode {
+class SequenceNode final : public RegExpNode {
 public:
-    CSequenceNode(uint32_t flags, std::vector<CRegExpNode*> items, bool reverse);
+    SequenceNode(uint32_t flags, std::vector<RegExpNode*> items, bool reverse);
     void Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) override;
     bool Reverse() const { return reverse_; }
 
 private:
-    std::vector<CRegExpNode*> items_;
+    std::vector<RegExpNode*> items_;
     bool reverse_;
 };
 
-class CRepeatNode final : public CRegExpNode {
+class RepeatNode final : public RegExpNode {
 public:
     static constexpr uint32_t kUnbounded = 0xFFFFFFFFu;
-    CRepeatNode(uint32_t flags, uint32_t min, uint32_t max, bool greedy, CRegExpNode* inner);
+    RepeatNode(uint32_t flags, uint32_t min, uint32_t max, bool greedy, RegExpNode* inner);
     void Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) override;
 
     // The edge estimate of a repeat before it is made, for the size limit.
-    static uint64_t EstimateCost(uint32_t min, uint32_t max, const CRegExpNode& inner);
+    static uint64_t EstimateCost(uint32_t min, uint32_t max, const RegExpNode& inner);
 
 private:
     // `count` copies of the inner item as one item; literal copies become one literal.
-    CRegExpNode* Copies(RegExpGraph& graph, uint32_t count);
+    RegExpNode* Copies(RegExpGraph& graph, uint32_t count);
     uint32_t min_;
     uint32_t max_;
     bool greedy_;
-    CRegExpNode* inner_;
-    CPositionMarker* loopEntry_ = nullptr;  // made on the first build of a loop
-    CRegExpNode* loopCheck_ = nullptr;
+    RegExpNode* inner_;
+    PositionMarker* loopEntry_ = nullptr;  // made on the first build of a loop
+    RegExpNode* loopCheck_ = nullptr;
 };
 
 // Items that run their inner part as a separate match: atomic groups and lookarounds.
-class CSubMatchNode : public CRegExpNode {
+class SubMatchNode : public RegExpNode {
 public:
-    CSubMatchNode(uint32_t flags, CRegExpNode* inner);
+    SubMatchNode(uint32_t flags, RegExpNode* inner);
     void Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) override;
 
 protected:
@@ -258,13 +241,13 @@ protected:
     RegExpState* Entry() const { return entry_; }
 
 private:
-    CRegExpNode* inner_;
+    RegExpNode* inner_;
     RegExpState* entry_ = nullptr;
 };
 
-class CAtomicNode final : public CSubMatchNode {
+class AtomicNode final : public SubMatchNode {
 public:
-    using CSubMatchNode::CSubMatchNode;
+    using SubMatchNode::SubMatchNode;
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
 
@@ -272,10 +255,10 @@ protected:
     bool InnerBackward(bool backward) const override { return backward; }
 };
 
-class CLookaroundNode final : public CSubMatchNode {
+class LookaroundNode final : public SubMatchNode {
 public:
-    CLookaroundNode(uint32_t flags, CRegExpNode* inner, bool positive, bool ahead)
-        : CSubMatchNode(flags, inner), positive_(positive), ahead_(ahead) {}
+    LookaroundNode(uint32_t flags, RegExpNode* inner, bool positive, bool ahead)
+        : SubMatchNode(flags, inner), positive_(positive), ahead_(ahead) {}
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override { return TestForward(m, pos); }
 
@@ -287,32 +270,32 @@ private:
     bool ahead_;
 };
 
-class CGroupNode final : public CRegExpNode {
+class GroupNode final : public RegExpNode {
 public:
-    CGroupNode(uint32_t flags, CRegExpNode* inner, std::u16string name);
+    GroupNode(uint32_t flags, RegExpNode* inner, std::u16string name);
     void Build(RegExpGraph& graph, RegExpState*& in, RegExpState*& out, bool backward) override;
     const std::u16string& Name() const { return name_; }
-    CPositionMarker& StartMarker() { return start_; }
-    CPositionMarker& EndMarker() { return end_; }
+    PositionMarker& StartMarker() { return start_; }
+    PositionMarker& EndMarker() { return end_; }
     // The group's text between its markers as they stand now; null when the group
     // has not been passed (or its end lies before its start).
     bool Span(const char16_t*& begin, const char16_t*& end) const;
 
 private:
-    CRegExpNode* inner_;
-    CPositionMarker start_;
-    CPositionMarker end_;
+    RegExpNode* inner_;
+    PositionMarker start_;
+    PositionMarker end_;
     std::u16string name_;
 };
 
-class CBackReferenceNode final : public CRegExpNode {
+class BackReferenceNode final : public RegExpNode {
 public:
-    CBackReferenceNode(uint32_t flags, const CGroupNode* group) : CRegExpNode(flags), group_(group) {}
+    BackReferenceNode(uint32_t flags, const GroupNode* group) : RegExpNode(flags), group_(group) {}
     bool TestForward(RegExpMatcher& m, const char16_t*& pos) override;
     bool TestBackward(RegExpMatcher& m, const char16_t*& pos) override;
 
 private:
-    const CGroupNode* group_;
+    const GroupNode* group_;
 };
 
 }  // namespace quorvane

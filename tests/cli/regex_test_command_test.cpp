@@ -44,7 +44,8 @@ TEST(CliRegexTest, BadPatternReportsErrorValue) {
     const CommandResult r = RunCommand({CliPath(), "regex-test", "--regex", "a{3,2}", "aaa"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "The regular expression you entered could not be parsed.\nREGEXPERROR 10\n");
+    EXPECT_EQ(r.err, "The regular expression you entered could not be parsed.\n"
+                     "regular expression error 10: counted quantifier out of order or too large\n");
 }
 
 TEST(CliRegexTest, UsageErrors) {

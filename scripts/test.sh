@@ -10,22 +10,34 @@ export QUORVANE_PYTHON=/usr/bin/python3
 status=0
 passed=0
 failed=0
+skipped=0
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 # Runs ctest, keeping its output for the summary at the end.
 run_ctest() {
   local rc=0
   ctest "$@" 2>&1 | tee "$log" || rc=1
-  local line total bad
+  local line total bad skip
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -n 1 || true)
   if [ -n "$line" ]; then
     total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
     bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-    passed=$((passed + total - bad))
+    # ctest counts a skipped test among the passed ones.
+    skip=$(grep -cE "^[[:space:]]*[0-9]+ - .*\(Skipped\)" "$log" || true)
+    passed=$((passed + total - bad - skip))
     failed=$((failed + bad))
+    skipped=$((skipped + skip))
   fi
   return $rc
 }
+
+echo "== include floors"
+if scripts/check_floors.sh; then
+  passed=$((passed + 1))
+else
+  status=1
+  failed=$((failed + 1))
+fi
 
 echo "== build and test (RelWithDebInfo)"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -60,5 +72,5 @@ for target in build-asan/fuzz/fuzz_*; do
 done
 
 echo
-echo "all runs: $passed passed, $failed failed"
+echo "all runs: $passed passed, $failed failed, $skipped skipped"
 exit $status

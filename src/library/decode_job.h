@@ -44,8 +44,9 @@ public:
 
     // Takes the job out of the pool it was last submitted to and waits until no worker
     // runs it, so that it can be destroyed or its owner can go. Does nothing when the
-    // job was never submitted or its pool is gone. Never call it from the job's own Run
-    // or from a DecodeListener for this job.
+    // job was never submitted or its pool is gone; must not race with the destruction
+    // of that pool. Never call it from the job's own Run or from a DecodeListener for
+    // this job.
     void LeavePool();
 
 protected:

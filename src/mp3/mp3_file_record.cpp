@@ -47,7 +47,7 @@ void Mp3FileRecord::LoadFile(UserPrompts& prompts) {
         const MpegStreamInfo info = ReadStreamInfo(file, audioStart);
         bitrate = info.bitrate;
         isVbr = info.vbr;
-        if (bitrate != 0) duration = StreamDuration(file.GetSize(), bitrate);
+        duration = info.duration;
         hasV1 = ReadV1(file, V1());
         // What was read is the saved state.
         ClearChanged();

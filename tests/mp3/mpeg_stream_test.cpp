@@ -227,6 +227,9 @@ TEST(ReadStreamInfo, FirstFrameIsTheFirstConfirmedHeader) {
         {"nothing", {}, -1},
         {"junk only", Junk(100000), -1},
     };
+    // An audio start beyond the end of the file.
+    StreamFile beyond(Frames(kCbr128, 2));
+    EXPECT_EQ(beyond.Info(1000).version, MpegVersion::None);
     for (const Case& c : cases) {
         StreamFile f(c.bytes);
         for (const MpegStreamInfo& info : {f.Info(), f.LoadingInfo()}) {
@@ -546,6 +549,33 @@ TEST(ReadStreamInfo, DurationCountsOnlyTheAudio) {
     EXPECT_EQ(info.bitrate, 128);
     EXPECT_FALSE(info.vbr);
     EXPECT_EQ(info.duration, 26u);
+}
+
+TEST(Id3v2Header, AudioStartRules) {
+    auto start = [](std::initializer_list<uint8_t> h, uint64_t fileSize) {
+        uint8_t header[kId3v2HeaderSize] = {};
+        std::copy(h.begin(), h.end(), header);
+        return AudioStartFromHeader(header, fileSize);
+    };
+    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x02, 0x01}, 1000), 10u + 257);
+    EXPECT_EQ(start({'I', 'D', '3', 4, 0, 0x40, 0x01, 0x02, 0x03, 0x04}, 1u << 30),
+              10u + ((1u * 128 + 2) * 128 + 3) * 128 + 4);
+    EXPECT_EQ(start({'I', 'D', '3', 2, 0, 0, 0, 0, 0, 0x20}, 1000), 42u);   // v2.2: size only
+    EXPECT_EQ(start({'I', 'D', '3', 5, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);    // v2.5 unknown
+    EXPECT_EQ(start({'I', 'D', '2', 3, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);
+    EXPECT_EQ(start({'i', 'D', '3', 3, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);
+    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x68}, 1000), 1010u);  // size = file size
+    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x69}, 1000), 0u);     // beyond the file
+    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0}, 10), 0u);             // header only
+    // The top bit of each size byte is not masked off.
+    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x00, 0x80}, 1000), 138u);
+
+    TempDir dir;
+    test::WriteFileBytes(dir / "short.mp3", {'I', 'D', '3', 3, 0});
+    BinaryFile f;
+    uint32_t error = 0;
+    ASSERT_TRUE(f.Open(PathFromNative((dir / "short.mp3").native()), BinaryFile::kLoadMode, error));
+    EXPECT_EQ(ReadAudioStart(f), 0u);
 }
 
 TEST(StreamDuration, WholeSecondsFromSizeAndBitrate) {

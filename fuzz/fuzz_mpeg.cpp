@@ -1,10 +1,13 @@
-// Fuzzes the frame search and stream analysis over arbitrary file contents, and
-// checks them against a plain reading of the rules: 32768-byte blocks searched window
-// by window with the last three bytes searched again, and the Xing fields read one
-// after another from the file.
+// Fuzzes the stream analysis over arbitrary file contents. Checks that it never
+// crashes or reads outside its buffers (the sanitizers), that it gives the same result
+// through plain reads, through a load's read-ahead and on a second run, that every
+// figure is consistent with the header it reports, and that the first frame is the one
+// a window-by-window search over the bytes in memory finds.
 //
 // Input: two bytes of zero-filled prefix length (moves the payload across the read
-// boundaries), one byte of options, then the file's payload.
+// boundaries), one byte of options, then the file's payload. Options: bit 0 takes the
+// audio start from the tag header, else bits 2-7 give it in steps of 509 bytes; bit 1
+// puts the payload within 8 bytes before one of the search's read boundaries instead.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,82 +16,68 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/binary_file.h"
-#include "mp3/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
+#include "tags/id3v2_header.h"
 
 namespace {
 
-using quorvane::BinaryFile;
 using quorvane::MpegStreamInfo;
+using quorvane::MpegVersion;
+using quorvane::VbrHeader;
 
-bool PlainHeaderTest(uint32_t h) {
-    const uint32_t sync = h >> 21, version = (h >> 19) & 3, layer = (h >> 17) & 3, rate = (h >> 12) & 15,
-                   sr = (h >> 10) & 3, emphasis = h & 3;
-    return sync == 0x7FF && version != 1 && layer != 0 && rate != 0 && rate != 15 && sr != 3 && emphasis != 2;
+[[noreturn]] void Fail(const char* what, uint64_t a, uint64_t b) {
+    std::fprintf(stderr, "mismatch in %s: %llu vs %llu\n", what, static_cast<unsigned long long>(a),
+                 static_cast<unsigned long long>(b));
+    std::abort();
+}
+
+void Same(const char* what, const MpegStreamInfo& a, const MpegStreamInfo& b) {
+    if (a.bitrate != b.bitrate) Fail(what, a.bitrate, b.bitrate);
+    if (a.vbr != b.vbr) Fail(what, a.vbr, b.vbr);
+    if (a.duration != b.duration) Fail(what, a.duration, b.duration);
+    if (a.version != b.version) Fail(what, uint64_t(a.version), uint64_t(b.version));
+    if (a.layer != b.layer || a.sampleRate != b.sampleRate || a.channelMode != b.channelMode) Fail(what, 0, 1);
+    if (a.vbrHeader != b.vbrHeader || a.frames != b.frames) Fail(what, a.frames, b.frames);
+    if (a.header != b.header || a.firstFrame != b.firstFrame) Fail(what, a.firstFrame, b.firstFrame);
 }
 
 uint32_t Be(const uint8_t* p) { return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]; }
 
-bool PlainFind(BinaryFile& file, uint32_t& h) {
-    static uint8_t block[32768];
-    for (;;) {
-        const uint64_t start = file.GetPosition();
-        const uint32_t n = file.Read(block, sizeof block);
-        if (n < 4) return false;
-        for (uint32_t i = 0; i + 4 <= n; ++i) {
-            if (PlainHeaderTest(Be(block + i))) {
-                file.Seek(start + i + 4);
-                h = Be(block + i);
-                return true;
-            }
+// Where the search begins: behind ID3v2 tags and v2.4 footers stacked at the audio start.
+uint64_t PlainStart(const std::vector<uint8_t>& bytes, uint64_t at) {
+    for (int i = 0; i < 8 && at + 10 <= bytes.size(); ++i) {
+        const uint8_t* p = bytes.data() + at;
+        if (p[0] == '3' && p[1] == 'D' && p[2] == 'I' && p[3] == 4) {
+            at += 10;
+            continue;
         }
-        file.Seek(start + n - 3);
+        const auto tag = quorvane::DecodeV2Header(p, 10);
+        if (!tag || tag->Extent() > bytes.size() - at) break;
+        at += tag->Extent();
     }
+    return at;
 }
 
-bool ReadField(BinaryFile& file, uint32_t& value) {
-    uint8_t b[4];
-    if (file.Read(b, 4) != 4) return false;
-    value = Be(b);
-    return true;
-}
-
-MpegStreamInfo PlainInfo(BinaryFile& file, uint64_t audioStart) {
-    MpegStreamInfo info;
-    file.Seek(audioStart);
-    uint32_t h = 0;
-    if (!PlainFind(file, h)) return info;
-    if (((h >> 19) & 3) != 3 || ((h >> 17) & 3) != 1) return info;
-    static const uint16_t kKbit[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-    info.bitrate = kKbit[(h >> 12) & 15];
-    uint8_t side[32];
-    file.Read(side, ((h >> 6) & 3) == 3 ? 17 : 32);
-    char tag[4] = {};
-    if (file.Read(tag, 4) != 4) return info;
-    if (std::memcmp(tag, "Xing", 4) != 0 && std::memcmp(tag, "Info", 4) != 0) return info;
-    info.vbr = true;
-    uint32_t flags = 0, frames = 0, bytes = 0;
-    bool haveFrames = false, haveBytes = false;
-    if (ReadField(file, flags)) {
-        if (flags & 1) haveFrames = ReadField(file, frames);
-        if (flags & 2) haveBytes = ReadField(file, bytes);
+// The first header from `start` whose stream goes on: the next header of the same
+// version, layer and sample rate at its frame length, or the end of the audio there.
+int64_t PlainFirstFrame(const std::vector<uint8_t>& bytes, uint64_t start, uint64_t audioEnd) {
+    const uint64_t size = bytes.size();
+    for (uint64_t i = start; i + 4 <= size && i < start + quorvane::kFrameSearchLimit; ++i) {
+        const uint32_t h = Be(&bytes[i]);
+        if (!quorvane::IsFrameHeader(h)) continue;
+        const uint64_t next = i + quorvane::FrameLength(h);
+        if (next > size) continue;
+        if (next + 4 <= size) {
+            const uint32_t n = Be(&bytes[next]);
+            if (quorvane::IsFrameHeader(n) && (n & 0x001E0C00u) == (h & 0x001E0C00u)) return int64_t(i);
+        }
+        if (next == size || next == audioEnd) return int64_t(i);
     }
-    info.bitrate = 0;
-    if (haveFrames && haveBytes && frames != 0) {
-        static const double kSampleRate[4] = {44100, 48000, 32000, 0};
-        const double rate = (kSampleRate[(h >> 10) & 3] * (double(bytes) / double(frames))) * (1.0 / 144000);
-        if (rate < 65536.0) info.bitrate = static_cast<uint16_t>(rate);
-    }
-    return info;
-}
-
-[[noreturn]] void Mismatch(const char* what, uint64_t a, uint64_t b) {
-    std::fprintf(stderr, "mismatch in %s: %llu vs %llu\n", what, static_cast<unsigned long long>(a),
-                 static_cast<unsigned long long>(b));
-    std::abort();
+    return -1;
 }
 
 }  // namespace
@@ -97,51 +86,84 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     static const int fd = memfd_create("fuzz_mpeg", 0);
     if (fd < 0) std::abort();
-    const size_t prefix = data[0] | (size_t{data[1]} << 8);
     const uint8_t options = data[2];
+    // The ends of the first read and of the next two 32 KiB blocks (three bytes carried).
+    static const size_t kBoundaries[3] = {1024, 1021 + 32768, 1021 + 32765 + 32768};
+    const size_t prefix =
+        (options & 2) ? kBoundaries[data[1] % 3] - data[0] % 8 : data[0] | (size_t{data[1]} << 8);
     data += 3;
     size -= 3;
     if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(prefix)) != 0) std::abort();
     if (size && pwrite(fd, data, size, static_cast<off_t>(prefix)) != static_cast<ssize_t>(size)) std::abort();
+    std::vector<uint8_t> bytes(prefix + size, 0);
+    if (size) std::memcpy(bytes.data() + prefix, data, size);
 
-    BinaryFile file;
+    const std::u16string path = quorvane::PathFromNative("/proc/self/fd/" + std::to_string(fd));
+    quorvane::BinaryFile file;
+    quorvane::BinaryFile ahead;
     uint32_t error = 0;
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    if (!file.Open(quorvane::PathFromNative(path), OpenMode::Read, error)) std::abort();
-
+    if (!file.Open(path, quorvane::OpenMode::Read, error)) std::abort();
+    if (!ahead.OpenForLoading(path, error)) std::abort();
     const uint64_t fileSize = file.GetSize();
-    const uint64_t audioStart = (options & 1) ? quorvane::ReadAudioStart(file) : (options >> 1) * uint64_t{509};
-    const MpegStreamInfo info = quorvane::ReadStreamInfo(file, audioStart);
-    const MpegStreamInfo plain = PlainInfo(file, audioStart);
-    if (info.bitrate != plain.bitrate) Mismatch("bitrate", info.bitrate, plain.bitrate);
-    if (info.vbr != plain.vbr) Mismatch("vbr", info.vbr, plain.vbr);
-    // The same through the read-ahead of a load.
-    BinaryFile ahead;
-    if (!ahead.OpenForLoading(quorvane::PathFromNative(path), error)) std::abort();
-    if (ahead.GetSize() != fileSize) Mismatch("size", ahead.GetSize(), fileSize);
-    const MpegStreamInfo aheadInfo = quorvane::ReadStreamInfo(ahead, audioStart);
-    if (aheadInfo.bitrate != plain.bitrate) Mismatch("read-ahead bitrate", aheadInfo.bitrate, plain.bitrate);
-    if (aheadInfo.vbr != plain.vbr) Mismatch("read-ahead vbr", aheadInfo.vbr, plain.vbr);
-    const uint32_t duration = quorvane::StreamDuration(fileSize, info.bitrate);
-    if (info.bitrate != 0 && duration != fileSize * 8 / (uint64_t{info.bitrate} * 1000))
-        Mismatch("duration", duration, fileSize);
+    if (fileSize != bytes.size() || ahead.GetSize() != fileSize) Fail("size", fileSize, bytes.size());
 
-    // The bare search from an arbitrary position: same header, same position behind it.
-    const uint64_t from = audioStart / 3;
-    uint32_t h1 = 0, h2 = 0;
-    file.Seek(from);
-    const bool found1 = quorvane::FindFrameHeader(file, h1);
-    const uint64_t at1 = found1 ? file.GetPosition() : 0;
-    file.Seek(from);
-    const bool found2 = PlainFind(file, h2);
-    const uint64_t at2 = found2 ? file.GetPosition() : 0;
-    uint32_t h3 = 0;
-    ahead.Seek(from);
-    const bool found3 = quorvane::FindFrameHeader(ahead, h3);
-    if (found3 != found2) Mismatch("read-ahead found", found3, found2);
-    if (found3 && (h3 != h2 || ahead.GetPosition() != at2)) Mismatch("read-ahead position", ahead.GetPosition(), at2);
-    if (found1 != found2) Mismatch("found", found1, found2);
-    if (found1 && (h1 != h2 || at1 != at2)) Mismatch("position", at1, at2);
-    if (found1 && !quorvane::IsFrameHeader(h1)) Mismatch("header test", h1, 0);
+    const uint64_t audioStart = (options & 1) ? quorvane::ReadAudioStart(file) : (options >> 2) * uint64_t{509};
+    const MpegStreamInfo info = quorvane::ReadStreamInfo(file, audioStart);
+    Same("second run", info, quorvane::ReadStreamInfo(file, audioStart));
+    Same("read-ahead", info, quorvane::ReadStreamInfo(ahead, audioStart));
+
+    // The end of the audio: within the file, never below the floor, the same both ways.
+    for (const uint64_t floor : {uint64_t{0}, audioStart}) {
+        const uint64_t end = quorvane::AudioEnd(file, floor);
+        if (end > fileSize || end < std::min(floor, fileSize)) Fail("audio end", end, floor);
+        if (quorvane::AudioEnd(ahead, floor) != end) Fail("read-ahead audio end", end, floor);
+    }
+
+    const uint64_t start = PlainStart(bytes, audioStart);
+    const uint64_t audioEnd = quorvane::AudioEnd(file, start);
+    const int64_t expected = PlainFirstFrame(bytes, start, audioEnd);
+    if (info.version == MpegVersion::None) {
+        if (expected >= 0) Fail("missed frame", uint64_t(expected), 0);
+        if (info.bitrate != 0 || info.vbr || info.duration != 0 || info.vbrHeader != VbrHeader::None)
+            Fail("figures without a frame", info.bitrate, info.duration);
+        return 0;
+    }
+    if (expected < 0 || info.firstFrame != uint64_t(expected)) Fail("first frame", info.firstFrame, uint64_t(expected));
+
+    // The figures agree with the header reported, which is the bytes at the first frame.
+    const uint32_t h = info.header;
+    if (info.firstFrame + 4 > fileSize || Be(&bytes[info.firstFrame]) != h) Fail("header bytes", h, 0);
+    if (!quorvane::IsFrameHeader(h)) Fail("header test", h, 0);
+    if (info.firstFrame + quorvane::FrameLength(h) > fileSize) Fail("frame beyond the file", info.firstFrame, 0);
+    if (info.sampleRate != quorvane::FrameSampleRate(h) || info.sampleRate == 0)
+        Fail("sample rate", info.sampleRate, 0);
+    if (info.layer != 4 - ((h >> 17) & 3)) Fail("layer", info.layer, h);
+    const uint64_t samples = quorvane::FrameSamples(h);
+    // Tags at the end whose sizes reach over the first frame leave no audio bytes.
+    const uint64_t audioBytes = audioEnd > info.firstFrame ? audioEnd - info.firstFrame : 0;
+    const bool counted = info.frames != 0;
+    if (counted) {
+        const uint64_t seconds = uint64_t{info.frames} * samples / info.sampleRate;
+        if (info.duration != std::min<uint64_t>(seconds, UINT32_MAX))
+            Fail("duration from frames", info.duration, seconds);
+    }
+    switch (info.vbrHeader) {
+        case VbrHeader::None:
+            if (info.vbr || info.bitrate != quorvane::FrameBitrate(h)) Fail("constant bitrate", info.bitrate, h);
+            if (info.duration != quorvane::StreamDuration(audioBytes, info.bitrate))
+                Fail("duration from bytes", info.duration, audioEnd);
+            break;
+        case VbrHeader::Info:
+            if (info.vbr || info.bitrate == 0 || info.bitrate > 448) Fail("Info bitrate", info.bitrate, h);
+            if (!counted && info.duration != quorvane::StreamDuration(audioBytes, info.bitrate))
+                Fail("Info duration from bytes", info.duration, audioEnd);
+            break;
+        case VbrHeader::Xing:
+        case VbrHeader::Vbri:
+            if (!info.vbr) Fail("VBR flag", 0, 1);
+            if (!counted && (info.bitrate != 0 || info.duration != 0)) Fail("VBR without frames", info.bitrate, 0);
+            if (((h >> 17) & 3) != 1) Fail("VBR header outside Layer III", h, 0);
+            break;
+    }
     return 0;
 }

@@ -89,7 +89,7 @@ std::optional<FileInfo> AnalyzeFile(const std::string& path, UserPrompts& prompt
         FileInfo info;
         const uint64_t audioStart = ReadAudioStart(file);
         info.stream = ReadStreamInfo(file, audioStart);
-        if (info.stream.bitrate != 0) info.duration = StreamDuration(file.GetSize(), info.stream.bitrate);
+        info.duration = info.stream.duration;
         return info;
     } catch (const FileException& e) {
         ShowFileError(prompts, kParseError, name, e);

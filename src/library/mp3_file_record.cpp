@@ -38,7 +38,7 @@ bool Mp3FileRecord::LoadFile(UserPrompts& prompts, const LoadOptions& options) {
         const MpegStreamInfo info = ReadStreamInfo(file, audioStart);
         stream_.bitrate = info.bitrate;
         stream_.vbr = info.vbr;
-        if (info.bitrate != 0) stream_.duration = StreamDuration(file.GetSize(), info.bitrate);
+        stream_.duration = info.duration;
         hasV1_ = ReadV1(file, tag_.V1(), *options.tag.codePage);
         // What was read is the saved state.
         tag_.ClearChanged();

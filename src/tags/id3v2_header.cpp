@@ -1,5 +1,7 @@
 #include "tags/id3v2_header.h"
 
+#include <algorithm>
+
 #include "platform/binary_file.h"
 
 namespace quorvane {
@@ -32,6 +34,15 @@ std::optional<V2Header> ReadV2Header(BinaryFile& file) {
     file.Seek(0);
     const uint32_t got = file.Read(bytes, kV2HeaderSize);
     return ParseV2Header(bytes, got, fileSize);
+}
+
+uint64_t ReadAudioStart(BinaryFile& file) {
+    try {
+        const auto header = ReadV2Header(file);
+        return header ? std::min(header->Extent(), file.GetSize()) : 0;
+    } catch (const FileException&) {
+        return 0;
+    }
 }
 
 std::array<uint8_t, kV2HeaderSize> FormatV2Header(bool use24, uint32_t size) {

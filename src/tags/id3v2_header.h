@@ -39,6 +39,10 @@ std::optional<V2Header> ParseV2Header(const uint8_t* bytes, uint64_t available, 
 // Reads the first ten bytes of the file and applies ParseV2Header. Throws FileException.
 std::optional<V2Header> ReadV2Header(BinaryFile& file);
 
+// Where the audio begins: the end of the tag at the start of the file (capped at the
+// file's end), or 0 without one. Never throws: a file that cannot be read gives 0.
+uint64_t ReadAudioStart(BinaryFile& file);
+
 // The header of a written tag: no flags, revision 0, syncsafe size (28 bits kept).
 std::array<uint8_t, kV2HeaderSize> FormatV2Header(bool use24, uint32_t size);
 

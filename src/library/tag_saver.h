@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "library/edit_gate.h"
 #include "library/mp3_file_record.h"
 
 namespace quorvane {
@@ -16,11 +17,11 @@ namespace quorvane {
 class SaveListener;
 class UserPrompts;
 
-class TagSaver {
+class TagSaver final : public EditGate {
 public:
     TagSaver(UserPrompts& prompts, SaveListener& listener);
     // Lets the current file finish, skips the rest and waits for the thread.
-    ~TagSaver();
+    ~TagSaver() override;
     TagSaver(const TagSaver&) = delete;
     TagSaver& operator=(const TagSaver&) = delete;
 
@@ -45,6 +46,7 @@ public:
     // records need saving now (not reached yet, or failed).
     bool Covers(const Mp3FileRecord* record) const;
     size_t CountNeedingSaving() const;
+    bool IsBeingSaved(const Mp3FileRecord& record) const override { return Covers(&record); }
 
 private:
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "../mp3/record_test_support.h"
+#include "cli/cli_test_support.h"
 
 namespace quorvane {
 namespace {
@@ -32,7 +32,7 @@ TEST(CliInterrupt, CtrlCDuringASaveFinishesTheCurrentFileAndStops) {
     fs::create_directories(music);
     constexpr int kFiles = 60;
     test::MakeMp3(music / "00.mp3", {"-b", "128"}, 4.0);
-    test::TagWithMutagen(music / "00.mp3", 4, {"TIT2=Old"}, false);
+    test::Tag(music / "00.mp3", 4, {"TIT2=Old"});
     const std::vector<uint8_t> audio = AudioOf(music / "00.mp3");
     const uintmax_t oldSize = fs::file_size(music / "00.mp3");
     for (int i = 1; i < kFiles; ++i) fs::copy_file(music / "00.mp3", music / (std::to_string(100 + i) + ".mp3"));

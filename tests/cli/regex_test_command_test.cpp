@@ -47,13 +47,6 @@ TEST(CliRegexTest, BadPatternReportsErrorValue) {
     EXPECT_EQ(r.err, "The regular expression you entered could not be parsed.\nREGEXPERROR 10\n");
 }
 
-TEST(CliRegexTest, UsageErrors) {
-    EXPECT_EQ(RunCommand({CliPath(), "regex-test", "subject"}).status, 2);
-    EXPECT_EQ(RunCommand({CliPath(), "regex-test", "--regex", "a"}).status, 2);
-    EXPECT_EQ(RunCommand({CliPath(), "regex-test", "--regex"}).status, 2);
-    EXPECT_EQ(RunCommand({CliPath(), "regex-test", "--regex", "a", "--bogus", "a"}).status, 2);
-}
-
 TEST(CliRegexTest, RunawayPatternGivesUp) {
     const CommandResult r =
         RunCommand({CliPath(), "regex-test", "--regex", "(a+)+b", std::string(40, 'a')});

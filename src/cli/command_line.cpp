@@ -1,9 +1,9 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <exception>
 #include <string_view>
 

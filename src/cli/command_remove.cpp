@@ -12,10 +12,12 @@ void RegisterRemoveCommands(CommandLine& cli) {
     using Request = void (Mp3FileRecord::*)();
     constexpr std::pair<const char*, Request> kCommands[] = {{"remove-v1", &Mp3FileRecord::RequestRemoveV1},
                                                              {"remove-v2", &Mp3FileRecord::RequestRemoveV2}};
-    for (const auto& [name, request] : kCommands) {
+    for (const auto& entry : kCommands) {
+        const std::string name = entry.first;
+        const Request request = entry.second;
         auto paths = std::make_shared<std::vector<std::string>>();
         CLI::App& command = cli.AddCommand(
-            name, std::string("Removes the ID3v") + name[8] + " tag of every file",
+            name, "Removes the ID3v" + name.substr(8) + " tag of every file",
             [paths, request](CommandContext& context) {
                 if (!context.OpenSettings()) return kExitFileError;
                 const FileSet files(context, *paths);

@@ -25,9 +25,9 @@ FileSet::FileSet(CommandContext& context, const std::vector<std::string>& paths)
     for (const std::string& path : paths) {
         struct stat st {};
         if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            LoadDirectory(path);
+            AddDirectory(path);
         } else {
-            LoadFile(path);
+            AddFile(path);
         }
     }
     context_.Progress().Clear();
@@ -41,7 +41,7 @@ FileSet::FileSet(CommandContext& context, const std::vector<std::string>& paths)
 
 int FileSet::ExitStatus() const { return found_ == 0 ? kExitFileError : context_.ExitStatus(); }
 
-void FileSet::LoadDirectory(const std::string& path) {
+void FileSet::AddDirectory(const std::string& path) {
     const std::u16string name = PathFromNative(path);
     // The scan passes over a directory it cannot read in silence; one named by the user
     // is reported.
@@ -66,7 +66,7 @@ void FileSet::LoadDirectory(const std::string& path) {
     if (found_ == foundBefore) context_.Prompts().ShowInformation(ProgramTitle(), u"No MP3 files in " + name);
 }
 
-void FileSet::LoadFile(const std::string& path) {
+void FileSet::AddFile(const std::string& path) {
     const std::u16string name = PathFromNative(path);
     // Split like the scan does: the directory part, or "." for a bare name.
     const size_t slash = name.rfind(u'/');

@@ -28,8 +28,8 @@ public:
     int ExitStatus() const;
 
 private:
-    void LoadDirectory(const std::string& path);
-    void LoadFile(const std::string& path);
+    void AddDirectory(const std::string& path);
+    void AddFile(const std::string& path);
 
     CommandContext& context_;
     LoadOptions options_;

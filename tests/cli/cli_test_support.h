@@ -35,11 +35,9 @@ inline void Tag(const fs::path& path, int version, const std::vector<std::string
     args.insert(args.end(), frames.begin(), frames.end());
     Py(R"(from mutagen.id3 import ID3, Frames, COMM, APIC
 tags = ID3()
-for spec in sys.argv[4:]:
-    fid, text = spec.split('=', 1)
+for fid, text in (spec.split('=', 1) for spec in sys.argv[4:]):
     if fid == 'COMM':
-        lang, desc, value = text.split('|')
-        tags.add(COMM(encoding=1, lang=lang, desc=desc, text=value))
+        tags.add(COMM(encoding=1, lang=text[:3], desc=text[4:text.index('|', 4)], text=text[text.index('|', 4) + 1:]))
     elif fid == 'APIC':
         tags.add(APIC(encoding=0, mime='image/jpeg', type=3, desc='cover', data=bytes(i * 7 % 251 for i in range(int(text)))))
     else:

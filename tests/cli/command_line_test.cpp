@@ -17,13 +17,12 @@ TEST(CliCommandLine, GlobalOptionsBeforeOrAfterEveryCommand) {
     const std::string music = (dir / "music").string(), noRecurse = (dir / "no-recurse.ini").string();
     ASSERT_EQ(Cli(noRecurse, {"config", "set", "Recurse", "0"}).status, 0);
 
-    const std::vector<std::vector<std::string>> commands = {
-        {"info"}, {"list"}, {"show"}, {"set", "--title", "New"}, {"remove-v1"}, {"remove-v2"}};
-    for (const auto& command : commands) {
-        std::vector<std::string> first = {CliPath(), "--settings", noRecurse, "--dry-run"};
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"info"}, {"list"}, {"show"}, {"set", "--title", "New"}, {"remove-v1"},
+                                               {"remove-v2"}}) {
+        std::vector<std::string> first = {CliPath(), "--settings", noRecurse, "--dry-run"}, last = command;
         first.insert(first.end(), command.begin(), command.end());
         first.push_back(music);
-        std::vector<std::string> last = command;
         last.insert(last.end(), {music, "--dry-run"});
         for (const CommandResult& r : {RunCommand(first), Cli(noRecurse, last)}) {
             EXPECT_EQ(r.status, 0) << command[0] << r.err;

@@ -1,5 +1,7 @@
 #include "cli/cli_text.h"
 
+#include <nettle/sha2.h>
+
 #include <cstdio>
 
 #include "platform/text_codec.h"
@@ -7,56 +9,54 @@
 namespace quorvane::cli {
 namespace {
 
-void AppendHexEscape(std::string& out, const char* prefix, unsigned value, int digits) {
+void AppendHex(std::string& out, const char* format, unsigned value) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%s%0*x", prefix, digits, value);
+    std::snprintf(buffer, sizeof buffer, format, value);
     out += buffer;
 }
 
-// Escapes for the characters JSON does not allow raw inside a string.
-bool AppendJsonEscape(std::string& out, char32_t c) {
-    switch (c) {
-        case '"': out += "\\\""; return true;
-        case '\\': out += "\\\\"; return true;
-        case '\b': out += "\\b"; return true;
-        case '\f': out += "\\f"; return true;
-        case '\n': out += "\\n"; return true;
-        case '\r': out += "\\r"; return true;
-        case '\t': out += "\\t"; return true;
-        default: break;
-    }
-    if (c < 0x20) {
-        AppendHexEscape(out, "\\u", static_cast<unsigned>(c), 4);
-        return true;
-    }
-    return false;
-}
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
-std::string JsonPathString(std::string_view nativePath) {
-    const std::u16string path = PathFromNative(nativePath);
+std::string JsonString(std::u16string_view text) {
     std::string out = "\"";
-    for (size_t i = 0; i < path.size(); ++i) {
-        const char16_t c = path[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
-            out += Utf16ToUtf8(path.substr(i, 2));
+    out.reserve(text.size() + 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        switch (c) {
+            case u'"': out += "\\\""; continue;
+            case u'\\': out += "\\\\"; continue;
+            case u'\b': out += "\\b"; continue;
+            case u'\f': out += "\\f"; continue;
+            case u'\n': out += "\\n"; continue;
+            case u'\r': out += "\\r"; continue;
+            case u'\t': out += "\\t"; continue;
+            default: break;
+        }
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            out += Utf16ToUtf8(text.substr(i, 2));
             ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            // A byte kept from a name that is not valid UTF-8.
-            AppendHexEscape(out, "\\u", c, 4);
-        } else if (!AppendJsonEscape(out, c)) {
-            out += Utf16ToUtf8(std::u16string_view(&path[i], 1));
+        } else if (c < 0x20 || IsHighSurrogate(c) || IsLowSurrogate(c)) {
+            AppendHex(out, "\\u%04x", c);
+        } else {
+            out += Utf16ToUtf8(text.substr(i, 1));
         }
     }
-    out += '"';
-    return out;
+    return out + "\"";
 }
 
-std::string TabFieldPath(std::string_view nativePath) {
+std::string JsonLatin1(std::string_view bytes) {
+    std::u16string text;
+    for (const char b : bytes) text.push_back(static_cast<unsigned char>(b));
+    return JsonString(text);
+}
+
+std::string TsvCell(std::string_view bytes) {
     std::string out;
-    out.reserve(nativePath.size());
-    for (const char ch : nativePath) {
+    out.reserve(bytes.size());
+    for (const char ch : bytes) {
         const auto byte = static_cast<unsigned char>(ch);
         switch (byte) {
             case '\\': out += "\\\\"; break;
@@ -65,13 +65,24 @@ std::string TabFieldPath(std::string_view nativePath) {
             case '\r': out += "\\r"; break;
             default:
                 if (byte < 0x20 || byte == 0x7F) {
-                    AppendHexEscape(out, "\\x", byte, 2);
+                    AppendHex(out, "\\x%02x", byte);
                 } else {
                     out += ch;
                 }
         }
     }
     return out;
+}
+
+std::string Sha256Hex(std::span<const uint8_t> bytes) {
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, bytes.size(), bytes.data());
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
+    std::string hex;
+    for (const uint8_t b : digest) AppendHex(hex, "%02x", b);
+    return hex;
 }
 
 }  // namespace quorvane::cli

@@ -1,9 +1,9 @@
 // config get NAME | config set NAME VALUE... | config list: the settings store.
 // Names of the subkey "XML" are written "XML/NAME".
 #include <cstdio>
+#include <memory>
 
-#include "cli/cli_command.h"
-#include "cli/cli_options.h"
+#include "cli/command_line.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 
@@ -58,99 +58,99 @@ bool ParseBool(const std::string& text, bool& value) {
     return true;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: quorvane-cli config get NAME | config set NAME VALUE... | config list\n");
+void PrintLine(const std::string& name, const std::vector<std::string>& values) {
+    std::string line = name;
+    for (const std::string& v : values) line += "\t" + v;
+    std::printf("%s\n", line.c_str());
+}
+
+int RunList(CommandContext& context) {
+    if (!context.OpenSettings()) return kExitFileError;
+    for (const SettingDefinition& def : KnownSettings()) PrintLine(def.name, EffectiveValue(def));
+    for (const auto& [name, value] : SettingsStore::Instance().ReadAll()) {
+        if (!FindSettingDefinition(name)) PrintLine(name, RawValue(value));  // the known ones are listed above
+    }
+    return kExitOk;
+}
+
+int UnknownSetting(const std::string& name) {
+    std::fprintf(stderr, "quorvane-cli config: unknown setting '%s'\n", name.c_str());
     return kExitUsage;
 }
 
-}  // namespace
-
-int RunConfig(const std::vector<std::string>& args) {
-    ParsedArgs parsed;
-    if (!ParseArgs(args, {}, {}, parsed, "config")) return kExitUsage;
-    const std::vector<std::string>& words = parsed.paths;
-    if (words.empty()) return Usage();
-    const std::string& action = words[0];
-    if (!(action == "list" && words.size() == 1) && !(action == "get" && words.size() == 2) &&
-        !(action == "set" && words.size() >= 3)) {
-        return Usage();
+int RunGet(CommandContext& context, const std::string& name) {
+    if (!context.OpenSettings()) return kExitFileError;
+    std::vector<std::string> lines;
+    if (const SettingDefinition* def = FindSettingDefinition(name)) {
+        lines = EffectiveValue(*def);
+    } else if (auto raw = SettingsStore::Instance().ReadRaw(name)) {
+        lines = RawValue(*raw);
+    } else {
+        return UnknownSetting(name);
     }
-    if (!OpenSettings(parsed.global)) return kExitFileError;
-    SettingsStore& store = SettingsStore::Instance();
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    return kExitOk;
+}
 
-    if (action == "list") {
-        for (const SettingDefinition& def : KnownSettings()) {
-            std::string line = def.name;
-            for (const std::string& v : EffectiveValue(def)) line += "\t" + v;
-            std::printf("%s\n", line.c_str());
-        }
-        for (const auto& [name, value] : store.ReadAll()) {
-            if (FindSettingDefinition(name)) continue;  // listed above
-            std::string line = name;
-            for (const std::string& v : RawValue(value)) line += "\t" + v;
-            std::printf("%s\n", line.c_str());
-        }
-        return kExitOk;
-    }
+int ValueError(const std::string& name, const char* what) {
+    std::fprintf(stderr, "quorvane-cli config: %s %s\n", name.c_str(), what);
+    return kExitUsage;
+}
 
-    const std::string& name = words[1];
+int RunSet(CommandContext& context, const std::string& name, const std::vector<std::string>& values) {
     const SettingDefinition* def = FindSettingDefinition(name);
-    if (action == "get") {
-        std::vector<std::string> lines;
-        if (def) {
-            lines = EffectiveValue(*def);
-        } else if (auto raw = store.ReadRaw(name)) {
-            lines = RawValue(*raw);
-        } else {
-            std::fprintf(stderr, "quorvane-cli config: unknown setting '%s'\n", name.c_str());
-            return kExitUsage;
-        }
-        for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    if (!def) return UnknownSetting(name);
+    if (def->type != SettingType::StringList && values.size() != 1) return ValueError(name, "takes one value");
+    // Every value is checked before the file is opened.
+    bool flag = false;
+    if (def->type == SettingType::Boolean && !ParseBool(values[0], flag)) return ValueError(name, "takes 1 or 0");
+    const std::string& v = values[0];
+    if (def->type == SettingType::Number &&
+        (v.empty() || v.size() > 10 || v.find_first_not_of("0123456789") != std::string::npos ||
+         std::stoull(v) > 0xFFFFFFFFull)) {
+        return ValueError(name, "takes a number");
+    }
+    if (!context.OpenSettings()) return kExitFileError;
+    if (context.Global().dryRun) {
+        PrintLine("would set " + name, values);
         return kExitOk;
     }
-
-    if (!def) {
-        std::fprintf(stderr, "quorvane-cli config: unknown setting '%s'\n", name.c_str());
-        return kExitUsage;
-    }
-    const std::vector<std::string> values(words.begin() + 2, words.end());
-    if (def->type != SettingType::StringList && values.size() != 1) return Usage();
-    if (parsed.global.dryRun) {
-        std::string line = "would set " + name;
-        for (const std::string& v : values) line += "\t" + v;
-        std::printf("%s\n", line.c_str());
-    }
+    SettingsStore& store = SettingsStore::Instance();
     switch (def->type) {
-        case SettingType::Boolean: {
-            bool value = false;
-            if (!ParseBool(values[0], value)) {
-                std::fprintf(stderr, "quorvane-cli config: %s takes 1 or 0\n", name.c_str());
-                return kExitUsage;
-            }
-            if (!parsed.global.dryRun) store.WriteBool(name, value);
-            break;
-        }
-        case SettingType::Number: {
-            const std::string& v = values[0];
-            if (v.empty() || v.size() > 10 || v.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoull(v) > 0xFFFFFFFFull) {
-                std::fprintf(stderr, "quorvane-cli config: %s takes a number\n", name.c_str());
-                return kExitUsage;
-            }
-            if (!parsed.global.dryRun) store.WriteNumber(name, static_cast<uint32_t>(std::stoull(v)));
-            break;
-        }
-        case SettingType::String:
-            if (!parsed.global.dryRun) store.WriteStringValue(name, U16(values[0]));
-            break;
+        case SettingType::Boolean: store.WriteBool(name, flag); break;
+        case SettingType::Number: store.WriteNumber(name, static_cast<uint32_t>(std::stoull(v))); break;
+        case SettingType::String: store.WriteStringValue(name, U16(v)); break;
         case SettingType::StringList: {
             std::vector<std::u16string> list;
-            for (const std::string& v : values) list.push_back(U16(v));
-            if (!parsed.global.dryRun) store.WriteStringList(name, list);
+            for (const std::string& value : values) list.push_back(U16(value));
+            store.WriteStringList(name, list);
             break;
         }
     }
-    return kExitOk;
+    return context.ExitStatus();  // a failed write is reported through the prompts
+}
+
+struct ConfigArguments {
+    std::string name;
+    std::vector<std::string> values;
+};
+
+}  // namespace
+
+void RegisterConfigCommand(CommandLine& cli) {
+    auto arguments = std::make_shared<ConfigArguments>();
+    CLI::App& config = cli.AddCommand("config", "The settings (\"XML/NAME\" for the XML export values)", nullptr);
+    cli.AddCommand("list", "Every known setting with its value, then any other value stored", RunList, &config);
+    CLI::App& get = cli.AddCommand(
+        "get", "The value of a setting (its default when not stored)",
+        [arguments](CommandContext& context) { return RunGet(context, arguments->name); }, &config);
+    get.add_option("NAME", arguments->name, "The setting")->required();
+    CLI::App& set = cli.AddCommand(
+        "set", "Stores a setting; a list takes several values",
+        [arguments](CommandContext& context) { return RunSet(context, arguments->name, arguments->values); },
+        &config);
+    set.add_option("NAME", arguments->name, "The setting")->required();
+    cli.AddWords(set, "VALUE", arguments->values, "The value, or the entries of a list");
 }
 
 }  // namespace quorvane::cli

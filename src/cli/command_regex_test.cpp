@@ -1,11 +1,12 @@
 // quorvane-cli regex-test: try a regular expression on names before using it to
 // fill tags.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "cli/cli_command.h"
-#include "cli/cli_options.h"
+#include "cli/cli_text.h"
+#include "cli/command_line.h"
 #include "platform/text_codec.h"
 #include "regex/regexp.h"
 
@@ -82,64 +83,45 @@ void PrintJson(const std::vector<SubjectResult>& results) {
     std::printf("%s]\n", results.empty() ? "" : "\n");
 }
 
-int Usage(const char* why) {
-    std::fprintf(stderr, "quorvane-cli regex-test: %s\nusage: quorvane-cli regex-test --regex R [--json] SUBJECT...\n",
-                 why);
-    return kExitUsage;
-}
-
-}  // namespace
-
-int RunRegexTest(const std::vector<std::string>& args) {
+struct RegexTestArguments {
     bool json = false;
-    bool havePattern = false;
     std::string pattern;
     std::vector<std::string> subjects;
-    bool optionsDone = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (!optionsDone && a == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && a == "--json") {
-            json = true;
-        } else if (!optionsDone && a == "--regex") {
-            if (i + 1 >= args.size()) return Usage("--regex needs a value");
-            pattern = args[++i];
-            havePattern = true;
-        } else if (!optionsDone && a.rfind("--regex=", 0) == 0) {
-            pattern = a.substr(8);
-            havePattern = true;
-        } else if (!optionsDone && a.size() > 1 && a[0] == '-' && a.rfind("--", 0) == 0) {
-            return Usage(("unknown option " + a).c_str());
-        } else {
-            subjects.push_back(a);
-        }
-    }
-    if (!havePattern) return Usage("--regex is required");
-    if (subjects.empty()) return Usage("no subject given");
+};
 
+int RunRegexTest(const RegexTestArguments& arguments) {
     RegExp re;
     try {
-        re.Compile(Utf8ToUtf16Lossy(pattern));
+        re.Compile(Utf8ToUtf16Lossy(arguments.pattern));
     } catch (const RegExpException& e) {
         std::fprintf(stderr, "The regular expression you entered could not be parsed.\n%s\n", e.what());
         return kExitFileError;
     }
-
     std::vector<SubjectResult> results;
-    for (const std::string& s : subjects) {
+    for (const std::string& s : arguments.subjects) {
         results.push_back(Try(re, s));
         if (results.back().gaveUp) {
             std::fprintf(stderr, "quorvane-cli regex-test: gave up on '%s': the expression takes too many steps\n",
                          s.c_str());
         }
     }
-    if (json) {
+    if (arguments.json) {
         PrintJson(results);
     } else {
         for (const SubjectResult& r : results) PrintText(r);
     }
     return kExitOk;
+}
+
+}  // namespace
+
+void RegisterRegexTestCommand(CommandLine& cli) {
+    auto arguments = std::make_shared<RegexTestArguments>();
+    CLI::App& command = cli.AddCommand("regex-test", "Tries a regular expression on names: match span and groups",
+                                       [arguments](CommandContext&) { return RunRegexTest(*arguments); });
+    command.add_option("--regex", arguments->pattern, "The expression, as tag generation takes it")->required();
+    command.add_flag("--json", arguments->json, "An array of {subject, matched, start, end, groups}");
+    cli.AddWords(command, "SUBJECT", arguments->subjects, "Names to try it on");
 }
 
 }  // namespace quorvane::cli

@@ -1,97 +1,100 @@
-// set: change ID3v2 and ID3v1 fields of every file named, then save.
+// set --title T ... --v1-genre NAME PATH...: sets ID3v2 and ID3v1 fields of every file,
+// then saves.
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <memory>
 
-#include "cli/cli_command.h"
-#include "cli/cli_options.h"
-#include "platform/settings_store.h"
-#include "library/mp3_file_record.h"
+#include "cli/command_line.h"
+#include "cli/file_set.h"
+#include "cli/save_run.h"
 #include "platform/text_codec.h"
-#include "tags/id3v1.h"
+#include "tags/id3_tag.h"
 
 namespace quorvane::cli {
 namespace {
 
-struct V2Option {
-    const char* name;
-    FrameId id;
-};
-constexpr V2Option kV2Options[] = {{"--title", kFrameTIT2}, {"--artist", kFrameTPE1}, {"--album", kFrameTALB},
-                                   {"--year", kFrameTDRC},  {"--track", kFrameTRCK},  {"--genre", kFrameTCON}};
+enum class Target { V2Text, V1String, V1Track, V1Genre };
 
-struct V1Option {
+struct FieldOption {
     const char* name;
-    int index;  // a Id3v1Record string, or -1 track, -2 genre
+    const char* help;
+    Target target;
+    unsigned id;  // the FrameId, or the ID3v1 string index
 };
-constexpr V1Option kV1Options[] = {{"--v1-title", Id3v1Record::kTitle},     {"--v1-artist", Id3v1Record::kArtist},
-                                   {"--v1-album", Id3v1Record::kAlbum},     {"--v1-year", Id3v1Record::kYear},
-                                   {"--v1-comment", Id3v1Record::kComment}, {"--v1-track", -1},
-                                   {"--v1-genre", -2}};
 
-bool ParseTrack(const std::string& text, uint8_t& track) {
-    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    const unsigned long value = std::stoul(text);
-    if (value > 255) return false;
-    track = static_cast<uint8_t>(value);
-    return true;
+constexpr FieldOption kOptions[] = {
+    {"--title", "TIT2", Target::V2Text, kFrameTIT2},
+    {"--artist", "TPE1", Target::V2Text, kFrameTPE1},
+    {"--album", "TALB", Target::V2Text, kFrameTALB},
+    {"--year", "TDRC (TYER in ID3v2.3)", Target::V2Text, kFrameTDRC},
+    {"--track", "TRCK", Target::V2Text, kFrameTRCK},
+    {"--genre", "TCON", Target::V2Text, kFrameTCON},
+    {"--v1-title", "ID3v1 title", Target::V1String, Id3v1Record::kTitle},
+    {"--v1-artist", "ID3v1 artist", Target::V1String, Id3v1Record::kArtist},
+    {"--v1-album", "ID3v1 album", Target::V1String, Id3v1Record::kAlbum},
+    {"--v1-year", "ID3v1 year", Target::V1String, Id3v1Record::kYear},
+    {"--v1-comment", "ID3v1 comment", Target::V1String, Id3v1Record::kComment},
+    {"--v1-track", "ID3v1 track, 0 to 255", Target::V1Track, 0},
+    {"--v1-genre", "ID3v1 genre by name; empty for none", Target::V1Genre, 0},
+};
+constexpr size_t kOptionCount = std::size(kOptions);
+
+struct SetArguments {
+    std::array<std::string, kOptionCount> values;
+    std::array<CLI::Option*, kOptionCount> options{};
+    std::vector<std::string> paths;
+};
+
+// Empty when the value suits the option, else why not.
+std::string CheckValue(Target target, const std::string& value) {
+    if (target == Target::V1Track &&
+        (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos ||
+         std::stoul(value) > 255)) {
+        return "takes a number from 0 to 255";
+    }
+    bool found = true;
+    if (target == Target::V1Genre && !value.empty()) GenreIndex(U16(value), &found);
+    return found ? std::string() : "unknown genre '" + value + "'";
+}
+
+void Apply(Id3Tag& tag, const FieldOption& option, const std::string& value) {
+    switch (option.target) {
+        case Target::V2Text: tag.SetText(option.id, U16(value)); break;
+        case Target::V1String: tag.V1().SetString(option.id, U16(value)); break;
+        case Target::V1Track: tag.V1().SetTrack(static_cast<uint8_t>(std::stoul(value))); break;
+        case Target::V1Genre: tag.V1().SetGenre(value.empty() ? Id3v1Record::kNoGenre : GenreIndex(U16(value))); break;
+    }
+}
+
+int RunSet(CommandContext& context, const SetArguments& arguments) {
+    if (std::none_of(arguments.options.begin(), arguments.options.end(), [](const CLI::Option* o) { return o->count() > 0; })) {
+        std::fprintf(stderr, "quorvane-cli set: nothing to set\nRun 'quorvane-cli set --help' for the fields.\n");
+        return kExitUsage;
+    }
+    if (!context.OpenSettings()) return kExitFileError;
+    const FileSet files(context, arguments.paths);
+    for (const RecordPtr& record : files.Records()) {
+        for (size_t i = 0; i < kOptionCount; ++i) {
+            if (arguments.options[i]->count() > 0) Apply(record->Tag(), kOptions[i], arguments.values[i]);
+        }
+    }
+    const int status = SaveRecords(context, files.Records());
+    return status != kExitOk ? status : files.ExitStatus();
 }
 
 }  // namespace
 
-int RunSet(const std::vector<std::string>& args) {
-    std::vector<std::string> valueOptions;
-    for (const V2Option& o : kV2Options) valueOptions.push_back(o.name);
-    for (const V1Option& o : kV1Options) valueOptions.push_back(o.name);
-    ParsedArgs parsed;
-    if (!ParseArgs(args, valueOptions, {}, parsed, "set")) return kExitUsage;
-    if (parsed.options.empty()) {
-        std::fprintf(stderr, "quorvane-cli set: nothing to set\n");
-        return kExitUsage;
+void RegisterSetCommand(CommandLine& cli) {
+    auto arguments = std::make_shared<SetArguments>();
+    CLI::App& command = cli.AddCommand("set", "Sets ID3v2 and ID3v1 fields of every file, then saves",
+                                       [arguments](CommandContext& context) { return RunSet(context, *arguments); });
+    for (size_t i = 0; i < kOptionCount; ++i) {
+        const Target target = kOptions[i].target;
+        arguments->options[i] = command.add_option(kOptions[i].name, arguments->values[i], kOptions[i].help)
+                                    ->check([target](const std::string& value) { return CheckValue(target, value); });
     }
-    // Check every value before touching a file.
-    for (const auto& [name, value] : parsed.options) {
-        if (name == "--v1-track") {
-            uint8_t track = 0;
-            if (!ParseTrack(value, track)) {
-                std::fprintf(stderr, "quorvane-cli set: --v1-track takes a number from 0 to 255\n");
-                return kExitUsage;
-            }
-        } else if (name == "--v1-genre" && !value.empty()) {
-            bool found = false;
-            GenreIndex(U16(value), &found);
-            if (!found) {
-                std::fprintf(stderr, "quorvane-cli set: unknown genre '%s'\n", value.c_str());
-                return kExitUsage;
-            }
-        }
-    }
-    if (!RequirePaths(parsed, "set")) return kExitUsage;
-    if (!OpenSettings(parsed.global)) return kExitFileError;
-    StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
-    FileSet files(prompts);
-    files.Load(parsed.paths, !parsed.global.noRecurse && settings::Recurse());
-
-    for (Mp3FileRecord* record : files.Records()) {
-        for (const auto& [name, value] : parsed.options) {
-            for (const V2Option& o : kV2Options) {
-                if (name == o.name) record->SetText(o.id, U16(value));
-            }
-            for (const V1Option& o : kV1Options) {
-                if (name != o.name) continue;
-                Id3v1Record& v1 = record->V1();
-                if (o.index >= 0) {
-                    v1.SetString(static_cast<size_t>(o.index), U16(value));
-                } else if (o.index == -1) {
-                    uint8_t track = 0;
-                    ParseTrack(value, track);
-                    v1.SetTrack(track);
-                } else {
-                    v1.SetGenre(value.empty() ? Id3v1Record::kNoGenre : GenreIndex(U16(value)));
-                }
-            }
-        }
-    }
-    const int status = SaveRecords(files.Records(), parsed.global, prompts);
-    return files.PathErrors() ? kExitFileError : status;
+    cli.AddPathArguments(command, arguments->paths);
 }
 
 }  // namespace quorvane::cli

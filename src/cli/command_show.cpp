@@ -1,161 +1,135 @@
-// show: everything a record holds, per file.
+// show [--json] PATH...: everything a record holds, per file. A frame's fields are
+// written under the names of its family's layout, each read by its role.
 #include <cstdio>
+#include <memory>
 
-#include "cli/cli_command.h"
-#include "cli/cli_options.h"
 #include "cli/cli_text.h"
-#include "cli/sha256.h"
-#include "platform/settings_store.h"
-#include "library/mp3_file_record.h"
+#include "cli/command_line.h"
+#include "cli/file_set.h"
 #include "platform/text_codec.h"
-#include "tags/id3v1.h"
 
 namespace quorvane::cli {
 namespace {
 
-std::u16string TextOf(const Id3Frame& frame, size_t n) {
-    const CTextField* field = frame.TextField(n);
-    return field ? field->Text() : std::u16string();
-}
-
-std::string AsciiOf(const Id3Frame& frame) {
-    const CAsciiField* field = frame.AsciiField(0);
-    return field ? field->Value() : std::string();
-}
-
-// A Latin-1 field (language, MIME type) as a JSON string: its bytes above 127 are
-// characters, not UTF-8, and must not reach the output raw.
-std::string JsonLatin1(const std::string& bytes) {
-    std::u16string text;
-    for (const char c : bytes) text.push_back(static_cast<unsigned char>(c));
-    return JsonString(text);
-}
-
-// The body size of a frame shown only by its size: as read, or as it would be written.
-size_t BodySize(const Id3Frame& frame) {
-    if (const CDataField* raw = frame.RawBodyField()) return raw->Data().size();
-    size_t size = 0;
-    const RenderContext context{};
-    for (size_t i = 0; i < frame.FieldCount(); ++i) size += frame.FieldAt(i)->RenderedSize(context);
-    return size;
-}
-
-struct PictureInfo {
-    unsigned type = 0;
-    const std::vector<uint8_t>* data = nullptr;
+struct ShowArguments {
+    bool json = false;
+    std::vector<std::string> paths;
 };
 
-PictureInfo PictureOf(const Id3Frame& frame) {
-    PictureInfo info;
-    if (const CDataField* type = frame.DataField(0); type && !type->Data().empty()) info.type = type->Data()[0];
-    if (const CDataField* data = frame.DataField(1)) info.data = &data->Data();
-    return info;
-}
-
-std::string FrameJson(const Id3Frame& frame) {
-    const std::string id = JsonString(std::string_view(frame.IdLetters()));
-    if (frame.RawBodyField() == nullptr) {
-        if (frame.Id() == kFrameCOMM) {
-            return "{\"id\": " + id + ", \"language\": " + JsonLatin1(AsciiOf(frame)) +
-                   ", \"description\": " + JsonString(TextOf(frame, 0)) + ", \"text\": " + JsonString(TextOf(frame, 1)) +
-                   "}";
+// One field as `"name": value` (JSON) or `name=value` (text). Texts are JSON strings in
+// both forms; bytes are given by their size and SHA-256.
+std::string FieldOutput(const Id3Frame& frame, const FieldSpec& spec, bool json) {
+    const std::string name(spec.name);
+    const std::string key = json ? "\"" + name + "\": " : name + "=";
+    switch (spec.role) {
+        case FieldRole::Text:
+        case FieldRole::Description: {
+            const TextField* field = frame.Text(spec.role);
+            if (!field) break;
+            std::string out = key + JsonString(field->Text());
+            if (spec.role == FieldRole::Text && !field->MoreValues().empty()) {
+                out += json ? ", \"values\": [" : " values=[";
+                out += JsonString(field->Text());
+                for (const std::u16string& value : field->MoreValues()) out += ", " + JsonString(value);
+                out += "]";
+            }
+            return out;
         }
-        if (frame.Id() == kFrameAPIC) {
-            const PictureInfo picture = PictureOf(frame);
-            const std::vector<uint8_t> none;
-            const std::vector<uint8_t>& data = picture.data ? *picture.data : none;
-            return "{\"id\": " + id + ", \"mime\": " + JsonLatin1(AsciiOf(frame)) +
-                   ", \"type\": " + std::to_string(picture.type) + ", \"description\": " + JsonString(TextOf(frame, 0)) +
-                   ", \"size\": " + std::to_string(data.size()) + ", \"sha256\": \"" + Sha256Hex(data) + "\"}";
+        case FieldRole::Language:
+        case FieldRole::MimeType:
+            if (const AsciiField* field = frame.Ascii(spec.role)) return key + JsonLatin1(field->Value());
+            break;
+        case FieldRole::PictureType:
+            if (const DataField* field = frame.Data(spec.role)) {
+                return key + std::to_string(field->Data().empty() ? 0 : field->Data()[0]);
+            }
+            break;
+        case FieldRole::PictureData:
+        case FieldRole::Body: {
+            if (!frame.Data(spec.role)) break;
+            const std::vector<uint8_t>& data = frame.Data(spec.role)->Data();
+            return json ? key + "{\"size\": " + std::to_string(data.size()) + ", \"sha256\": \"" + Sha256Hex(data) + "\"}"
+                        : key + std::to_string(data.size()) + " bytes sha256=" + Sha256Hex(data);
         }
-        if (frame.IdLetters().starts_with("T") && frame.TextField()) {
-            return "{\"id\": " + id + ", \"text\": " + JsonString(TextOf(frame, 0)) + "}";
-        }
+        case FieldRole::Encoding:
+        case FieldRole::Terminator:
+            break;  // chosen or made when the tag is written
     }
-    return "{\"id\": " + id + ", \"size\": " + std::to_string(BodySize(frame)) + "}";
+    return {};
 }
 
-std::string FrameText(const Id3Frame& frame) {
-    const std::string id(frame.IdLetters());
-    if (frame.RawBodyField() == nullptr) {
-        if (frame.Id() == kFrameCOMM) {
-            return id + " [" + AsciiOf(frame) + "] " + U8(TextOf(frame, 0)) + ": " + U8(TextOf(frame, 1));
-        }
-        if (frame.Id() == kFrameAPIC) {
-            const PictureInfo picture = PictureOf(frame);
-            const size_t size = picture.data ? picture.data->size() : 0;
-            return id + " " + AsciiOf(frame) + " type " + std::to_string(picture.type) + " \"" +
-                   U8(TextOf(frame, 0)) + "\" " + std::to_string(size) + " bytes";
-        }
-        if (id.starts_with("T") && frame.TextField()) return id + " " + U8(TextOf(frame, 0));
+std::string FrameOutput(const Id3Frame& frame, bool json) {
+    std::string out = json ? "{\"id\": " + JsonLatin1(frame.IdLetters()) : std::string(frame.IdLetters());
+    for (const FieldSpec& spec : frame.Layout().fields) {
+        const std::string field = FieldOutput(frame, spec, json);
+        if (!field.empty()) out += (json ? ", " : " ") + field;
     }
-    return id + " (" + std::to_string(BodySize(frame)) + " bytes)";
+    return json ? out + "}" : out;
 }
 
-std::string V1Json(const Mp3FileRecord& r) {
-    if (!r.hasV1) return "null";
-    const Id3v1Record& v1 = r.V1();
-    return "{\"title\": " + JsonString(v1.GetString(Id3v1Record::kTitle)) +
-           ", \"artist\": " + JsonString(v1.GetString(Id3v1Record::kArtist)) +
-           ", \"album\": " + JsonString(v1.GetString(Id3v1Record::kAlbum)) +
-           ", \"year\": " + JsonString(v1.GetString(Id3v1Record::kYear)) +
-           ", \"comment\": " + JsonString(v1.GetString(Id3v1Record::kComment)) +
-           ", \"track\": " + std::to_string(v1.Track()) + ", \"genre\": " + JsonString(GenreName(v1.Genre())) + "}";
+constexpr std::pair<const char*, Id3v1Record::StringIndex> kV1Strings[] = {
+    {"title", Id3v1Record::kTitle}, {"artist", Id3v1Record::kArtist},   {"album", Id3v1Record::kAlbum},
+    {"year", Id3v1Record::kYear},   {"comment", Id3v1Record::kComment}};
+
+std::string V1Output(const Mp3FileRecord& r, bool json) {
+    if (!r.HasV1()) return json ? "null" : "no ID3v1";
+    const Id3v1Record& v1 = r.Tag().V1();
+    std::string out = json ? "{" : "ID3v1:";
+    for (const auto& [name, index] : kV1Strings) {
+        out += json ? "\"" + std::string(name) + "\": " : std::string(" ") + name + "=";
+        out += JsonString(v1.GetString(index)) + (json ? ", " : "");
+    }
+    out += (json ? "\"track\": " : " track=") + std::to_string(v1.Track());
+    out += (json ? ", \"genre\": " : " genre=") + JsonString(GenreName(v1.Genre()));
+    return json ? out + "}" : out;
 }
 
-}  // namespace
+std::string RecordOutput(const Mp3FileRecord& r, bool json) {
+    const StreamFigures& stream = r.Stream();
+    if (json) {
+        std::string out = "  {\"path\": " + JsonString(r.DiskPath()) + ", \"bitrate\": " +
+                          std::to_string(stream.bitrate) + ", \"vbr\": " + (stream.vbr ? "true" : "false") +
+                          ", \"duration\": " + std::to_string(stream.duration) +
+                          ", \"hasV1\": " + (r.HasV1() ? "true" : "false") + ", \"v1\": " + V1Output(r, true) +
+                          ", \"frames\": [";
+        for (size_t i = 0; i < r.Tag().Frames().size(); ++i) {
+            out += (i ? ", " : "") + FrameOutput(*r.Tag().Frames()[i], true);
+        }
+        return out + "]}";
+    }
+    std::string out = PathToNative(r.DiskPath()) + "\n  bitrate " + std::to_string(stream.bitrate) +
+                      (stream.vbr ? " (VBR)" : "") + ", duration " + std::to_string(stream.duration) + " s\n";
+    for (const auto& frame : r.Tag().Frames()) out += "  " + FrameOutput(*frame, false) + "\n";
+    return out + "  " + V1Output(r, false) + "\n";
+}
 
-int RunShow(const std::vector<std::string>& args) {
-    ParsedArgs parsed;
-    if (!ParseArgs(args, {}, {"--json"}, parsed, "show")) return kExitUsage;
-    if (!RequirePaths(parsed, "show")) return kExitUsage;
-    if (!OpenSettings(parsed.global)) return kExitFileError;
-    const bool json = !parsed.options.empty();
-    StderrPrompts prompts(parsed.global.yes ? PromptAnswer::Yes : PromptAnswer::No);
-    FileSet files(prompts);
-    files.Load(parsed.paths, !parsed.global.noRecurse && settings::Recurse());
-
-    std::string out = json ? "[" : "";
+int RunShow(CommandContext& context, const ShowArguments& arguments) {
+    if (!context.OpenSettings()) return kExitFileError;
+    const FileSet files(context, arguments.paths);
+    std::string out = arguments.json ? "[" : "";
     bool first = true;
-    for (const Mp3FileRecord* r : files.Records()) {
-        if (json) {
-            out += first ? "\n" : ",\n";
-            out += "  {\"path\": " + JsonPathString(PathToNative(r->FullPath())) +
-                   ", \"audioStart\": " + std::to_string(r->audioStart) +
-                   ", \"bitrate\": " + std::to_string(r->bitrate) + ", \"vbr\": " + (r->isVbr ? "true" : "false") +
-                   ", \"duration\": " + std::to_string(r->duration) +
-                   ", \"hasV1\": " + (r->hasV1 ? "true" : "false") + ", \"v1\": " + V1Json(*r) + ", \"frames\": [";
-            bool firstFrame = true;
-            for (const auto& frame : r->Frames()) {
-                out += (firstFrame ? "" : ", ") + FrameJson(*frame);
-                firstFrame = false;
-            }
-            out += "]}";
-        } else {
-            if (!first) out += "\n";
-            out += PathToNative(r->FullPath()) + "\n";
-            out += "  audio start " + std::to_string(r->audioStart) + ", bitrate " + std::to_string(r->bitrate) +
-                   (r->isVbr ? " (VBR)" : "") + ", duration " + std::to_string(r->duration) + " s\n";
-            for (const auto& frame : r->Frames()) out += "  " + FrameText(*frame) + "\n";
-            if (r->hasV1) {
-                const Id3v1Record& v1 = r->V1();
-                out += "  ID3v1: title \"" + U8(v1.GetString(Id3v1Record::kTitle)) + "\", artist \"" +
-                       U8(v1.GetString(Id3v1Record::kArtist)) + "\", album \"" +
-                       U8(v1.GetString(Id3v1Record::kAlbum)) + "\", year \"" +
-                       U8(v1.GetString(Id3v1Record::kYear)) + "\", comment \"" +
-                       U8(v1.GetString(Id3v1Record::kComment)) + "\", track " + std::to_string(v1.Track()) +
-                       ", genre \"" + U8(GenreName(v1.Genre())) + "\"\n";
-            } else {
-                out += "  no ID3v1\n";
-            }
-        }
+    for (const RecordPtr& record : files.Records()) {
+        if (!first) out += arguments.json ? ",\n" : "\n";
+        if (first && arguments.json) out += "\n";
+        out += RecordOutput(*record, arguments.json);
         first = false;
         std::fwrite(out.data(), 1, out.size(), stdout);
         out.clear();
     }
-    if (json) out += first ? "]\n" : "\n]\n";
+    if (arguments.json) out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return ExitStatus(prompts, files.PathErrors());
+    return files.ExitStatus();
+}
+
+}  // namespace
+
+void RegisterShowCommand(CommandLine& cli) {
+    auto arguments = std::make_shared<ShowArguments>();
+    CLI::App& command = cli.AddCommand(
+        "show", "Everything a file's record holds: stream data, the ID3v1 record, every ID3v2 frame",
+        [arguments](CommandContext& context) { return RunShow(context, *arguments); });
+    command.add_flag("--json", arguments->json, "An array of objects; frame fields under their layout names");
+    cli.AddPathArguments(command, arguments->paths);
 }
 
 }  // namespace quorvane::cli

@@ -3,7 +3,6 @@
 #include <pthread.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 
 namespace quorvane::cli {
@@ -22,10 +21,7 @@ InterruptGuard::InterruptGuard(std::function<void()> onInterrupt) : onInterrupt_
             siginfo_t info;
             const int sig = sigtimedwait(&set_, &info, &tick);
             if (sig <= 0) continue;  // timeout or EINTR
-            if (signal_.exchange(sig) == 0) {
-                std::fprintf(stderr, "Interrupted: the file being written is finished first.\n");
-                onInterrupt_();
-            }
+            if (signal_.exchange(sig) == 0) onInterrupt_();
         }
     });
 }

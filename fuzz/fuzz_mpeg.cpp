@@ -15,14 +15,23 @@
 #include <string>
 
 #include "platform/binary_file.h"
-#include "mp3/id3v2_header.h"
+#include "tags/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
+
+namespace quorvane {
+// Where the audio starts: the end of the ID3v2 tag, at most the end of the file.
+static uint64_t ReadAudioStart(BinaryFile& f) {
+    const auto h = ReadV2Header(f);
+    return h ? std::min(h->Extent(), f.GetSize()) : 0;
+}
+}  // namespace quorvane
 
 namespace {
 
 using quorvane::BinaryFile;
 using quorvane::MpegStreamInfo;
+using quorvane::OpenMode;
 
 bool PlainHeaderTest(uint32_t h) {
     const uint32_t sync = h >> 21, version = (h >> 19) & 3, layer = (h >> 17) & 3, rate = (h >> 12) & 15,

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/binary_file.h"
-#include "mp3/id3v2_header.h"
+#include "tags/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
@@ -16,6 +16,12 @@ namespace quorvane {
 namespace {
 
 using test::TempDir;
+
+// Where the audio starts: the end of the ID3v2 tag, at most the end of the file.
+uint64_t ReadAudioStart(BinaryFile& f) {
+    const auto h = ReadV2Header(f);
+    return h ? std::min(h->Extent(), f.GetSize()) : 0;
+}
 
 struct LameFile {
     std::vector<uint8_t> bytes;

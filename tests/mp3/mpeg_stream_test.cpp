@@ -9,7 +9,7 @@
 #include <random>
 
 #include "platform/binary_file.h"
-#include "mp3/id3v2_header.h"
+#include "tags/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
@@ -19,6 +19,16 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using test::TempDir;
+
+// Where the audio starts: the end of the ID3v2 tag, at most the end of the file.
+uint64_t AudioStartFromHeader(const uint8_t* header, uint64_t fileSize) {
+    const auto h = ParseV2Header(header, kV2HeaderSize, fileSize);
+    return h ? std::min(h->Extent(), fileSize) : 0;
+}
+uint64_t ReadAudioStart(BinaryFile& f) {
+    const auto h = ReadV2Header(f);
+    return h ? std::min(h->Extent(), f.GetSize()) : 0;
+}
 
 // MPEG-1 Layer III, no CRC, 128 kbit/s, 44100 Hz, joint stereo / single channel.
 constexpr uint8_t kStereo128[4] = {0xFF, 0xFB, 0x90, 0x64};
@@ -323,7 +333,7 @@ TEST(ReadStreamInfo, StartsAtTheAudioStart) {
 
 TEST(Id3v2Header, AudioStartRules) {
     auto start = [](std::initializer_list<uint8_t> h, uint64_t fileSize) {
-        uint8_t header[kId3v2HeaderSize] = {};
+        uint8_t header[kV2HeaderSize] = {};
         std::copy(h.begin(), h.end(), header);
         return AudioStartFromHeader(header, fileSize);
     };
@@ -334,7 +344,7 @@ TEST(Id3v2Header, AudioStartRules) {
     EXPECT_EQ(start({'I', 'D', '3', 5, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);    // v2.5 unknown
     EXPECT_EQ(start({'I', 'D', '2', 3, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);
     EXPECT_EQ(start({'i', 'D', '3', 3, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);
-    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x68}, 1000), 1010u);  // size = file size
+    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x68}, 1000), 1000u);  // size = file size: capped
     EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x69}, 1000), 0u);     // beyond the file
     EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0}, 10), 0u);             // header only
     // The top bit of each size byte is not masked off.

@@ -100,9 +100,11 @@ void DirectoryLoader::AddDirectory(std::u16string_view directory) {
             pendingDirectories_.end()) {
             pendingDirectories_.push_back(normalized);
         }
-        if (persist_) SettingsStore::Instance().AppendToList(kLoadedDirs, normalized);
     }
     wake_.notify_all();
+    // Outside the list lock: a failed write is an error box, and while it is open the
+    // window goes on polling the list.
+    if (persist_) SettingsStore::Instance().AppendToList(kLoadedDirs, normalized);
 }
 
 void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
@@ -110,7 +112,6 @@ void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
     Records removed;
     {
         std::lock_guard list(listLock_);
-        if (persist_) SettingsStore::Instance().RemoveFromList(kLoadedDirs, normalized);
         std::erase_if(newRecords_, [&](const RecordPtr& r) { return r->RootDirectory() == normalized; });
         // Walked from the end; the array is closed up once, so removing many records
         // stays linear.
@@ -124,6 +125,7 @@ void DirectoryLoader::RemoveDirectory(std::u16string_view directory) {
         std::erase(loadedDirectories_, normalized);
         if (!directoryBeingScanned_.empty() && directoryBeingScanned_ == normalized) currentRemoved_ = true;
     }
+    if (persist_) SettingsStore::Instance().RemoveFromList(kLoadedDirs, normalized);
     // `removed` is destroyed here, in the order the array was walked (from its end).
 }
 
@@ -153,8 +155,8 @@ void DirectoryLoader::Clear(bool persist) {
         records_.clear();
         pendingDirectories_.clear();
         loadedDirectories_.clear();
-        if (persist && persist_) SettingsStore::Instance().WriteStringList(kLoadedDirs, {});
     }
+    if (persist && persist_) SettingsStore::Instance().WriteStringList(kLoadedDirs, {});
     while (!retired.empty()) retired.pop_back();  // last first
 }
 

@@ -42,12 +42,17 @@ std::string ResolvePath(std::u16string_view path) {
     return result;
 }
 
-void SyncDirectory(const std::string& directory) {
+void Sync(BinaryFile& file, SaveFaults* faults) {
+    file.Flush();
+    if (faults) faults->After(SaveEvent::FileSynced, file.Descriptor());
+}
+
+void SyncDirectory(const std::string& directory, SaveFaults* faults) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     // The rename is done and visible; a file system that cannot sync a directory
     // (EINVAL) still holds it, so this is best effort.
-    (void)::fsync(fd);
+    if (::fsync(fd) == 0 && faults) faults->After(SaveEvent::DirectorySynced, fd);
     ::close(fd);
 }
 
@@ -175,13 +180,14 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
     CopyRange(file, keepFrom, copy, kept, faults);
     CopyOwnerAndMode(copy.Descriptor(), original);
     if (faults) faults->BeforeStep(SaveStep::SyncTemp);
-    copy.Flush();
+    Sync(copy, faults);
 
     if (original.st_nlink <= 1) {
         if (faults) faults->BeforeStep(SaveStep::Rename);
         if (::rename(temp.Path().c_str(), target.c_str()) != 0) ThrowErrno();
         temp.Release();
-        SyncDirectory(directory);
+        if (faults) faults->After(SaveEvent::Renamed, copy.Descriptor());
+        SyncDirectory(directory, faults);
         // The old file's descriptor and lock go; the caller goes on with the new file.
         file = std::move(copy);
         return;
@@ -203,10 +209,10 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
     file.Seek(0);
     CopyRange(copy, 0, file, newSize, faults);
     file.SetLength(newSize);
-    file.Flush();
+    Sync(file, faults);
     copy.Close();
     ::unlink(tempPath.c_str());
-    SyncDirectory(directory);
+    SyncDirectory(directory, faults);
 }
 
 }  // namespace quorvane

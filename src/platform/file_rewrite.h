@@ -25,14 +25,21 @@ enum class SaveStep {
     CopyBack,    // before the old file (with other hard links) is overwritten from the copy
 };
 
+// What a rewrite has just done to make itself durable: the copy must be synced before
+// it is renamed into place, and the directory synced after.
+enum class SaveEvent { FileSynced, Renamed, DirectorySynced };
+
 // Failure seam: every write of a save and every step above pass here first. The
 // default does nothing; tests derive from it and throw FileException (for example
-// ENOSPC after N bytes) or end the process to prove that nothing is lost.
+// ENOSPC after N bytes) or end the process to prove that nothing is lost. Killing a
+// process cannot show a missing sync, so the events above are reported too, each
+// after it happened, with the descriptor of the file or directory it concerned.
 class SaveFaults {
 public:
     virtual ~SaveFaults() = default;
     virtual void BeforeWrite(uint64_t count) { (void)count; }
     virtual void BeforeStep(SaveStep step) { (void)step; }
+    virtual void After(SaveEvent event, int descriptor) { (void)event, (void)descriptor; }
 };
 
 // Writes `count` bytes at the file's position, in blocks, each announced to `faults`.

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <functional>
 
 #include "platform/settings_store.h"
-#include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -17,8 +15,8 @@ namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
-using test::RecordingPrompts;
-using test::TempDir;
+using Strings = std::vector<std::string>;
+using Dirs = std::vector<std::u16string>;
 
 void Touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
@@ -28,167 +26,165 @@ void Touch(const fs::path& p) {
 class DirectoryLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SettingsStore::Instance().OpenAt((settingsDir_ / "settings.ini").string()));
-        loader_.SetLoadFunction([this](Mp3FileRecord& r) { loaded_.push_back(r.FullPath()); });
+        ASSERT_TRUE(SettingsStore::Instance().OpenAt((settings_ / "settings.ini").string()));
+        loader_.SetLoadFunction([this](Mp3FileRecord& r) {
+            loaded_.push_back(Relative(r));
+            return true;
+        });
     }
     std::u16string Dir(const std::string& rel = "") const {
         return PathFromNative(rel.empty() ? tree_.Path().string() : (tree_ / rel).string());
     }
-    // "root-relative path" of every record, in record order.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        const std::string base = tree_.Path().string() + "/";
-        for (const Mp3FileRecord* r : loader_.SnapshotRecords()) {
-            names.push_back(PathToNative(r->FullPath()).substr(base.size()));
-        }
+    std::string Relative(const Mp3FileRecord& r) const {
+        return PathToNative(r.FullPath()).substr(tree_.Path().string().size() + 1);
+    }
+    Strings Names(const std::vector<RecordPtr>& records) const {
+        Strings names;
+        for (const RecordPtr& r : records) names.push_back(Relative(*r));
         return names;
     }
-    std::multiset<std::string> NameSet() const {
-        const auto v = Names();
-        return {v.begin(), v.end()};
-    }
+    Strings Names() const { return Names(loader_.SnapshotRecords()); }
 
-    TempDir settingsDir_;
-    TempDir tree_;
-    RecordingPrompts prompts_;
+    test::TempDir settings_, tree_;
+    test::RecordingPrompts prompts_;
     DirectoryLoader loader_{prompts_};
-    std::vector<std::u16string> loaded_;
+    Strings loaded_;
 };
 
-TEST(DirectoryRules, NamesAndJoin) {
-    EXPECT_TRUE(HasMp3Extension(u"song.MP3"));
-    EXPECT_TRUE(HasMp3Extension(u"a.mP3"));
-    EXPECT_TRUE(HasMp3Extension(u".mp3"));
-    EXPECT_FALSE(HasMp3Extension(u"song.mp3.bak"));
-    EXPECT_FALSE(HasMp3Extension(u"mp3"));
-    EXPECT_FALSE(HasMp3Extension(u"song.mp4"));
-    EXPECT_TRUE(IsSkippedDirectoryName(u"."));
-    EXPECT_TRUE(IsSkippedDirectoryName(u".."));
-    EXPECT_TRUE(IsSkippedDirectoryName(u"..hidden"));
-    EXPECT_FALSE(IsSkippedDirectoryName(u".hidden"));
-    EXPECT_FALSE(IsSkippedDirectoryName(u"music"));
-    EXPECT_EQ(NormalizeDirectory(u"/music/"), u"/music");
-    EXPECT_EQ(NormalizeDirectory(u"/music"), u"/music");
-    EXPECT_EQ(NormalizeDirectory(u"/"), u"/");
-    EXPECT_EQ(JoinPath(u"/music", u"a.mp3"), u"/music/a.mp3");
-    EXPECT_EQ(JoinPath(u"/", u"a.mp3"), u"/a.mp3");
-    EXPECT_EQ(JoinPath(u"/music/", u"a.mp3"), u"/music/a.mp3");
-    EXPECT_EQ(JoinPath(u"", u"a.mp3"), u"a.mp3");
-}
-
-TEST_F(DirectoryLoaderTest, ScanRulesWithAndWithoutRecursion) {
-    for (const char* f : {"a.mp3", "B.MP3", "c.mp3.bak", "mp3", "sub/d.mp3", "sub/deeper/e.Mp3",
-                          "..hidden/x.mp3", ".hidden/f.mp3", "sub/notes.txt"}) {
+// One walk: the files of a directory sorted by name, then its subdirectories sorted,
+// whatever order the file system keeps.
+TEST_F(DirectoryLoaderTest, FilesSortedByNameThenSubdirectories) {
+    for (const char* f : {"b.mp3", "sub/notes.txt", "0sub/deeper/e.Mp3", "a.mp3", "c.mp3.bak", "mp3", "B.MP3",
+                          "0sub/d.mp3", "..hidden/x.mp3", ".hidden/f.mp3", ".mp3"}) {
         Touch(tree_ / f);
     }
     fs::create_directories(tree_ / "dir.mp3");  // a directory with the extension is no file
     loader_.AddDirectory(Dir());
     loader_.ScanPending(true);
-    EXPECT_EQ(NameSet(), (std::multiset<std::string>{"a.mp3", "B.MP3", "sub/d.mp3", "sub/deeper/e.Mp3",
-                                                      ".hidden/f.mp3"}));
-    for (const Mp3FileRecord* r : loader_.SnapshotRecords()) {
-        EXPECT_EQ(r->rootDirectory, Dir());
-        EXPECT_EQ(r->fileName, r->diskName);
-        EXPECT_FALSE(r->NeedsSaving());
-    }
-    EXPECT_EQ(loaded_.size(), 5u);
+    const Strings expected = {".mp3", "B.MP3", "a.mp3", "b.mp3", ".hidden/f.mp3", "0sub/d.mp3", "0sub/deeper/e.Mp3"};
+    EXPECT_EQ(Names(), expected);
+    EXPECT_EQ(loaded_, expected);
+    for (const RecordPtr& r : loader_.SnapshotRecords()) EXPECT_EQ(r->RootDirectory(), Dir());
     EXPECT_EQ(loader_.TakeNewRecords(), loader_.SnapshotRecords());
     EXPECT_TRUE(loader_.TakeNewRecords().empty());
     EXPECT_TRUE(loader_.IsIdle());
-    EXPECT_EQ(prompts_.Count(), 0u);
 
-    // Without recursion only the files directly in the directory.
-    DirectoryLoader flat(prompts_, false);
-    flat.SetLoadFunction([](Mp3FileRecord&) {});
+    DirectoryLoader flat(prompts_, false);  // without recursion: the files directly inside
+    flat.SetLoadFunction([](Mp3FileRecord&) { return true; });
     flat.AddDirectory(Dir());
     flat.ScanPending(false);
-    std::multiset<std::u16string> names;
-    for (const Mp3FileRecord* r : flat.SnapshotRecords()) names.insert(r->fileName);
-    EXPECT_EQ(names, (std::multiset<std::u16string>{u"a.mp3", u"B.MP3"}));
+    EXPECT_EQ(Names(flat.SnapshotRecords()), (Strings{".mp3", "B.MP3", "a.mp3", "b.mp3"}));
+    EXPECT_EQ(prompts_.Count(), 0u);
 }
 
-TEST_F(DirectoryLoaderTest, FileReachedTwiceIsListedTwiceAndDirectoriesCompareExactly) {
+TEST_F(DirectoryLoaderTest, DirectoriesCompareExactlyAndAFileReachedTwiceIsListedTwice) {
     Touch(tree_ / "sub" / "d.mp3");
     loader_.AddDirectory(Dir());
     loader_.AddDirectory(Dir("sub"));
     loader_.AddDirectory(Dir("sub") + u"/");  // the same once normalised: ignored
-    EXPECT_EQ(loader_.GetLoadedDirectories(), (std::vector<std::u16string>{Dir(), Dir("sub")}));
+    EXPECT_EQ(NormalizeDirectory(u"/"), u"/");  // only the root keeps its separator
+    loader_.AddDirectory(Dir("nothing-here"));  // yields nothing, no message, stays loaded
+    EXPECT_EQ(loader_.GetLoadedDirectories(), (Dirs{Dir(), Dir("sub"), Dir("nothing-here")}));
     loader_.ScanPending(true);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"sub/d.mp3", "sub/d.mp3"}));
+    EXPECT_EQ(Names(), (Strings{"sub/d.mp3", "sub/d.mp3"}));
     EXPECT_EQ(loader_.RecordsOfDirectory(Dir()).size(), 1u);
     EXPECT_EQ(loader_.RecordsOfDirectory(Dir("sub") + u"/").size(), 1u);
-    EXPECT_EQ(SettingsStore::Instance().ReadStringList("LoadedDirs"),
-              (std::vector<std::u16string>{Dir(), Dir("sub")}));
-}
-
-TEST_F(DirectoryLoaderTest, MissingDirectoryYieldsNothingAndStaysLoaded) {
-    loader_.AddDirectory(Dir("nothing-here"));
-    loader_.ScanPending(true);
-    EXPECT_EQ(loader_.RecordCount(), 0u);
+    EXPECT_EQ(SettingsStore::Instance().ReadStringList("LoadedDirs"), (Dirs{Dir(), Dir("sub"), Dir("nothing-here")}));
     EXPECT_EQ(prompts_.Count(), 0u);
-    EXPECT_EQ(loader_.GetLoadedDirectories().size(), 1u);
     EXPECT_TRUE(loader_.IsIdle());
 }
 
-TEST_F(DirectoryLoaderTest, LinkLoopsEndAndNonUtf8NamesSurvive) {
+TEST_F(DirectoryLoaderTest, LinkLoopsEndAndNamesThatAreNotUtf8Survive) {
     Touch(tree_ / "a" / "x.mp3");
     fs::create_directory_symlink(tree_ / "a", tree_ / "a" / "loop");
     fs::create_directory_symlink(tree_.Path(), tree_ / "a" / "up");
-    const std::string odd = std::string("caf\xe9") + ".mp3";  // Latin-1, not UTF-8
-    Touch(tree_.Path() / odd);
+    const std::string odd = "caf\xe9.mp3";  // Latin-1, not UTF-8
+    Touch(tree_ / odd);
     loader_.AddDirectory(Dir());
     loader_.ScanPending(true);
-    auto names = NameSet();
-    EXPECT_EQ(names.count("a/x.mp3"), 1u);
-    EXPECT_EQ(names.count(odd), 1u);
-    EXPECT_EQ(names.size(), 2u);
-    // The record's path maps back to the bytes on disk.
-    for (const Mp3FileRecord* r : loader_.SnapshotRecords()) {
-        EXPECT_TRUE(fs::exists(PathToNative(r->FullPath()))) << U8(r->FullPath());
-    }
+    EXPECT_EQ(Names(), (Strings{odd, "a/x.mp3"}));
+    EXPECT_TRUE(fs::exists(PathToNative(loader_.SnapshotRecords().at(0)->FullPath())));
 }
 
-TEST_F(DirectoryLoaderTest, RemoveRefreshAndClear) {
-    Touch(tree_ / "one" / "a.mp3");
-    Touch(tree_ / "one" / "b.mp3");
-    Touch(tree_ / "two" / "c.mp3");
+// The command-line tool keeps files it cannot open out of the list; the window lists
+// them, empty. The failure is reported either way.
+TEST_F(DirectoryLoaderTest, SkipUnopenedKeepsAnUnopenableFileOut) {
+    Touch(tree_ / "good.mp3");
+    fs::create_symlink(tree_ / "missing", tree_ / "broken.mp3");
+    for (bool skip : {false, true}) {
+        DirectoryLoader loader(prompts_, false);
+        loader.SetLoadFunction([this](Mp3FileRecord& r) { return r.LoadFile(prompts_, {}); });
+        loader.SetSkipUnopened(skip);
+        loader.AddDirectory(Dir());
+        loader.ScanPending(true);
+        EXPECT_EQ(Names(loader.SnapshotRecords()), (skip ? Strings{"good.mp3"} : Strings{"broken.mp3", "good.mp3"}));
+        EXPECT_EQ(loader.TakeNewRecords().size(), skip ? 1u : 2u);
+    }
+    EXPECT_EQ(prompts_.Count(), 2u);
+}
+
+// Records are shared: whatever a list view or an operation still holds stays a whole
+// record after RemoveDirectory, Refresh and Clear (ASan sees any that was destroyed).
+TEST_F(DirectoryLoaderTest, HeldRecordsOutliveRemoveRefreshAndClear) {
+    for (const char* f : {"one/a.mp3", "one/b.mp3", "two/c.mp3"}) Touch(tree_ / f);
     struct Observer : RecordObserver {
-        std::vector<const Mp3FileRecord*> removed;
-        void RecordRemoved(const Mp3FileRecord* r) override { removed.push_back(r); }
+        std::vector<RecordPtr> removed;
+        void RecordRemoved(const RecordPtr& r) override { removed.push_back(r); }
     } observer;
     loader_.SetObserver(&observer);
     loader_.AddDirectory(Dir("one"));
     loader_.AddDirectory(Dir("two"));
     loader_.ScanPending(true);
-    ASSERT_EQ(loader_.RecordCount(), 3u);
-    const auto ofOne = loader_.RecordsOfDirectory(Dir("one"));
-    ASSERT_EQ(ofOne.size(), 2u);
+    const std::vector<RecordPtr> rows = loader_.TakeNewRecords();  // what a list model holds
+    ASSERT_EQ(Names(rows), (Strings{"one/a.mp3", "one/b.mp3", "two/c.mp3"}));
 
     loader_.RemoveDirectory(Dir("one"));
-    EXPECT_EQ(observer.removed.size(), 2u);
-    EXPECT_EQ(std::set<const Mp3FileRecord*>(observer.removed.begin(), observer.removed.end()),
-              std::set<const Mp3FileRecord*>(ofOne.begin(), ofOne.end()));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"two/c.mp3"}));
-    // The new-record list no longer holds the destroyed records.
-    EXPECT_EQ(loader_.TakeNewRecords(), loader_.SnapshotRecords());
-    EXPECT_EQ(SettingsStore::Instance().ReadStringList("LoadedDirs"), (std::vector<std::u16string>{Dir("two")}));
+    EXPECT_EQ(Names(observer.removed), (Strings{"one/b.mp3", "one/a.mp3"}));  // walked from the end
+    EXPECT_EQ(Names(), (Strings{"two/c.mp3"}));
+    EXPECT_EQ(SettingsStore::Instance().ReadStringList("LoadedDirs"), (Dirs{Dir("two")}));
+    observer.removed.clear();
 
-    // Refresh reloads every loaded directory from disk.
     Touch(tree_ / "two" / "d.mp3");
-    loaded_.clear();
-    loader_.Refresh();
+    loader_.Refresh();  // every loaded directory again, from disk
     EXPECT_EQ(loader_.RecordCount(), 0u);
     EXPECT_FALSE(loader_.IsIdle());
     loader_.ScanPending(true);
-    EXPECT_EQ(NameSet(), (std::multiset<std::string>{"two/c.mp3", "two/d.mp3"}));
-    EXPECT_EQ(loaded_.size(), 2u);
+    const std::vector<RecordPtr> snapshot = loader_.SnapshotRecords();  // what an operation holds
+    EXPECT_EQ(Names(snapshot), (Strings{"two/c.mp3", "two/d.mp3"}));
+    EXPECT_NE(snapshot[0], rows[2]);
 
     loader_.Clear(true);
     EXPECT_EQ(loader_.RecordCount(), 0u);
     EXPECT_TRUE(loader_.GetLoadedDirectories().empty());
     EXPECT_TRUE(loader_.TakeNewRecords().empty());
     EXPECT_TRUE(SettingsStore::Instance().ReadStringList("LoadedDirs").empty());
-    EXPECT_TRUE(SettingsStore::Instance().ReadRaw("LoadedDirs").has_value());
+    // Every record taken before is still whole, and now held only here.
+    EXPECT_EQ(Names(rows), (Strings{"one/a.mp3", "one/b.mp3", "two/c.mp3"}));
+    EXPECT_EQ(Names(snapshot), (Strings{"two/c.mp3", "two/d.mp3"}));
+    for (const auto* held : {&rows, &snapshot}) {
+        for (const RecordPtr& r : *held) EXPECT_EQ(r.use_count(), 1) << U8(r->FileName());
+    }
+}
+
+// A failed write of "LoadedDirs" is an error box, and while a box is open the window
+// goes on polling the loader: the settings must not be written under the list lock.
+TEST_F(DirectoryLoaderTest, ASettingsWarningMayPollTheLoader) {
+    struct Polling : test::RecordingPrompts {
+        explicit Polling(DirectoryLoader& l) : loader(l) {}
+        void ShowError(std::u16string_view caption, std::u16string_view text) override {
+            RecordingPrompts::ShowError(caption, text);
+            loader.TakeNewRecords();
+        }
+        DirectoryLoader& loader;
+    } polling(loader_);
+    fs::create_directory(settings_ / ("settings.ini.tmp." + std::to_string(getpid())));  // every write fails
+    SettingsStore::Instance().SetPrompts(&polling);
+    loader_.AddDirectory(Dir("a"));
+    loader_.RemoveDirectory(Dir("a"));
+    loader_.AddDirectory(Dir("b"));
+    loader_.Clear(true);
+    SettingsStore::Instance().SetPrompts(nullptr);
+    EXPECT_EQ(polling.Count(), 4u);
 }
 
 TEST_F(DirectoryLoaderTest, StartupActions) {
@@ -198,29 +194,57 @@ TEST_F(DirectoryLoaderTest, StartupActions) {
     store.WriteNumber("StartupAction", 0);
     {
         DirectoryLoader loader(prompts_);
-        loader.SetLoadFunction([](Mp3FileRecord&) {});
+        loader.SetLoadFunction([](Mp3FileRecord&) { return true; });
         EXPECT_EQ(loader.Startup(), 0u);
-        EXPECT_EQ(loader.GetLoadedDirectories(), (std::vector<std::u16string>{Dir("c"), Dir("a"), Dir("b")}));
         loader.ScanPending(true);
-        std::vector<std::u16string> order;
-        for (const Mp3FileRecord* r : loader.SnapshotRecords()) order.push_back(r->rootDirectory);
-        EXPECT_EQ(order, (std::vector<std::u16string>{Dir("c"), Dir("a"), Dir("b")}));
+        EXPECT_EQ(Names(loader.SnapshotRecords()), (Strings{"c/x.mp3", "a/x.mp3", "b/x.mp3"}));
     }
-    EXPECT_EQ(store.ReadStringList("LoadedDirs"), (std::vector<std::u16string>{Dir("c"), Dir("a"), Dir("b")}));
+    EXPECT_EQ(store.ReadStringList("LoadedDirs"), (Dirs{Dir("c"), Dir("a"), Dir("b")}));
     store.DeleteValue("StartupAction");  // default 2: nothing loaded, the list emptied
     DirectoryLoader loader(prompts_);
     EXPECT_EQ(loader.Startup(), 2u);
     EXPECT_TRUE(loader.GetLoadedDirectories().empty());
     EXPECT_TRUE(store.ReadStringList("LoadedDirs").empty());
+
+    store.WriteStringList("LoadedDirs", {u"/kept"});  // the command-line tool leaves it alone
+    DirectoryLoader tool(prompts_, false);
+    tool.AddDirectory(Dir());
+    tool.RemoveDirectory(Dir());
+    tool.Clear(true);
+    EXPECT_EQ(store.ReadStringList("LoadedDirs"), (Dirs{u"/kept"}));
 }
 
-TEST_F(DirectoryLoaderTest, ToolLoaderLeavesLoadedDirsAlone) {
-    SettingsStore::Instance().WriteStringList("LoadedDirs", {u"/kept"});
-    DirectoryLoader loader(prompts_, false);
-    loader.AddDirectory(Dir());
-    loader.RemoveDirectory(Dir());
-    loader.Clear(true);
-    EXPECT_EQ(SettingsStore::Instance().ReadStringList("LoadedDirs"), (std::vector<std::u16string>{u"/kept"}));
+// A directory removed and added again while its first scan still runs (dropped back
+// into the window, or answered a load error only after that): every file of it is
+// listed exactly once, also when the old scan finds nothing more after the removal.
+TEST_F(DirectoryLoaderTest, DirectoryAddedAgainDuringItsOwnScanIsListedWhole) {
+    for (int files : {4, 1}) {
+        SCOPED_TRACE(files);
+        test::TempDir tree;
+        for (int i = 0; i < files; ++i) std::ofstream(tree / (std::to_string(i) + ".mp3")) << "x";
+        const std::u16string dir = PathFromNative(tree.Path().string());
+        DirectoryLoader loader(prompts_);
+        int loads = 0;
+        std::function<void()> readd = [&] {
+            loader.RemoveDirectory(dir);
+            loader.AddDirectory(dir);
+        };
+        // With four files: while the second loads; with one: just after it was listed.
+        loader.SetLoadFunction([&](Mp3FileRecord&) {
+            if (++loads == 2 && files > 1) readd();
+            return true;
+        });
+        loader.SetProgressFunction([&](size_t, const std::u16string&) {
+            if (loads == 1 && files == 1) readd();
+        });
+        loader.AddDirectory(dir);
+        loader.ScanPending(true);
+        Strings names;
+        for (const RecordPtr& r : loader.SnapshotRecords()) names.push_back(U8(r->FileName()));
+        EXPECT_EQ(names, (files == 4 ? Strings{"0.mp3", "1.mp3", "2.mp3", "3.mp3"} : Strings{"0.mp3"}));
+        EXPECT_TRUE(loader.IsIdle());
+        EXPECT_EQ(loader.GetLoadedDirectories(), Dirs{dir});
+    }
 }
 
 }  // namespace

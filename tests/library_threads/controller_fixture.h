@@ -1,91 +1,88 @@
 #pragma once
 // A controller over a real loader and saver, with a window that logs what it is asked
-// and a notification queue that the test drains as the desktop program's event loop would.
+// and a queue of the saver's reports that the test drains as the desktop program's
+// event loop would.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "library/directory_loader.h"
-#include "library/notification.h"
 #include "library/save_controller.h"
-#include "platform/settings_store.h"
+#include "library/save_listener.h"
 #include "library/tag_saver.h"
-#include "library/mp3_file_record.h"
+#include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
 namespace quorvane::test {
 
-// Lets a worker go on only when the test says so.
-class Gate {
-public:
-    void Open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        cv_.notify_all();
+// Polls until `done` holds; false after ten seconds.
+template <typename Predicate>
+bool WaitFor(Predicate done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    void Wait() {
-        std::unique_lock lock(mutex_);
-        ++waiting_;
-        cv_.notify_all();
-        cv_.wait(lock, [this] { return open_; });
-    }
-    // Waits until a worker is held at the gate; false after five seconds.
-    bool WaitForWaiter(int count = 1) {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= count; });
-    }
+    return true;
+}
 
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool open_ = false;
-    int waiting_ = 0;
+// Lets a worker go on only when the test says so.
+struct Gate {
+    void Open() { open = true; }
+    void Wait() {
+        ++waiting;
+        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Until `count` workers have come to the gate.
+    bool WaitForWaiter(int count = 1) { return WaitFor([&] { return waiting >= count; }); }
+    std::atomic<bool> open{false};
+    std::atomic<int> waiting{0};
 };
 
-class QueueSink : public NotificationSink {
+// The saver's reports in order; a null record stands for SaveFinished.
+class ReportQueue : public SaveListener {
 public:
-    struct Item {
-        uint32_t code;
-        Mp3FileRecord* record;
-    };
-    void Notify(const void*, uint32_t code, Mp3FileRecord* record) override {
+    void Saved(const RecordPtr& record) override { Push(record); }
+    void SaveFinished() override { Push(nullptr); }
+    // The next report; false when none comes.
+    bool Next(RecordPtr& report) {
+        if (!WaitFor([this] { return Size() > 0; })) return false;
         std::lock_guard lock(mutex_);
-        items_.push_back({code, record});
-        cv_.notify_all();
-    }
-    bool Next(Item& item, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock lock(mutex_);
-        if (!cv_.wait_for(lock, timeout, [this] { return !items_.empty(); })) return false;
-        item = items_.front();
-        items_.pop_front();
+        report = reports_.front();
+        reports_.pop_front();
         return true;
+    }
+    size_t Size() {
+        std::lock_guard lock(mutex_);
+        return reports_.size();
     }
 
 private:
+    void Push(RecordPtr record) {
+        std::lock_guard lock(mutex_);
+        reports_.push_back(std::move(record));
+    }
     std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<Item> items_;
+    std::deque<RecordPtr> reports_;
 };
 
 class LogWindow : public MainWindowPort {
 public:
     void EmptyList() override { log.push_back("empty"); }
     void SetRedrawSuspended(bool s) override { log.push_back(s ? "suspend" : "resume"); }
-    void RedrawRecord(const Mp3FileRecord* r) override { log.push_back("redraw " + U8(r->fileName)); }
+    void RedrawRecord(const RecordPtr& r) override { log.push_back("redraw " + U8(r->FileName())); }
     void RedrawVisibleRows() override { log.push_back("redraw visible"); }
     void SetStatusPane(int pane, std::u16string_view text) override { panes[pane] = std::u16string(text); }
-    void SetSaveCommandsEnabled(bool e) override {
-        enabled = e;
-        log.push_back(e ? "enable" : "disable");
-    }
+    void SetSaveCommandsEnabled(bool e) override { enabled = e; }
     void ExitProgram() override { exited = true; }
     bool Has(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
 
@@ -95,22 +92,19 @@ public:
     bool exited = false;
 };
 
-// Files named "dirty*" load with a pending change (a removal request); the save
-// clears it unless the file is named "fail*"; every save waits at `gate` when held.
+// Files named "dirty*" and "fail*" load with a changed tag; the save clears the change
+// unless the file is named "fail*"; every save waits at `gate_` while `holdSaves_`.
 class ControllerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SettingsStore::Instance().OpenAt((settingsDir_ / "settings.ini").string()));
         loader_.SetLoadFunction([](Mp3FileRecord& r) {
-            if (r.fileName.starts_with(u"dirty") || r.fileName.starts_with(u"fail")) r.removeV1Requested = true;
+            if (!r.FileName().starts_with(u"clean")) r.Tag().SetText(kFrameTIT2, u"changed");
+            return true;
         });
         saver_.SetSaveFunction([this](Mp3FileRecord& r) {
             if (holdSaves_) gate_.Wait();
-            {
-                std::lock_guard lock(savedMutex_);
-                saved_.push_back(U8(r.fileName));
-            }
-            if (!r.fileName.starts_with(u"fail")) r.removeV1Requested = false;
+            if (!r.FileName().starts_with(u"fail")) r.Tag().ClearChanged();
         });
     }
     void TearDown() override {
@@ -119,41 +113,40 @@ protected:
     }
 
     std::u16string Dir(const std::string& rel) const { return PathFromNative((tree_ / rel).string()); }
-    void Make(const std::string& rel) {
-        std::filesystem::create_directories((tree_ / rel).parent_path());
-        std::ofstream(tree_ / rel) << "x";
-    }
-    void Load(std::initializer_list<const char*> dirs) {
-        for (const char* d : dirs) loader_.AddDirectory(Dir(d));
+    // Makes the files ("dir/name") and loads their directories in the order given.
+    void Load(std::initializer_list<std::string> files) {
+        for (const std::string& f : files) {
+            std::filesystem::create_directories((tree_ / f).parent_path());
+            std::ofstream(tree_ / f) << "x";
+            loader_.AddDirectory(Dir(f.substr(0, f.find('/'))));
+        }
         loader_.ScanPending(true);
         loader_.TakeNewRecords();
     }
-    // Hands notifications to the controller until the save has finished.
-    void PumpUntilFinished() {
-        QueueSink::Item item{};
-        while (sink_.Next(item)) {
-            controller_.OnNotification(item.code, item.record);
-            if (item.code == kNotifySaveFinished) return;
+    // Hands the saver's reports to the controller until the save has finished; the
+    // names of the records reported saved, in order.
+    std::vector<std::string> PumpUntilFinished() {
+        std::vector<std::string> saved;
+        for (RecordPtr report; reports_.Next(report); saved.push_back(U8(report->FileName()))) {
+            if (!report) {
+                controller_.OnSaveFinished();
+                return saved;
+            }
+            controller_.OnSaved(report);
         }
         ADD_FAILURE() << "the saver did not finish";
-    }
-    std::vector<std::string> Saved() {
-        std::lock_guard lock(savedMutex_);
-        return saved_;
+        return saved;
     }
 
-    TempDir settingsDir_;
-    TempDir tree_;
+    TempDir settingsDir_, tree_;
     RecordingPrompts prompts_;
     DirectoryLoader loader_{prompts_};
-    QueueSink sink_;
-    TagSaver saver_{prompts_, sink_};
+    ReportQueue reports_;
+    TagSaver saver_{prompts_, reports_};
     LogWindow window_;
     SaveController controller_{loader_, saver_, prompts_, window_};
     Gate gate_;
     bool holdSaves_ = false;
-    std::mutex savedMutex_;
-    std::vector<std::string> saved_;
 };
 
 }  // namespace quorvane::test

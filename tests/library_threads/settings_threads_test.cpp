@@ -31,7 +31,7 @@ TEST(ThreadsSettings, ConcurrentReadersAndWritersSeeWholeValues) {
             }
         });
     }
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 60; ++i) {
         store.WriteNumber("Encoding", i % 2 ? 1 : 2);
         store.AppendToList("Renames", u"p" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + u"x");
     }

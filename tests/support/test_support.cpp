@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,33 +34,13 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-void RecordingPrompts::ShowError(std::u16string_view caption, std::u16string_view text) {
+PromptAnswer RecordingPrompts::Record(const char* kind, std::u16string_view caption, std::u16string_view text) {
     std::lock_guard lock(mutex_);
-    prompts_.push_back({"error", std::u16string(caption), std::u16string(text)});
-}
-
-void RecordingPrompts::ShowInformation(std::u16string_view caption, std::u16string_view text) {
-    std::lock_guard lock(mutex_);
-    prompts_.push_back({"information", std::u16string(caption), std::u16string(text)});
-}
-
-PromptAnswer RecordingPrompts::NextAnswer() {
+    prompts_.push_back({kind, std::u16string(caption), std::u16string(text)});
     if (answers_.empty()) return fallback;
     const PromptAnswer a = answers_.front();
     answers_.erase(answers_.begin());
     return a;
-}
-
-bool RecordingPrompts::AskYesNo(std::u16string_view caption, std::u16string_view text) {
-    std::lock_guard lock(mutex_);
-    prompts_.push_back({"yesno", std::u16string(caption), std::u16string(text)});
-    return NextAnswer() == PromptAnswer::Yes;
-}
-
-PromptAnswer RecordingPrompts::AskYesNoCancel(std::u16string_view caption, std::u16string_view text) {
-    std::lock_guard lock(mutex_);
-    prompts_.push_back({"yesnocancel", std::u16string(caption), std::u16string(text)});
-    return NextAnswer();
 }
 
 void RecordingPrompts::QueueAnswer(PromptAnswer answer) {
@@ -81,66 +59,35 @@ size_t RecordingPrompts::Count() const {
 }
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input) {
-    int inPipe[2], outPipe[2], errPipe[2];
-    if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC))
-        throw std::runtime_error("pipe failed");
+    // Unnamed files rather than pipes: nothing to pump, however much either side writes.
+    FILE* files[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
+    for (FILE* f : files) {
+        if (!f) throw std::runtime_error("tmpfile failed");
+    }
+    std::fwrite(input.data(), 1, input.size(), files[0]);
+    std::fflush(files[0]);
+    std::rewind(files[0]);
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        dup2(inPipe[0], 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
+        for (int fd = 0; fd < 3; ++fd) dup2(fileno(files[fd]), fd);
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
     }
-    close(inPipe[0]);
-    close(outPipe[1]);
-    close(errPipe[1]);
-    size_t written = 0;
-    if (input.empty()) {
-        close(inPipe[1]);
-        inPipe[1] = -1;
-    }
-    CommandResult result;
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        pollfd fds[3] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}, {inPipe[1], POLLOUT, 0}};
-        const int nfds = inPipe[1] >= 0 ? 3 : 2;
-        if (poll(fds, nfds, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        char buf[65536];
-        if (nfds == 3 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            const ssize_t n = write(inPipe[1], input.data() + written, input.size() - written);
-            if (n > 0) written += static_cast<size_t>(n);
-            if (n <= 0 || written == input.size()) {
-                close(inPipe[1]);
-                inPipe[1] = -1;
-            }
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
-                (i == 0 ? outOpen : errOpen) = false;
-                fds[i].fd = -1;
-            } else {
-                (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
-            }
-        }
-        if (!outOpen) outPipe[0] = -1;
-        if (!errOpen) errPipe[0] = -1;
-    }
-    if (inPipe[1] >= 0) close(inPipe[1]);
-    close(outPipe[0] >= 0 ? outPipe[0] : -1);
-    close(errPipe[0] >= 0 ? errPipe[0] : -1);
     int status = 0;
     waitpid(pid, &status, 0);
+    CommandResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    for (int i : {1, 2}) {
+        std::string& out = i == 1 ? result.out : result.err;
+        std::rewind(files[i]);
+        char buf[65536];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, files[i])) > 0;) out.append(buf, n);
+    }
+    for (FILE* f : files) std::fclose(f);
     return result;
 }
 

@@ -32,12 +32,18 @@ struct RecordedPrompt {
 };
 
 // Records every box; questions take the queued answers in order, then `fallback`.
-class RecordingPrompts final : public UserPrompts {
+class RecordingPrompts : public UserPrompts {
 public:
-    void ShowError(std::u16string_view caption, std::u16string_view text) override;
-    void ShowInformation(std::u16string_view caption, std::u16string_view text) override;
-    bool AskYesNo(std::u16string_view caption, std::u16string_view text) override;
-    PromptAnswer AskYesNoCancel(std::u16string_view caption, std::u16string_view text) override;
+    void ShowError(std::u16string_view caption, std::u16string_view text) override { Record("error", caption, text); }
+    void ShowInformation(std::u16string_view caption, std::u16string_view text) override {
+        Record("information", caption, text);
+    }
+    bool AskYesNo(std::u16string_view caption, std::u16string_view text) override {
+        return Record("yesno", caption, text) == PromptAnswer::Yes;
+    }
+    PromptAnswer AskYesNoCancel(std::u16string_view caption, std::u16string_view text) override {
+        return Record("yesnocancel", caption, text);
+    }
 
     void QueueAnswer(PromptAnswer answer);
     std::vector<RecordedPrompt> Prompts() const;
@@ -45,7 +51,7 @@ public:
     PromptAnswer fallback = PromptAnswer::No;
 
 private:
-    PromptAnswer NextAnswer();
+    PromptAnswer Record(const char* kind, std::u16string_view caption, std::u16string_view text);
     mutable std::mutex mutex_;
     std::vector<RecordedPrompt> prompts_;
     std::vector<PromptAnswer> answers_;

@@ -1,0 +1,181 @@
+// The per-file save end to end: what mutagen reads afterwards, the rename after the
+// tags, failures reported once with the original left intact, HasV1 kept true to disk.
+#include "library/save_record.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/file_rewrite.h"
+#include "record_test_support.h"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::RecordFiles;
+
+std::vector<std::string> Names(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RecordFiles, EditsReachTheFileAsMutagenReadsThem) {
+    const fs::path path = dir_ / "t.mp3";
+    test::MakeMp3(path, {"-b", "128"});
+    const auto audio = ReadFileBytes(path);
+    test::TagWithMutagen(path, 4, {"TIT2=Short", "TPE1=Artist"}, false);  // mutagen leaves padding
+    const auto size = fs::file_size(path);
+    auto r = test::LoadRecord(path, prompts_);
+    r->Tag().SetText(kFrameTIT2, u"Longer title");
+    SaveRecord(*r, prompts_, {});
+    EXPECT_EQ(fs::file_size(path), size);  // the tag fitted its padding
+    EXPECT_EQ(test::MutagenView(path), "v2=4 TIT2=Longer title TPE1=Artist v1=none");
+    EXPECT_FALSE(r->NeedsSaving());
+
+    r->Tag().SetText(kFrameTALB, std::u16string(20000, u'x'));  // far beyond the padding
+    SaveRecord(*r, prompts_, {});
+    const auto bytes = ReadFileBytes(path);
+    ASSERT_GT(bytes.size(), audio.size() + 20000);
+    EXPECT_TRUE(std::equal(audio.rbegin(), audio.rend(), bytes.rbegin())) << "the audio moved intact";
+    EXPECT_EQ(test::LoadRecord(path, prompts_)->Tag().GetText(kFrameTALB).size(), 20000u);
+
+    r->RequestRemoveV2();
+    SaveRecord(*r, prompts_, {});
+    EXPECT_EQ(ReadFileBytes(path), audio);
+    EXPECT_EQ(Names(dir_.Path()), std::vector<std::string>{"t.mp3"});
+    EXPECT_EQ(prompts_.Count(), 0u);
+}
+
+// "Remove ID3v1" is offered only for a tag on disk, so HasV1 must follow every save:
+// a first ID3v1 tag written, one emptied away, one removed on request.
+TEST_F(RecordFiles, HasV1StaysTrueToTheDisk) {
+    const fs::path path = dir_ / "t.mp3";
+    test::MakeMp3(path, {"-b", "128"});
+    test::TagWithMutagen(path, 3, {"TIT2=Title"}, false);
+    auto r = test::LoadRecord(path, prompts_);
+    ASSERT_FALSE(r->HasV1());
+    const struct {
+        std::function<void(Mp3FileRecord&)> edit;
+        bool hasV1;
+        const char* view;
+    } steps[] = {
+        {[](Mp3FileRecord& m) { m.Tag().V1().SetString(Id3v1Record::kTitle, u"First"); }, true, "v1=First"},
+        {[](Mp3FileRecord& m) { m.Tag().V1().SetString(Id3v1Record::kTitle, u""); }, false, "v1=none"},
+        {[](Mp3FileRecord& m) { m.Tag().V1().SetString(Id3v1Record::kTitle, u"Again"); }, true, "v1=Again"},
+        {[](Mp3FileRecord& m) { m.RequestRemoveV1(); }, false, "v1=none"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.view);
+        step.edit(*r);
+        ASSERT_TRUE(r->NeedsSaving());
+        SaveRecord(*r, prompts_, {});
+        EXPECT_EQ(r->HasV1(), step.hasV1);
+        EXPECT_TRUE(test::MutagenView(path).ends_with(step.view)) << test::MutagenView(path);
+        EXPECT_EQ(test::LoadRecord(path, prompts_)->HasV1(), step.hasV1);
+    }
+    EXPECT_EQ(prompts_.Count(), 0u);
+}
+
+TEST_F(RecordFiles, RenameOnlyRenamesWithoutOpeningAndNeverReplaces) {
+    const fs::path path = dir_ / "old.mp3";
+    test::MakeMp3(path, {"-b", "128"});
+    const auto bytes = ReadFileBytes(path);
+    auto r = test::LoadRecord(path, prompts_);
+    r->SetFileName(u"new.mp3");
+    BinaryFile holder = test::OpenForSave(path);  // an open for the save would be refused and reported
+    SaveRecord(*r, prompts_, {});
+    holder.Close();
+    EXPECT_EQ(prompts_.Count(), 0u);
+    EXPECT_EQ(Names(dir_.Path()), std::vector<std::string>{"new.mp3"});
+    EXPECT_EQ(ReadFileBytes(dir_ / "new.mp3"), bytes);
+    EXPECT_EQ(r->DiskName(), u"new.mp3");
+    EXPECT_FALSE(r->NeedsSaving());
+
+    test::WriteFileBytes(dir_ / "taken.mp3", {'k'});
+    r->SetFileName(u"taken.mp3");
+    SaveRecord(*r, prompts_, {});
+    const auto p = prompts_.Prompts();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].kind, "error");
+    EXPECT_EQ(p[0].caption, ProgramTitle());
+    EXPECT_EQ(p[0].text, u"Couldn't rename \"new.mp3\" to \"taken.mp3\".");
+    EXPECT_EQ(r->DiskName(), u"new.mp3");
+    EXPECT_TRUE(r->NeedsSaving());  // the next save tries again
+}
+
+TEST_F(RecordFiles, ReadOnlyFileIsReportedAndItsRenameStillTried) {
+    const fs::path path = dir_ / "ro.mp3";
+    test::MakeMp3(path, {"-b", "128"});
+    test::TagWithMutagen(path, 4, {"TIT2=T"}, true);
+    const auto bytes = ReadFileBytes(path);
+    auto r = test::LoadRecord(path, prompts_);
+    r->Tag().SetText(kFrameTIT2, u"New");
+    r->RequestRemoveV1();
+    r->SetFileName(u"renamed.mp3");
+    // Root writes to any file: an immutable one (which cannot be renamed either) then.
+    const bool root = geteuid() == 0;
+    if (root && test::RunCommand({"chattr", "+i", path.string()}).status != 0) GTEST_SKIP() << "no chattr";
+    if (!root) fs::permissions(path, fs::perms::owner_read);
+    SaveRecord(*r, prompts_, {});
+    if (root) test::RunCommand({"chattr", "-i", path.string()});
+    const auto p = prompts_.Prompts();
+    ASSERT_EQ(p.size(), root ? 2u : 1u);
+    EXPECT_TRUE(p[0].text.starts_with(u"Error when opening file \"" + r->DiskPath() + u"\":\n")) << U8(p[0].text);
+    EXPECT_EQ(p.back().text, root ? u"Couldn't rename \"ro.mp3\" to \"renamed.mp3\"." : p[0].text);
+    EXPECT_EQ(r->DiskName(), root ? u"ro.mp3" : u"renamed.mp3");
+    EXPECT_FALSE(r->RemoveV1Requested());  // requests are cleared whatever happened
+    EXPECT_EQ(ReadFileBytes(PathToNative(r->DiskPath())), bytes);
+}
+
+// Fails the n-th write or step of a save that moves the audio with "disk full".
+class FailNth : public SaveFaults {
+public:
+    explicit FailNth(int n) : left_(n) {}
+    void BeforeWrite(uint64_t) override { Tick(); }
+    void BeforeStep(SaveStep) override { Tick(); }
+    bool Fired() const { return left_ < 0; }
+
+private:
+    void Tick() {
+        if (left_-- == 0) throw FileException{ENOSPC};
+    }
+    int left_;
+};
+
+TEST_F(RecordFiles, AFailedSaveIsReportedOnceLeavesTheOriginalAndStillRenames) {
+    const fs::path source = dir_ / "source.mp3";
+    test::MakeMp3(source, {"-b", "128"}, 20.0);
+    test::TagWithMutagen(source, 3, {"TIT2=Title"}, false);
+    const auto original = ReadFileBytes(source);
+    for (int n = 0;; ++n) {
+        test::TempDir work;
+        fs::copy_file(source, work / "song.mp3");
+        test::RecordingPrompts prompts;
+        auto r = test::LoadRecord(work / "song.mp3", prompts);
+        r->Tag().SetText(kFrameTALB, std::u16string(20000, u'a'));
+        r->SetFileName(u"renamed.mp3");
+        FailNth faults(n);
+        TagWriteOptions options;
+        options.faults = &faults;
+        SaveRecord(*r, prompts, options);
+        if (!faults.Fired()) {
+            EXPECT_GT(n, 3) << "the save should pass the seam several times";
+            EXPECT_EQ(prompts.Count(), 0u);
+            break;
+        }
+        const auto p = prompts.Prompts();
+        ASSERT_EQ(p.size(), 1u) << "failure at " << n;
+        EXPECT_TRUE(p[0].text.starts_with(u"Error when saving ID3 tags to \"" +
+                                          PathFromNative((work / "song.mp3").string()) + u"\":\n"))
+            << U8(p[0].text);
+        EXPECT_EQ(Names(work.Path()), std::vector<std::string>{"renamed.mp3"}) << "failure at " << n;
+        EXPECT_EQ(ReadFileBytes(work / "renamed.mp3"), original) << "failure at " << n;
+        ASSERT_LT(n, 10000);
+    }
+}
+
+}  // namespace
+}  // namespace quorvane

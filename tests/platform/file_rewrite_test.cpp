@@ -1,0 +1,303 @@
+// The crash-safe rewrite: results against an in-memory copy; a failure, a full disk or
+// a kill at any step leaves the original; the copy is synced before it is renamed.
+#include "platform/file_rewrite.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+#include <random>
+#include <thread>
+
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace quorvane {
+namespace {
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+using test::OpenForSave;
+using test::ReadFileBytes;
+
+Bytes RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(rng());
+    return v;
+}
+
+Bytes Expected(const Bytes& head, const Bytes& old, size_t keepFrom) {
+    Bytes v = head;
+    if (keepFrom < old.size()) v.insert(v.end(), old.begin() + static_cast<long>(keepFrom), old.end());
+    return v;
+}
+
+std::vector<fs::path> Leftovers(const fs::path& dir) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename().string().find(kRewriteTempMarker) != std::string::npos) found.push_back(entry.path());
+    }
+    return found;
+}
+
+void Rewrite(BinaryFile& file, const fs::path& path, const Bytes& head, uint64_t keepFrom, SaveFaults* faults = nullptr) {
+    RewriteFile(file, PathFromNative(path.string()), head, keepFrom, faults);
+}
+
+struct stat Stat(const fs::path& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st;
+}
+
+// Runs `body` in a child process; its exit status, or 200 + the signal that ended it.
+int InChild(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+}
+
+// Heads and cuts on both sides of the move block and the copy block (8 of them); the
+// handle is kept across rewrites, so it must always be the file now under the name.
+TEST(FileRewrite, RandomRewritesMatchAnInMemoryCopyAndKeepOwnerAndMode) {
+    test::TempDir dir;
+    const fs::path path = dir / "song.mp3";
+    Bytes model = RandomBytes(3 * kMoveBlock + 17, 1);
+    test::WriteFileBytes(path, model);
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    const bool root = geteuid() == 0;  // only root can give a file away
+    ASSERT_EQ(root ? chown(path.c_str(), 65534, 65534) : 0, 0);
+    BinaryFile file = OpenForSave(path);
+    std::mt19937 rng(20261206);
+    const uint64_t edges[] = {0, 1, kMoveBlock - 1, kMoveBlock, 8 * kMoveBlock, 8 * kMoveBlock + 1};
+    for (uint32_t round = 0; round < 30; ++round) {
+        const Bytes head = RandomBytes(round < 6 ? edges[round] : rng() % (2 * kMoveBlock), round);
+        const uint64_t keepFrom = round % 7 == 0 ? model.size() + rng() % 3 : rng() % (model.size() / 2 + 1);
+        Rewrite(file, path, head, keepFrom);
+        model = Expected(head, model, keepFrom);
+        if (model.size() < kMoveBlock) {  // more to move next time, written through the handle
+            const uint64_t size = model.size();
+            model.resize(size + 9 * kMoveBlock, static_cast<uint8_t>(round));
+            file.Seek(size);
+            WriteBytes(file, model.data() + size, model.size() - size);
+        }
+        ASSERT_EQ(ReadFileBytes(path), model) << "round " << round;
+    }
+    const struct stat st = Stat(path);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, root ? 65534u : geteuid());
+    EXPECT_EQ(st.st_gid, root ? 65534u : getegid());
+    EXPECT_TRUE(Leftovers(dir.Path()).empty());
+    BinaryFile second;  // the handle still keeps other writers out
+    uint32_t error = 0;
+    EXPECT_FALSE(second.Open(PathFromNative(path.string()), OpenMode::Update, error));
+    EXPECT_EQ(error, kErrorSharingViolation);
+}
+
+// A symbolic link stays a link to the rewritten file; a file with other hard links is
+// rewritten in place, so every name sees the new content.
+TEST(FileRewrite, LinksSurvive) {
+    test::TempDir dir;
+    fs::create_directory(dir / "real");
+    const fs::path target = dir / "real" / "track.mp3";
+    const Bytes old = RandomBytes(400000, 5);
+    test::WriteFileBytes(target, old);
+    fs::create_symlink(target, dir / "link.mp3");
+    BinaryFile file = OpenForSave(dir / "link.mp3");
+    Rewrite(file, dir / "link.mp3", Bytes(300, 9), 50);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
+    const Bytes once = Expected(Bytes(300, 9), old, 50);
+    EXPECT_EQ(ReadFileBytes(target), once);
+
+    fs::create_hard_link(target, dir / "two.mp3");
+    const ino_t inode = Stat(target).st_ino;
+    Rewrite(file, target, Bytes(8000, 1), 10);  // longer
+    const Bytes twice = Expected(Bytes(8000, 1), once, 10);
+    EXPECT_EQ(ReadFileBytes(dir / "two.mp3"), twice);
+    Rewrite(file, target, {}, 9000);  // and shorter
+    EXPECT_EQ(ReadFileBytes(dir / "two.mp3"), Expected({}, twice, 9000));
+    EXPECT_EQ(ReadFileBytes(target), Expected({}, twice, 9000));
+    EXPECT_EQ(Stat(target).st_ino, inode);
+    EXPECT_TRUE(Leftovers(dir / "real").empty());
+    EXPECT_TRUE(Leftovers(dir.Path()).empty());
+}
+
+// Fails with ENOSPC at a chosen step, or once more than `budget` bytes were written;
+// or, with `die`, ends the process there like a kill (no unwinding, no clean-up).
+struct FailAt : SaveFaults {
+    FailAt(std::optional<SaveStep> s, uint64_t b) : step(s), budget(b) {}
+    void Fire() const {
+        if (die) _exit(0);
+        throw FileException{ENOSPC};
+    }
+    void BeforeWrite(uint64_t count) override {
+        if ((written += count) > budget) Fire();
+    }
+    void BeforeStep(SaveStep s) override {
+        if (step == s) Fire();
+    }
+    std::optional<SaveStep> step;
+    uint64_t budget, written = 0;
+    bool die = false;
+};
+
+// At each step, in the head, at its end, inside the first and the last copy block: a
+// failure (also with other hard links) or a kill leaves the old file, and a failure
+// no temporary file; a kill at a random moment leaves the old file or the new one.
+TEST(FileRewrite, AFailureOrAKillAtAnyStepLeavesTheOriginal) {
+    test::TempDir dir;
+    const fs::path path = dir / "song.mp3";
+    const Bytes old = RandomBytes(1024 * 1024 + 5, 7), head(5000, 0x55);
+    const Bytes expected = Expected(head, old, 100);
+    std::vector<FailAt> points = {{SaveStep::CreateTemp, UINT64_MAX}, {SaveStep::SyncTemp, UINT64_MAX}};
+    for (uint64_t budget : {0ull, 4999ull, 5000ull, 200000ull, 1000000ull}) points.push_back({{}, budget});
+    for (const char* how : {"fail", "fail with another link", "kill"}) {
+        const std::string mode = how;
+        points.push_back({mode == "fail with another link" ? SaveStep::CopyBack : SaveStep::Rename, UINT64_MAX});
+        for (FailAt f : points) {
+            SCOPED_TRACE(testing::Message() << how << ", budget " << f.budget);
+            test::WriteFileBytes(path, old);
+            if (mode == "fail with another link") fs::create_hard_link(path, dir / "alias.mp3");
+            BinaryFile file = OpenForSave(path);
+            if (mode == "kill") {
+                f.die = true;
+                file.Close();
+                EXPECT_EQ(InChild([&] {
+                              BinaryFile child = OpenForSave(path);
+                              Rewrite(child, path, head, 100, &f);
+                              return 1;
+                          }),
+                          0);
+                for (const auto& left : Leftovers(dir.Path())) fs::remove(left);
+            } else {
+                EXPECT_THROW(Rewrite(file, path, head, 100, &f), FileException);
+                EXPECT_EQ(file.GetSize(), old.size());  // the handle still holds the original
+            }
+            EXPECT_EQ(ReadFileBytes(path), old);
+            EXPECT_TRUE(Leftovers(dir.Path()).empty());
+            fs::remove(dir / "alias.mp3");
+        }
+        points.pop_back();
+    }
+    // Once the copy back into a hard-linked file has begun, the complete copy is kept.
+    fs::create_hard_link(path, dir / "alias.mp3");
+    BinaryFile file = OpenForSave(path);
+    FailAt late({}, head.size() + old.size() + 200000);
+    EXPECT_THROW(Rewrite(file, path, head, 0, &late), FileException);
+    const auto left = Leftovers(dir.Path());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(left[0]), Expected(head, old, 0));
+    file.Close();
+
+    std::mt19937 rng(42);
+    for (int round = 0; round < 10; ++round) {
+        test::WriteFileBytes(path, old);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            BinaryFile saving = OpenForSave(path);
+            (void)!write(ready[1], "g", 1);
+            Rewrite(saving, path, head, 100);
+            _exit(0);
+        }
+        char go = 0;
+        ASSERT_EQ(read(ready[0], &go, 1), 1);
+        close(ready[0]);
+        close(ready[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 8000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const Bytes now = ReadFileBytes(path);
+        EXPECT_TRUE(now == old || now == expected) << "round " << round << ": neither the old nor the new file";
+    }
+}
+
+// Real failures, each in a child: a directory the copy cannot be made in (as nobody,
+// since root ignores permissions), a full disk (a file size limit), and a FIFO.
+TEST(FileRewrite, ReadOnlyDirectoryFullDiskAndFifoGiveACleanError) {
+    test::TempDir dir;
+    chmod(dir.Path().c_str(), 0755);
+    const Bytes old = RandomBytes(300000, 9);
+    const struct {
+        std::string name;
+        uint32_t error;
+    } cases[] = {{"ro", EACCES}, {"full", EFBIG}, {"fifo", ESPIPE}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path sub = dir / c.name, path = sub / "song.mp3";
+        fs::create_directory(sub);
+        c.name == "fifo" ? (void)mkfifo(path.c_str(), 0666) : test::WriteFileBytes(path, old);
+        chmod(path.c_str(), 0666);
+        if (c.name == "ro") chmod(sub.c_str(), 0555);
+        const int status = InChild([&] {
+            if (c.name == "ro" && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+            const rlimit limit{old.size() + 1000, old.size() + 1000};
+            if (c.name == "full" && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit))) return 11;
+            BinaryFile file = OpenForSave(path);
+            try {
+                Rewrite(file, path, Bytes(4000, 1), 0);
+            } catch (const FileException& e) {
+                return e.error == c.error ? 0 : 12;
+            }
+            return 13;
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(c.name == "fifo" || ReadFileBytes(path) == old);
+        EXPECT_EQ(fs::is_fifo(path), c.name == "fifo");
+        EXPECT_TRUE(Leftovers(sub).empty());
+    }
+}
+
+// Logs the steps, the writes (a run of them as one) and the durable events in order;
+// an event names the file it concerned ("old" or "copy") and whether that file then
+// had its final size ("whole").
+struct Recorder : SaveFaults {
+    Recorder(ino_t old, off_t size) : old_(old), size_(size) {}
+    void BeforeWrite(uint64_t) override {
+        if (log.empty() || log.back() != "write") log.push_back("write");
+    }
+    void BeforeStep(SaveStep s) override {
+        log.push_back(Strings{"create", "before sync", "before rename", "before copy back"}.at(static_cast<size_t>(s)));
+    }
+    void After(SaveEvent e, int fd) override {
+        struct stat st {};
+        fstat(fd, &st);
+        if (e == SaveEvent::DirectorySynced) return log.push_back("sync dir");
+        log.push_back(std::string(e == SaveEvent::FileSynced ? "sync " : "rename ") +
+                      (st.st_ino == old_ ? "old" : "copy") + (st.st_size == size_ ? " whole" : " part"));
+    }
+    Strings log;
+    ino_t old_;
+    off_t size_;
+};
+
+// A missing or late sync cannot be seen by killing a process, so the order is recorded:
+// the copy synced whole before it is renamed into place, the directory after. With
+// other hard links the old file is rewritten from the synced copy and synced itself.
+TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndTheDirectoryAfter) {
+    test::TempDir dir;
+    const fs::path path = dir / "song.mp3";
+    test::WriteFileBytes(path, RandomBytes(300000, 11));
+    BinaryFile file = OpenForSave(path);
+    Recorder r(Stat(path).st_ino, 7000 + 300000 - 100);
+    Rewrite(file, path, Bytes(7000, 1), 100, &r);
+    EXPECT_EQ(r.log, (Strings{"create", "write", "before sync", "sync copy whole", "before rename", "rename copy whole",
+                              "sync dir"}));
+    fs::create_hard_link(path, dir / "alias.mp3");
+    Recorder h(Stat(path).st_ino, 9000 + 306900);
+    Rewrite(file, path, Bytes(9000, 2), 0, &h);
+    EXPECT_EQ(h.log, (Strings{"create", "write", "before sync", "sync copy whole", "before copy back", "write",
+                              "sync old whole", "sync dir"}));
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -61,9 +61,11 @@ bool CodePage::BuildWithIconv(const char* name) {
         size_t inLeft = 1, outLeft = sizeof out;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) {
-            // A byte the code page leaves undefined decodes to the replacement.
-            decode_[b] = (errno == EILSEQ || errno == EINVAL) ? kReplacement : 0;
-            if (errno != EILSEQ && errno != EINVAL) ok = false;
+            // A byte the code page leaves undefined (EILSEQ) decodes to the replacement; a
+            // byte that begins a longer character (EINVAL, as in UTF-8 or Shift JIS) means
+            // this is no 8-bit code page.
+            decode_[b] = kReplacement;
+            if (errno != EILSEQ) ok = false;
             continue;
         }
         const size_t produced = sizeof out - outLeft;

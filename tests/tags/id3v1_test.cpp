@@ -1,184 +1,122 @@
-// The ID3v1 record: reading, writing, removing, and the genre list.
+// The ID3v1 record: reading, the field widths, writing, replacing and removing it at the
+// end of a file, and the genre list.
 #include "tag_test_util.h"
 
 namespace quorvane::tagtest {
 namespace {
 
-class Id3v1Test : public SettingsTest {
-protected:
-    // Opens the file for reading and writing.
-    BinaryFile Open(const std::filesystem::path& path) {
-        BinaryFile file;
-        uint32_t error = 0;
-        EXPECT_TRUE(file.Open(PathFromNative(path.string()), OpenMode::Update, error));
-        return file;
-    }
-    static Bytes Record(std::string_view title, std::string_view comment30, uint8_t track, uint8_t genre) {
-        Bytes r = B("TAG");
-        r.resize(128, 0);
-        std::copy(title.begin(), title.end(), r.begin() + 3);
-        r[126] = track;
-        r[127] = genre;
-        // A 30-character comment runs into the track byte (ID3v1.0).
-        std::copy(comment30.begin(), comment30.end(), r.begin() + 97);
-        return r;
-    }
-};
+// A record as another program wrote it; a comment of 30 characters reaches the track byte.
+Bytes Record(std::string_view title, std::string_view comment, uint8_t track, uint8_t genre) {
+    Bytes r = B("TAG");
+    r.resize(128, 0);
+    std::copy(title.begin(), title.end(), r.begin() + 3);
+    if (comment.size() < 30) r[126] = track;
+    std::copy(comment.begin(), comment.end(), r.begin() + 97);
+    r[127] = genre;
+    return r;
+}
 
-TEST(GenreList, NamesAndLookups) {
-    EXPECT_EQ(GenreName(0), u"Blues");
-    EXPECT_EQ(GenreName(17), u"Rock");
-    EXPECT_EQ(GenreName(79), u"Hard Rock");
-    EXPECT_EQ(GenreName(80), u"Folk");
-    EXPECT_EQ(GenreName(125), u"Dance Hall");
-    EXPECT_TRUE(GenreName(126).empty());
-    EXPECT_TRUE(GenreName(255).empty());
+TEST(GenreList, NamesLookupsAndLimits) {
+    const std::pair<uint32_t, std::u16string_view> names[] = {
+        {0, u"Blues"}, {17, u"Rock"}, {79, u"Hard Rock"}, {80, u"Folk"}, {125, u"Dance Hall"}, {126, u""}, {255, u""}};
+    for (auto [number, name] : names) EXPECT_EQ(GenreName(number), name) << number;
     bool found = false;
-    EXPECT_EQ(GenreIndex(u"rock", &found), 17);
+    EXPECT_EQ(GenreIndex(u"rock & roll", &found), 78);
     EXPECT_TRUE(found);
-    EXPECT_EQ(GenreIndex(u"Rock & Roll"), 78);
     EXPECT_EQ(GenreIndex(u"Polka Rock", &found), 255);
     EXPECT_FALSE(found);
-    for (uint32_t i = 0; i < kGenreCount; ++i) {
-        ASSERT_FALSE(GenreName(i).empty());
-        EXPECT_EQ(GenreIndex(GenreName(i)), i) << i;  // every name is unique
+    for (uint32_t i = 0; i < kGenreCount; ++i) EXPECT_EQ(GenreIndex(GenreName(i)), i) << i;  // names are unique
+}
+
+TEST(Id3v1Read, TrimmedFieldsTheV10CommentAndTheByteLimits) {
+    struct Case {
+        Bytes file;
+        std::u16string title, comment;
+        uint8_t track, genre;
+    };
+    const Case cases[] = {
+        {Cat({B("audio"), Record("Title  \t", "123456789012345678901234567890", 0, 17)}), u"Title",
+         u"12345678901234567890123456789", '0', 17},
+        {Record("Caf\xE9 \x80", "", 255, 255), u"Café €", u"", 255, 255},
+        {Cat({B("audio"), Record("", "", 0, 0)}), u"", u"", 0, 0},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        test::WriteFileBytes(dir / "a.mp3", c.file);
+        BinaryFile file = test::OpenForSave(dir / "a.mp3");
+        Id3v1Record record;
+        ASSERT_TRUE(ReadV1(file, record));
+        EXPECT_EQ(record.GetString(Id3v1Record::kTitle), c.title);
+        EXPECT_EQ(record.GetString(Id3v1Record::kComment), c.comment);
+        EXPECT_EQ(record.Track(), c.track);
+        EXPECT_EQ(record.Genre(), c.genre);
+    }
+    for (const Bytes& none : {B("TAG"), Bytes(300, 'x'), Bytes()}) {
+        test::WriteFileBytes(dir / "a.mp3", none);
+        BinaryFile file = test::OpenForSave(dir / "a.mp3");
+        Id3v1Record record;
+        EXPECT_FALSE(ReadV1(file, record));
     }
 }
 
-TEST_F(Id3v1Test, ReadsTrimmedFieldsAndTheV10CommentQuirk) {
-    const auto path = Path("a.mp3");
-    test::WriteFileBytes(path, Cat({B("audio"), Record("Title  \t", "123456789012345678901234567890", 0, 17)}));
-    BinaryFile file = Open(path);
-    Id3v1Record record;
-    ASSERT_TRUE(ReadV1(file, record));
-    EXPECT_EQ(record.GetString(Id3v1Record::kTitle), u"Title");
-    EXPECT_EQ(record.GetString(Id3v1Record::kComment), u"12345678901234567890123456789");
-    EXPECT_EQ(record.Track(), '0');
-    EXPECT_EQ(record.Genre(), 17);
-    EXPECT_TRUE(record.IsChanged());
-}
-
-TEST_F(Id3v1Test, NoRecordInShortOrUntaggedFiles) {
-    Id3v1Record record;
-    test::WriteFileBytes(Path("short"), B("TAG"));
-    BinaryFile shortFile = Open(Path("short"));
-    EXPECT_FALSE(ReadV1(shortFile, record));
-    test::WriteFileBytes(Path("plain"), Bytes(300, 'x'));
-    BinaryFile plain = Open(Path("plain"));
-    EXPECT_FALSE(ReadV1(plain, record));
-    EXPECT_TRUE(record.IsEmpty());
-}
-
-TEST_F(Id3v1Test, WritesFieldsAtTheirWidths) {
+TEST(Id3v1Encode, FieldsAtTheirWidths) {
     Id3v1Record record;
     record.SetString(Id3v1Record::kTitle, u"12345678901234567890123456789012345");
     record.SetString(Id3v1Record::kArtist, u"Abc");
     record.SetString(Id3v1Record::kComment, u"12345678901234567890123456789");
-    record.SetTrack(7);
-    const auto bytes = EncodeV1(record);
-    EXPECT_EQ(std::string(bytes.begin() + 3, bytes.begin() + 33), "123456789012345678901234567890");
-    EXPECT_EQ(std::string(bytes.begin() + 33, bytes.begin() + 36), "Abc");
-    EXPECT_TRUE(std::all_of(bytes.begin() + 36, bytes.begin() + 63, [](uint8_t b) { return b == 0; }));
-    EXPECT_EQ(bytes[125], '9');  // a 29-character comment fills byte 125
-    EXPECT_EQ(bytes[126], 7);
-    EXPECT_EQ(bytes[127], 255);
-
+    record.SetTrack(255);
+    const auto full = EncodeV1(record);
+    EXPECT_EQ(Bytes(full.begin(), full.begin() + 63),
+              Cat({B("TAG123456789012345678901234567890Abc"), Bytes(27, 0)}));
+    EXPECT_EQ(Bytes(full.begin() + 124, full.end()), B({'8', '9', 255, 255}));  // 29 comment bytes
     record.SetString(Id3v1Record::kComment, u"1234567890123456789012345678");
-    EXPECT_EQ(EncodeV1(record)[125], 0);
+    record.SetTrack(1);
+    const auto shorter = EncodeV1(record);
+    EXPECT_EQ(Bytes(shorter.begin() + 124, shorter.end()), B({'8', 0, 1, 255}));
 }
 
-TEST_F(Id3v1Test, WriteAppendsReplacesAndAutoDeletes) {
-    const auto path = Path("a.mp3");
-    test::WriteFileBytes(path, Bytes(1000, 'a'));
-    Id3v1Record record;
-    record.SetString(Id3v1Record::kArtist, u"Someone");
-    {
-        BinaryFile file = Open(path);
-        WriteV1(record, file);
+TEST(Id3v1Write, AppendsReplacesOrDropsTheRecordAtTheEnd) {
+    Id3v1Record named;
+    named.SetString(Id3v1Record::kArtist, u"Someone");
+    Id3v1Record empty;
+    ClearV1(empty);
+    const auto bytes = [](const Id3v1Record& r) { const auto a = EncodeV1(r); return Bytes(a.begin(), a.end()); };
+    const Bytes audio(1000, 'a'), old = Record("Old", "", 1, 2);
+    struct Case {
+        const char* name;
+        Bytes before;
+        const Id3v1Record& record;
+        bool autoDelete;
+        V1Outcome outcome;
+        Bytes after;
+    };
+    const Case cases[] = {
+        {"append", audio, named, true, V1Outcome::Written, Cat({audio, bytes(named)})},
+        {"replace", Cat({audio, old}), named, true, V1Outcome::Written, Cat({audio, bytes(named)})},
+        {"a file that is one record", old, named, true, V1Outcome::Written, bytes(named)},
+        {"empty removes", Cat({audio, old}), empty, true, V1Outcome::Removed, audio},
+        {"empty, none before", audio, empty, true, V1Outcome::Removed, audio},
+        {"empty kept", Cat({audio, old}), empty, false, V1Outcome::Written,
+         Cat({audio, B("TAG"), Bytes(124, 0), B({255})})},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        test::WriteFileBytes(dir / "a.mp3", c.before);
+        BinaryFile file = test::OpenForSave(dir / "a.mp3");
+        Id3v1Record record = c.record;
+        record.SetChanged(true);
+        EXPECT_EQ(WriteV1(record, file, {.autoDeleteV1 = c.autoDelete}), c.outcome) << c.name;
+        EXPECT_FALSE(record.IsChanged());
+        EXPECT_EQ(WriteV1(record, file, {}), V1Outcome::Unchanged);
+        EXPECT_EQ(test::ReadFileBytes(dir / "a.mp3"), c.after) << c.name;
     }
-    EXPECT_FALSE(record.IsChanged());
-    EXPECT_EQ(std::filesystem::file_size(path), 1128u);
-    record.SetString(Id3v1Record::kArtist, u"Other");
-    {
-        BinaryFile file = Open(path);
-        WriteV1(record, file);
-        Id3v1Record back;
-        ASSERT_TRUE(ReadV1(file, back));
-        EXPECT_EQ(back.GetString(Id3v1Record::kArtist), u"Other");
-    }
-    EXPECT_EQ(std::filesystem::file_size(path), 1128u);
-
-    // An unchanged record writes nothing.
-    {
-        BinaryFile file = Open(path);
-        ClearV1(record);
-        record.SetChanged(false);
-        WriteV1(record, file);
-    }
-    EXPECT_EQ(std::filesystem::file_size(path), 1128u);
-
-    ClearV1(record);
-    EXPECT_TRUE(record.IsEmpty());
-    EXPECT_TRUE(record.IsChanged());
-    {
-        BinaryFile file = Open(path);
-        WriteV1(record, file);
-    }
-    EXPECT_EQ(std::filesystem::file_size(path), 1000u);
-
-    SetBool("AutoDeleteV1", false);
-    ClearV1(record);
-    {
-        BinaryFile file = Open(path);
-        WriteV1(record, file);
-    }
-    const Bytes all = test::ReadFileBytes(path);
-    ASSERT_EQ(all.size(), 1128u);
-    Bytes expected = B("TAG");
-    expected.resize(127, 0);
-    expected.push_back(255);
-    EXPECT_EQ(Bytes(all.end() - 128, all.end()), expected);
-}
-
-TEST_F(Id3v1Test, AFileThatIsOneRecord) {
-    const auto path = Path("tag.mp3");
-    test::WriteFileBytes(path, Record("Old", "", 1, 2));
-    Id3v1Record record;
-    {
-        BinaryFile file = Open(path);
-        ASSERT_TRUE(ReadV1(file, record));
-        record.SetString(Id3v1Record::kTitle, u"New");
-        WriteV1(record, file);
-    }
-    EXPECT_EQ(std::filesystem::file_size(path), 128u);
-    {
-        BinaryFile file = Open(path);
-        RemoveV1(record, file);
-    }
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
-    EXPECT_EQ(record.GetString(Id3v1Record::kTitle), u"New");  // memory untouched
-    {
-        BinaryFile file = Open(path);
-        RemoveV1(record, file);  // nothing to cut
-    }
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
-}
-
-TEST_F(Id3v1Test, CodePageTextRoundTrips) {
-    const auto path = Path("cp.mp3");
-    test::WriteFileBytes(path, Bytes(10, 'a'));
-    Id3v1Record record;
-    record.SetString(Id3v1Record::kTitle, u"Café €5");
-    {
-        BinaryFile file = Open(path);
-        WriteV1(record, file);
-    }
-    const Bytes all = test::ReadFileBytes(path);
-    EXPECT_EQ(all[10 + 3 + 3], 0xE9);  // é in Windows-1252
-    BinaryFile file = Open(path);
-    Id3v1Record back;
-    ASSERT_TRUE(ReadV1(file, back));
-    EXPECT_EQ(back.GetString(Id3v1Record::kTitle), u"Café €5");
+    // Removing cuts a record off, leaves the fields in memory and finds none the second time.
+    test::WriteFileBytes(dir / "a.mp3", old);
+    BinaryFile file = test::OpenForSave(dir / "a.mp3");
+    EXPECT_TRUE(RemoveV1(named, file));
+    EXPECT_EQ(file.GetSize(), 0u);
+    EXPECT_FALSE(RemoveV1(named, file));
+    EXPECT_EQ(named.GetString(Id3v1Record::kArtist), u"Someone");
 }
 
 }  // namespace

@@ -121,9 +121,10 @@ TEST_F(Comments_, EditAndDeleteActOnThePickedOfTwoWithOneDescription) {
     ASSERT_EQ(list[1].language, "deu");
     EXPECT_EQ(InitialCommentValues(records, &list[1]), (CommentDialogValues{u"", u"German", u"b"}));
 
-    ASSERT_TRUE(SaveComment(Context(), records, {u"", "deu", u"z"}, &list[1]));
-    EXPECT_EQ(CommentsOf(records[0]), (Comments{english, {"deu", u"", u"z"}}));
-    EXPECT_EQ(CommentsOf(records[1]), (Comments{{"deu", u"", u"z"}, english}));
+    // The user picks the German row and makes it French.
+    ASSERT_TRUE(SaveComment(Context(), records, {u"", "fre", u"z"}, &list[1]));
+    EXPECT_EQ(CommentsOf(records[0]), (Comments{english, {"fre", u"", u"z"}}));
+    EXPECT_EQ(CommentsOf(records[1]), (Comments{{"fre", u"", u"z"}, english}));
 
     const std::vector<ListedComment> now = SharedComments(records);
     ASSERT_EQ(now.size(), 2u);

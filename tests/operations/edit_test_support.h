@@ -3,11 +3,7 @@
 // and a listener that writes down what it was told.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "operations/edit_context.h"
 #include "platform/text_codec.h"
@@ -16,8 +12,8 @@
 
 namespace quorvane::test {
 
-// A record of a file that was never on disk, holding the given text frames.
-inline RecordPtr MemoryRecord(const std::map<FrameId, std::u16string>& frames = {}, std::u16string name = u"a.mp3") {
+// A record of a file that was never on disk, holding the given text frames, unchanged.
+inline RecordPtr MemoryRecord(const std::map<FrameId, std::u16string>& frames = {}, std::u16string name = u"a") {
     const SharedText dir(u"/music");
     auto record = std::make_shared<Mp3FileRecord>(dir, std::move(name), dir);
     for (const auto& [id, text] : frames) record->Tag().SetText(id, text);
@@ -28,13 +24,20 @@ inline RecordPtr MemoryRecord(const std::map<FrameId, std::u16string>& frames = 
 // A record loaded from a file that is one ID3v1 record, so that it has an ID3v1 tag.
 inline RecordPtr RecordWithV1(const std::filesystem::path& path, const Id3v1Record& v1, UserPrompts& prompts) {
     const auto bytes = EncodeV1(v1);
-    WriteFileBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    WriteFileBytes(path, {bytes.begin(), bytes.end()});
     const SharedText dir(PathFromNative(path.parent_path().string()));
     auto record = std::make_shared<Mp3FileRecord>(dir, PathFromNative(path.filename().string()), dir);
-    EXPECT_TRUE(record->LoadFile(prompts, {}));
-    EXPECT_TRUE(record->HasV1());
+    EXPECT_TRUE(record->LoadFile(prompts, {}) && record->HasV1());
     return record;
 }
+
+// "file:<name>" for each file announced, "selection" for the selection.
+class RecordingListener final : public EditListener {
+public:
+    void FileEdited(const RecordPtr& record) override { events.push_back("file:" + U8(record->FileName())); }
+    void SelectionEdited() override { events.push_back("selection"); }
+    std::vector<std::string> events;
+};
 
 // Says that a save covers the one record it was given.
 class BusyGate final : public EditGate {
@@ -46,31 +49,10 @@ private:
     RecordPtr busy_;
 };
 
-// "file:<name>" for each file announced, "selection" for the selection.
-class RecordingListener final : public EditListener {
-public:
-    void FileEdited(const RecordPtr& record) override { events.push_back("file:" + U8(record->FileName())); }
-    void SelectionEdited() override { events.push_back("selection"); }
-    std::vector<std::string> events;
-};
-
 class EditTest : public ::testing::Test {
 protected:
     EditContext Context() { return {gate_, prompts_, listener_}; }
-    // Makes the gate refuse edits of `record` from now on.
-    EditContext BusyContext(const RecordPtr& record) {
-        busy_ = std::make_unique<BusyGate>(record);
-        return {*busy_, prompts_, listener_};
-    }
-    // One error box with the save's refusal, and nobody told of a change.
-    void ExpectRefused() {
-        ASSERT_EQ(prompts_.Count(), 1u);
-        EXPECT_EQ(prompts_.Prompts()[0].text, kEditWhileSaving);
-        EXPECT_TRUE(listener_.events.empty());
-    }
-
     NoSaveRunning gate_;
-    std::unique_ptr<BusyGate> busy_;
     RecordingPrompts prompts_;
     RecordingListener listener_;
     TempDir dir_;

@@ -16,6 +16,8 @@ namespace {
 constexpr void (*kCommands[])(CommandLine&) = {
     RegisterInfoCommand,   RegisterListCommand,   RegisterShowCommand,     RegisterSetCommand,
     RegisterRemoveCommands, RegisterConfigCommand, RegisterRegexTestCommand,
+    RegisterCopyV1Command, RegisterCapitalizeCommand, RegisterUnderscoresCommand, RegisterNumberCommand,
+    RegisterCommentCommand,
 };
 
 // Stands for the word after "--" whose index follows.

@@ -100,5 +100,10 @@ void RegisterSetCommand(CommandLine& cli);
 void RegisterRemoveCommands(CommandLine& cli);
 void RegisterConfigCommand(CommandLine& cli);
 void RegisterRegexTestCommand(CommandLine& cli);
+void RegisterCopyV1Command(CommandLine& cli);
+void RegisterCapitalizeCommand(CommandLine& cli);
+void RegisterUnderscoresCommand(CommandLine& cli);
+void RegisterNumberCommand(CommandLine& cli);
+void RegisterCommentCommand(CommandLine& cli);
 
 }  // namespace quorvane::cli

@@ -1,0 +1,126 @@
+// The comments tab: the shared list, the dialog's values, add/edit/delete of a picked
+// comment (also of two with one short description), delete all, and language words.
+#include "operations/comment_edit.h"
+#include "operations/edit_test_support.h"
+
+namespace quorvane::test {
+namespace {
+
+// "language|description|text" per comment.
+using Comments = std::vector<std::string>;
+
+RecordPtr WithComments(const Comments& comments) {
+    RecordPtr record = MemoryRecord({{kFrameTIT2, u"t"}});
+    for (const std::string& c : comments) {
+        const size_t bar = c.find('|', 4);
+        record->Tag().AddComment(c.substr(0, 3), U16(c.substr(4, bar - 4)), U16(c.substr(bar + 1)));
+    }
+    record->Tag().ClearChanged();
+    return record;
+}
+
+Comments CommentsOf(const RecordPtr& record) {
+    Comments comments;
+    for (const Id3Frame* f = record->Tag().FindFrame(kFrameCOMM); f; f = record->Tag().FindFrame(kFrameCOMM, f)) {
+        comments.push_back(f->Ascii(FieldRole::Language)->Value() + "|" + U8(f->Text(FieldRole::Description)->Text()) +
+                           "|" + U8(f->Text(FieldRole::Text)->Text()));
+    }
+    return comments;
+}
+
+class CommentsTab : public EditTest {};
+
+TEST_F(CommentsTab, ListAndAddAsTheDialogOpens) {
+    const std::vector<RecordPtr> records = {WithComments({"eng|note|hi", "eng||a", "XXX|x|odd", "eng|note|other"}),
+                                            WithComments({"XXX|x|odd", "eng||b", "deu|note|hi", "eng|note|hi"})};
+    const std::vector<ListedComment> list = SharedComments(records);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], (ListedComment{0, "eng", u"English", u"note", u"hi"}));
+    EXPECT_EQ(list[1], (ListedComment{2, "XXX", u"", u"x", u"odd"}));  // a code not in the table has no name
+    EXPECT_EQ(InitialCommentValues(records, &list[1]), (CommentDialogValues{u"x", u"English", u"odd"}));
+
+    // "Add" opens with the first file's comment of empty description; OK sets it everywhere.
+    EXPECT_EQ(InitialCommentValues(records, nullptr), (CommentDialogValues{u"", u"English", u"a"}));
+    ASSERT_TRUE(SaveComment(Context(), records, {u"", "eng", u"c"}));
+    EXPECT_EQ(CommentsOf(records[1]), (Comments{"XXX|x|odd", "eng||c", "deu|note|hi", "eng|note|hi"}));
+    EXPECT_EQ(listener_.events, std::vector<std::string>{"selection"});
+    EXPECT_EQ(InitialCommentValues({}, nullptr), (CommentDialogValues{u"", u"English", u""}));
+}
+
+TEST_F(CommentsTab, ALanguageThatIsNoCodeKeepsTheCommentsOwn) {
+    const struct {
+        std::string chosen, existing, stored;  // chosen "": the empty first item; existing "": no comment
+    } cases[] = {{"", "deu", "deu"}, {"", "XXX", "XXX"}, {"de", "deu", "deu"}, {"", "", "eng"},
+                 {"de", "", "eng"},  {"fre", "deu", "fre"}, {"alb", "", "alb"}};
+    for (const auto& c : cases) {
+        const RecordPtr record = c.existing.empty() ? WithComments({}) : WithComments({c.existing + "|d|old"});
+        ASSERT_TRUE(SaveComment(Context(), std::vector{record}, {u"d", c.chosen, u"new"}));
+        EXPECT_EQ(CommentsOf(record), Comments{c.stored + "|d|new"}) << c.chosen << "/" << c.existing;
+    }
+}
+
+TEST_F(CommentsTab, EditAndDeleteFindALongDescriptionWhole) {
+    const std::string longText(300, 'd'), prefix(255, 'd');
+    const std::vector<RecordPtr> records = {WithComments({"eng|" + prefix + "|short", "eng|" + longText + "|a"}),
+                                            WithComments({"eng|" + longText + "|a"})};
+    const std::vector<ListedComment> list = SharedComments(records);
+    ASSERT_EQ(list.size(), 1u);
+    ASSERT_TRUE(SaveComment(Context(), records, {U16(longText), "eng", u"b"}, &list[0]));
+    EXPECT_EQ(CommentsOf(records[0]), (Comments{"eng|" + prefix + "|short", "eng|" + longText + "|b"}));
+    ASSERT_TRUE(DeleteComment(Context(), records, SharedComments(records).at(0)));
+    EXPECT_EQ(CommentsOf(records[0]), Comments{"eng|" + prefix + "|short"});
+    EXPECT_TRUE(CommentsOf(records[1]).empty());
+}
+
+TEST_F(CommentsTab, EditAndDeleteActOnThePickedOfTwoWithOneDescription) {
+    const std::vector<RecordPtr> records = {WithComments({"eng||a", "deu||b"}), WithComments({"deu||b", "eng||a"})};
+    const std::vector<ListedComment> list = SharedComments(records);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(InitialCommentValues(records, &list[1]), (CommentDialogValues{u"", u"German", u"b"}));
+    // The user picks the German row and makes it French.
+    ASSERT_TRUE(SaveComment(Context(), records, {u"", "fre", u"z"}, &list[1]));
+    EXPECT_EQ(CommentsOf(records[0]), (Comments{"eng||a", "fre||z"}));
+    EXPECT_EQ(CommentsOf(records[1]), (Comments{"fre||z", "eng||a"}));
+    ASSERT_TRUE(DeleteComment(Context(), records, SharedComments(records).at(1)));
+    for (const RecordPtr& record : records) EXPECT_EQ(CommentsOf(record), Comments{"eng||a"});
+
+    // A changed description adds a comment; without a pick the chosen language goes first.
+    ASSERT_TRUE(SaveComment(Context(), records, {u"n", "eng", u"new"}, &SharedComments(records)[0]));
+    records[1]->Tag().AddComment("deu", u"n", u"alt");
+    ASSERT_TRUE(SaveComment(Context(), records, {u"n", "ger", u"neu"}));  // ger and deu: German
+    EXPECT_EQ(CommentsOf(records[0]), (Comments{"eng||a", "ger|n|neu"}));
+    EXPECT_EQ(CommentsOf(records[1]), (Comments{"eng||a", "eng|n|new", "ger|n|neu"}));
+
+    // Two equal comments in the first file: the picked position tells them apart.
+    const RecordPtr twice = WithComments({"eng|x|dup", "eng|y|between", "eng|x|dup"});
+    ASSERT_TRUE(SaveComment(Context(), std::vector{twice}, {u"x", "eng", u"2nd"}, &SharedComments(std::vector{twice})[2]));
+    EXPECT_EQ(CommentsOf(twice), (Comments{"eng|x|dup", "eng|y|between", "eng|x|2nd"}));
+}
+
+TEST_F(CommentsTab, DeleteAllAndDeleteByDescription) {
+    const std::vector<RecordPtr> records = {WithComments({"eng||a", "deu||b"}), WithComments({"eng||c", "eng|x|d"}),
+                                            WithComments({"eng|x|e"})};
+    ASSERT_TRUE(DeleteCommentByDescription(Context(), records, u""));
+    EXPECT_EQ(CommentsOf(records[0]).size(), 2u);  // which of the two was meant is unknown
+    EXPECT_EQ(CommentsOf(records[1]), Comments{"eng|x|d"});
+    EXPECT_EQ(prompts_.Count(), 1u);
+    ASSERT_TRUE(DeleteCommentByDescription(Context(), records, u"", FindLanguageCodes("German")));
+    EXPECT_EQ(CommentsOf(records[0]), Comments{"eng||a"});
+
+    records[2]->Tag().AddFrame(std::make_unique<Id3Frame>(kFrameCOMM, 0, FrameFamily::Raw));  // kept as read
+    EXPECT_TRUE(SharedComments(records).empty());
+    ASSERT_TRUE(DeleteAllComments(Context(), records));
+    for (const RecordPtr& record : records) EXPECT_FALSE(record->Tag().FindFrame(kFrameCOMM));
+}
+
+TEST(LanguageWords, CodesAndNamesAsUsersTypeThem) {
+    using Codes = std::vector<std::string>;
+    EXPECT_EQ(FindLanguageCodes("German"), (Codes{"ger", "deu"}));
+    EXPECT_EQ(FindLanguageCode("German"), "ger");
+    for (const char* word : {"ENG", "english", "eng"}) EXPECT_EQ(FindLanguageCodes(word), Codes{"eng"}) << word;
+    EXPECT_EQ(FindLanguageCodes("Ido"), Codes{"ido"});  // a name that looks like a code
+    for (const char* word : {"xx", "XXX", "", "Englis"}) EXPECT_EQ(FindLanguageCode(word), std::nullopt) << word;
+}
+
+}  // namespace
+}  // namespace quorvane::test

@@ -1,0 +1,61 @@
+#pragma once
+// Records in memory for the operation tests, a gate that pretends a save is running,
+// and a listener that writes down what it was told.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "operations/edit_context.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+#include "tags/id3v1.h"
+
+namespace quorvane::test {
+
+// A record of a file that was never on disk, holding the given text frames, unchanged.
+inline RecordPtr MemoryRecord(const std::map<FrameId, std::u16string>& frames = {}, std::u16string name = u"a") {
+    const SharedText dir(u"/music");
+    auto record = std::make_shared<Mp3FileRecord>(dir, std::move(name), dir);
+    for (const auto& [id, text] : frames) record->Tag().SetText(id, text);
+    record->Tag().ClearChanged();
+    return record;
+}
+
+// A record loaded from a file that is one ID3v1 record, so that it has an ID3v1 tag.
+inline RecordPtr RecordWithV1(const std::filesystem::path& path, const Id3v1Record& v1, UserPrompts& prompts) {
+    const auto bytes = EncodeV1(v1);
+    WriteFileBytes(path, {bytes.begin(), bytes.end()});
+    const SharedText dir(PathFromNative(path.parent_path().string()));
+    auto record = std::make_shared<Mp3FileRecord>(dir, PathFromNative(path.filename().string()), dir);
+    EXPECT_TRUE(record->LoadFile(prompts, {}) && record->HasV1());
+    return record;
+}
+
+// "file:<name>" for each file announced, "selection" for the selection.
+class RecordingListener final : public EditListener {
+public:
+    void FileEdited(const RecordPtr& record) override { events.push_back("file:" + U8(record->FileName())); }
+    void SelectionEdited() override { events.push_back("selection"); }
+    std::vector<std::string> events;
+};
+
+// Says that a save covers the one record it was given.
+class BusyGate final : public EditGate {
+public:
+    explicit BusyGate(RecordPtr busy) : busy_(std::move(busy)) {}
+    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == busy_.get(); }
+
+private:
+    RecordPtr busy_;
+};
+
+class EditTest : public ::testing::Test {
+protected:
+    EditContext Context() { return {gate_, prompts_, listener_}; }
+    NoSaveRunning gate_;
+    RecordingPrompts prompts_;
+    RecordingListener listener_;
+    TempDir dir_;
+};
+
+}  // namespace quorvane::test

@@ -18,6 +18,7 @@ constexpr void (*kCommands[])(CommandLine&) = {
     RegisterRemoveCommands, RegisterConfigCommand, RegisterRegexTestCommand,
     RegisterCopyV1Command, RegisterCapitalizeCommand, RegisterUnderscoresCommand, RegisterNumberCommand,
     RegisterCommentCommand,
+    RegisterExportCommand,
 };
 
 // Stands for the word after "--" whose index follows.

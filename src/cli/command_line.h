@@ -105,5 +105,6 @@ void RegisterCapitalizeCommand(CommandLine& cli);
 void RegisterUnderscoresCommand(CommandLine& cli);
 void RegisterNumberCommand(CommandLine& cli);
 void RegisterCommentCommand(CommandLine& cli);
+void RegisterExportCommand(CommandLine& cli);
 
 }  // namespace quorvane::cli

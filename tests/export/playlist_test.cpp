@@ -1,0 +1,73 @@
+// M3U and PLS documents: the formats byte for byte, names as their bytes on disk, tag
+// texts in the code page, and tag texts that try to add lines.
+#include <gtest/gtest.h>
+
+#include "export/m3u_exporter.h"
+#include "export/pls_exporter.h"
+#include "export_test_support.h"
+
+namespace quorvane::test {
+namespace {
+
+// Never loaded: a name and a tag are all a document needs.
+RecordPtr Unloaded(std::u16string name, std::u16string title = {}, std::u16string artist = {}) {
+    auto record = std::make_shared<Mp3FileRecord>(SharedText(u"/m"), std::move(name), SharedText(u"/m"));
+    if (!title.empty()) record->Tag().SetText(kFrameTIT2, title);
+    if (!artist.empty()) record->Tag().SetText(kFrameTPE1, artist);
+    return record;
+}
+
+std::string M3u(const std::vector<RecordPtr>& targets) { return M3uExporter().Document(targets); }
+std::string Pls(const std::vector<RecordPtr>& targets) { return PlsExporter().Document(targets); }
+
+TEST(Playlists, DocumentsByteForByte) {
+    TempDir dir;
+    const RecordPtr a = CraftedRecord(dir.Path(), "a.mp3", 185);
+    EXPECT_EQ(M3u({a}), "#EXTM3U\n#EXTINF:185, - \na.mp3\n");  // no tags
+    a->Tag().SetText(kFrameTPE1, u"X");
+    a->Tag().SetText(kFrameTIT2, u"Y");
+    EXPECT_EQ(M3u({a}), "#EXTM3U\n#EXTINF:185,X - Y\na.mp3\n");
+    EXPECT_EQ(Pls({a}), "[playlist]\nFile1=a.mp3\nTitle1=Y\nLength1=185\nNumberOfEntries=1\nVersion=2");
+    // Target order, numbered from 1; a pending rename lists the new name; a name that
+    // starts with '#' would be a comment line.
+    const RecordPtr b = Unloaded(u"b.mp3", u"T");
+    b->SetFileName(u"#1 AC/DC.mp3");
+    EXPECT_EQ(M3u({b, a}), "#EXTM3U\n#EXTINF:0, - T\n./#1 AC DC.mp3\n#EXTINF:185,X - Y\na.mp3\n");
+    EXPECT_EQ(Pls({b, a}), "[playlist]\nFile1=#1 AC DC.mp3\nTitle1=T\nLength1=0\nFile2=a.mp3\nTitle2=Y\nLength2=185\n"
+                           "NumberOfEntries=2\nVersion=2");
+    EXPECT_EQ(Pls({}), "[playlist]\nNumberOfEntries=0\nVersion=2");
+}
+
+// Titles in the code page; names as their bytes on disk, so players find "曲.mp3" and
+// names that are not UTF-8 at all.
+TEST(Playlists, TitlesInTheCodePageNamesAsOnDisk) {
+    const std::vector<RecordPtr> targets = {Unloaded(u"曲.mp3", u"曲 café", u"Ärzte"),
+                                            Unloaded(PathFromNative("\xff\xfe-\xc3.mp3"))};
+    EXPECT_EQ(M3u(targets),
+              "#EXTM3U\n#EXTINF:0,\xc4rzte - ? caf\xe9\n\xe6\x9b\xb2.mp3\n#EXTINF:0, - \n\xff\xfe-\xc3.mp3\n");
+    EXPECT_EQ(Pls(targets), "[playlist]\nFile1=\xe6\x9b\xb2.mp3\nTitle1=? caf\xe9\nLength1=0\nFile2=\xff\xfe-\xc3.mp3\n"
+                            "Title2=\nLength2=0\nNumberOfEntries=2\nVersion=2");
+    const CodePage cyrillic("CP1251");
+    EXPECT_EQ(M3uExporter(cyrillic).Document(std::vector<RecordPtr>{Unloaded(u"Ж.mp3", u"Песня", u"Ж")}),
+              "#EXTM3U\n#EXTINF:0,\xc6 - \xcf\xe5\xf1\xed\xff\n\xd0\x96.mp3\n");
+}
+
+// A title "x\n/home/me/other.mp3" must not add an entry, nor "x\nFile1=..." rewrite one:
+// control characters become blanks. No 1,024-byte cut either.
+TEST(Playlists, TagTextsNeverAddLinesNorGetCut) {
+    const std::u16string texts[] = {
+        u"x\n/home/me/other.mp3", u"x\r\nFile1=/etc/passwd", u"x\rTitle1=y", std::u16string(u"nul\0b\tc", 8),
+        u"\x01\x1f\x7f\x80\x85\x9f", u"ls\u2028ps\u2029", std::u16string(1013, u'a'), std::u16string(5000, u'b')};
+    for (const std::u16string& text : texts) {
+        std::u16string blanked = text;
+        for (char16_t& c : blanked) c = (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c >= 0x2028) ? u' ' : c;
+        const std::string b = U8(blanked);
+        const std::vector<RecordPtr> targets = {Unloaded(text + u".mp3", text, text), Unloaded(u"n.mp3")};
+        EXPECT_EQ(M3u(targets), "#EXTM3U\n#EXTINF:0," + b + " - " + b + "\n" + b + ".mp3\n#EXTINF:0, - \nn.mp3\n");
+        EXPECT_EQ(Pls(targets), "[playlist]\nFile1=" + b + ".mp3\nTitle1=" + b + "\nLength1=0\nFile2=n.mp3\nTitle2=\n"
+                                "Length2=0\nNumberOfEntries=2\nVersion=2");
+    }
+}
+
+}  // namespace
+}  // namespace quorvane::test

@@ -100,5 +100,7 @@ void RegisterSetCommand(CommandLine& cli);
 void RegisterRemoveCommands(CommandLine& cli);
 void RegisterConfigCommand(CommandLine& cli);
 void RegisterRegexTestCommand(CommandLine& cli);
+void RegisterRenameCommand(CommandLine& cli);
+void RegisterGenerateCommand(CommandLine& cli);
 
 }  // namespace quorvane::cli

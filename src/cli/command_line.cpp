@@ -19,6 +19,7 @@ constexpr void (*kCommands[])(CommandLine&) = {
     RegisterCopyV1Command, RegisterCapitalizeCommand, RegisterUnderscoresCommand, RegisterNumberCommand,
     RegisterCommentCommand,
     RegisterExportCommand,
+    RegisterRenameCommand,  RegisterGenerateCommand,
 };
 
 // Stands for the word after "--" whose index follows.

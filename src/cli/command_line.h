@@ -106,5 +106,7 @@ void RegisterUnderscoresCommand(CommandLine& cli);
 void RegisterNumberCommand(CommandLine& cli);
 void RegisterCommentCommand(CommandLine& cli);
 void RegisterExportCommand(CommandLine& cli);
+void RegisterRenameCommand(CommandLine& cli);
+void RegisterGenerateCommand(CommandLine& cli);
 
 }  // namespace quorvane::cli

@@ -1,0 +1,154 @@
+// Tags filled from file names by pattern and by regular expression: the captures of
+// every edge case, applying through SetText, the messages, the histories, completion.
+#include <gtest/gtest.h>
+
+#include "operations/history.h"
+#include "operations/operations_test_support.h"
+#include "operations/pattern_generation.h"
+#include "operations/regex_generation.h"
+#include "regex/regexp.h"
+
+namespace quorvane {
+namespace {
+
+using test::RecordWith;
+
+struct CaptureCase {
+    const char* expression;
+    const char* name;
+    const char* captures;  // "TRCK=05 TPE1=x"; "TIT2!" for a variable that got nothing
+};
+
+TEST(GenerationPattern, CapturesTheShortestTextAndNothingAfterAFailure) {
+    const CaptureCase cases[] = {
+        {"<track>_<artist>_<title>", "05_Brennick_Quorvane.mp3", "TRCK=05 TPE1=Brennick TIT2=Quorvane"},
+        {"<artist> - <title>", "X - Y - Z.mp3", "TPE1=X TIT2=Y - Z"},
+        {"<artist> - <title>", " - B.mp3", "TPE1= TIT2=B"},
+        {"<artist><title>", "Song.mp3", "TPE1= TIT2=Song"},
+        {"<title>", "x.MP3", "TIT2=x"},
+        {"<title>", ".mp3", "TIT2=.mp3"},
+        {"<Title>.mp3", "a.mp3.mp3", "TIT2=a"},
+        {"<title>.MP3", "Song.mp3", "TIT2!"},
+        {"<year> (<album>)_", "1999 (A)_B.mp3", "TDRC=1999 TALB=A"},
+        {"<track>-<artist>", "Song.mp3", "TRCK! TPE1!"},
+        {"x<genre>", "Song.mp3", "TCON!"},
+        {"<track>_<artist>_<title>", "05_Brennick.mp3", "TRCK=05 TPE1! TIT2!"},
+        {"<artist>_<title><album>", "x_", "TPE1=x TIT2! TALB!"},  // no look at the very end
+        {"<track><x>_<title><x>", "1_T.mp3", "TRCK=1 TIT2=T"},    // skipped names join the literals
+        {"<artist>_<title", "A_B.mp3", "TPE1=A"},
+        {"", "a.mp3", ""},
+    };
+    for (const CaptureCase& c : cases) {
+        test::RecordingPrompts prompts;
+        std::string described;
+        for (const auto& capture : GenerationPattern::Compile(U16(c.expression), prompts).Match(U16(c.name))) {
+            described += (described.empty() ? "" : " ") + std::string(kFrameIdNames[capture.frame]) +
+                         (capture.text ? "=" + U8(*capture.text) : "!");
+        }
+        EXPECT_EQ(described, c.captures) << c.expression << " on " << c.name;
+    }
+}
+
+TEST(GenerationPattern, PreviewAndUnknownNames) {
+    test::RecordingPrompts prompts;
+    EXPECT_EQ(PatternPreview(u"<genre> <year>_<track>_<artist>_<title>", u"(17) 1999_05_B_Q.mp3", prompts),
+              (PatternPreviewFields{u"B", u"", u"Q", u"05", u"1999", u"(17)"}));
+    EXPECT_EQ(PatternPreview(u"<x>_<album>_< title>", u"_A_B.mp3", prompts), (PatternPreviewFields{u"", u"A"}));
+    ASSERT_EQ(prompts.Count(), 2u);
+    EXPECT_EQ(prompts.Prompts()[1].caption + prompts.Prompts()[1].text, ProgramTitle() + u"Unrecognized field:  title");
+}
+
+TEST(RegexGeneration, FillsOnlyGroupsThatTookPartAndDropsTheExtensionAtTheEnd) {
+    const CaptureCase cases[] = {
+        {"(?P<artist>.+) - (?P<title>.+)\\.mp3", "A - B.mp3", "TPE1=A TIT2=B"},
+        {"(?P<track>.+)_(?P<artist>.+)_(?P<title>.+)", "05_Brennick_Quorvane.mp3", "TPE1=Brennick TIT2=Quorvane TRCK=05"},
+        {"(?P<year>[0-9]+) (?P<title>.+)\\.mp3", "1999 Song.mp3", "TIT2=Song TDRC=1999"},
+        {"(?P<title>.+)", "Song.MP3", "TIT2=Song"},
+        {"(?P<title>.*)", ".mp3", "TIT2=.mp3"},
+        {"(?P<title>.+)\\.mp3", "a.mp3.mp3", "TIT2=a.mp3"},
+        {"(?P<artist>x*)(?P<title>.+)", "S.mp3", "TPE1= TIT2=S"},
+        {"(?P<title>[^(]+?)( \\((?P<year>\\d+)\\))?\\.mp3", "Song.mp3", "TIT2=Song"},
+        {"(?P<title>[^(]+?)( \\((?P<year>\\d+)\\))?\\.mp3", "Song (1999).mp3", "TIT2=Song TDRC=1999"},
+        {"(?P<title>a)\\.mp3|(?P<title>b)\\.mp3", "b.mp3", "TIT2=b"},
+        {"(.+)(?P<Artist>.)", "a.mp3", ""},
+        {"(?P<title>.*)x", "Song.mp3", "no match"},
+    };
+    for (const CaptureCase& c : cases) {
+        RegExp expression;
+        expression.Compile(U16(c.expression));
+        const auto changes = MatchRegExpGroups(expression, U16(c.name));
+        std::string described = changes ? "" : "no match";
+        for (const FieldChange& change : changes.value_or(std::vector<FieldChange>{}))
+            described += (described.empty() ? "" : " ") + std::string(kFrameIdNames[change.frame]) + "=" + U8(change.newText);
+        EXPECT_EQ(described, c.captures) << c.expression << " on " << c.name;
+    }
+}
+
+TEST(Generation, PlansAppliesThroughSetTextAndReports) {
+    const RecordPtr tracked = RecordWith("05_B_Q.mp3", {{kFrameTRCK, "3"}});
+    const RecordPtr unfit = RecordWith("Unfit.mp3", {{kFrameTPE1, "Kept"}});
+    const RecordPtr fresh = RecordWith("old.mp3");
+    fresh->SetFileName(u"07_C_R.mp3");  // the pending new name is the subject
+    const std::vector<RecordPtr> targets = {tracked, unfit, fresh};
+    test::RecordingPrompts prompts;
+    const auto plan = PreparePatternGeneration(u"<track>_<artist>_<title>", targets, NoSaveRunning(), prompts, nullptr);
+    ASSERT_EQ(plan->size(), 2u);
+    EXPECT_EQ((*plan)[0].changes[0].oldText, u"3");
+    EXPECT_EQ((*plan)[0].changes[1].oldText, std::nullopt);
+    EXPECT_FALSE(tracked->Tag().IsChanged());
+    ApplyGeneration(*plan);
+    EXPECT_EQ(tracked->Tag().GetText(kFrameTRCK), u"5");  // an existing frame drops the zero
+    EXPECT_EQ(fresh->Tag().GetText(kFrameTRCK), u"07");
+    EXPECT_EQ(fresh->Tag().GetText(kFrameTIT2), u"R");
+    EXPECT_FALSE(unfit->NeedsSaving());
+
+    const auto byRegex = PrepareRegexGeneration(u"(?P<artist>[^_]+)_(?P<title>.+)", targets, NoSaveRunning(), prompts, nullptr);
+    ASSERT_EQ(byRegex->size(), 2u);
+    ASSERT_EQ(prompts.Count(), 1u);
+    EXPECT_EQ(prompts.Prompts()[0].caption, ProgramTitle());
+    EXPECT_EQ(prompts.Prompts()[0].text,
+              u"The regular expression \"(?P<artist>[^_]+)_(?P<title>.+)\" didn't match the filename \"Unfit.mp3\"");
+    EXPECT_FALSE(PrepareRegexGeneration(u"(?P<artist>.+", targets, NoSaveRunning(), prompts, nullptr));
+    EXPECT_EQ(prompts.Prompts().back().text, u"The regular expression you entered could not be parsed.");
+
+    const size_t shown = prompts.Count();
+    EXPECT_FALSE(PreparePatternGeneration(u"<title>", targets, test::SavingGate(unfit), prompts, nullptr));
+    EXPECT_FALSE(PrepareRegexGeneration(u"(?P<title>.+)", targets, test::SavingGate(unfit), prompts, nullptr));
+    EXPECT_EQ(prompts.Count(), shown + 2);
+    EXPECT_EQ(prompts.Prompts().back().text, kEditWhileSaving);
+}
+
+TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyCompile) {
+    test::HistoryStore history;
+    EXPECT_TRUE(LoadHistory(history.store, kGenNormalsHistory).empty());
+    EXPECT_FALSE(history.store.ReadRaw(kGenNormalsHistory));
+    const std::u16string kDefault = u"(?P<artist>[A-Za-z]+) - (?P<track>[0-9]+) - (?P<title>[A-Za-z]+)";
+    EXPECT_EQ(LoadRegExpHistory(history.store), std::vector<std::u16string>{kDefault});
+    EXPECT_EQ(history.Stored(kRegExpsHistory), std::vector<std::u16string>{kDefault});
+
+    const std::vector<RecordPtr> targets = {RecordWith("x.mp3")};
+    test::RecordingPrompts prompts;
+    for (const char16_t* text : {u"<title>", u"(", u"<x>", u"<title>"}) {
+        PreparePatternGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
+        PrepareRegexGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
+    }
+    EXPECT_EQ(history.Stored(kGenNormalsHistory), (std::vector<std::u16string>{u"(", u"<x>", u"<title>"}));
+    EXPECT_EQ(LoadRegExpHistory(history.store), (std::vector<std::u16string>{u"<title>", u"<x>", kDefault}));
+}
+
+TEST(GenerationHistory, CompletesTypedTextFromTheFirstFittingEntry) {
+    const std::vector<std::u16string> entries = {u"<track>_<artist>_<title>", u"<title>", u"\u00c4rger"};
+    const struct {
+        std::u16string typed;
+        size_t start, end;
+        Completion expected;
+    } cases[] = {
+        {u"<T", 2, 2, {u"<track>_<artist>_<title>", 2, 24}}, {u"<ti", 3, 3, {u"<title>", 3, 7}},
+        {u"<x", 2, 2, {u"<x", 2, 2}},  {u"<t", 0, 1, {u"<track>_<artist>_<title>", 0, 1}},
+        {u"\u00e4r", 2, 2, {u"\u00c4rger", 2, 5}}, {u"<title>!", 8, 8, {u"<title>!", 8, 8}}, {u"", 0, 0, {u"", 0, 0}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CompleteFromHistory(c.typed, c.start, c.end, entries), c.expected) << U8(c.typed);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -306,6 +306,8 @@ public:
             tag.SetKeptFrames(std::move(kept));
         }
         Append(unconverted, WithoutPadding(area.subspan(pos)));
+        // Zeros at the end are padding, also after the last v2.2 frame kept unread.
+        while (!unconverted.empty() && unconverted.back() == 0) unconverted.pop_back();
         tag.SetUnreadBytes(std::move(unconverted));
     }
 

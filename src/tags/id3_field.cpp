@@ -77,6 +77,7 @@ void TextField::AssignRead(std::u16string text, std::vector<std::u16string> more
                            std::span<const uint8_t> bytes, const CodePage& codePage) {
     Assign(std::move(text), std::move(moreValues));
     readEncoding_ = static_cast<int8_t>(encoding);
+    if (!moreValues_ && id3text::SurelyEncodesTo(text_, encoding, bytes)) return;
     std::vector<uint8_t> again;
     again.reserve(bytes.size());
     AppendEncoded(encoding, codePage, again);

@@ -281,8 +281,7 @@ public:
     void ReadFrames(Bytes area, Id3Tag& tag) const {
         std::vector<uint8_t> unconverted;
         size_t pos = 0;
-        uint32_t seen = 0;
-        auto kept = std::make_unique<KeptFrames>();
+        uint32_t seen = 0, keptCount = 0;
         size_t keptStart = 0;
         while (pos < area.size()) {
             const auto span = Locate(area, pos);
@@ -292,16 +291,15 @@ public:
                     ++seen;
                     if (auto frame = Build(area, *span, &unconverted)) tag.AddFrame(std::move(frame));
                 } else {
-                    if (kept->count++ == 0) keptStart = span->start;
+                    if (keptCount++ == 0) keptStart = span->start;
                     // A v2.2 frame without a later form is kept unread, wherever it stands.
                     if (major_ == 2) Build(area, *span, &unconverted);
                 }
             }
             pos = span->End();
         }
-        if (kept->count > 0) {
-            kept->major = major_;
-            kept->unsynchronised = tagUnsync_;
+        if (keptCount > 0) {
+            auto kept = std::make_unique<KeptFrames>(KeptFrames{major_, tagUnsync_, keptCount, {}});
             Append(kept->bytes, area.subspan(keptStart, pos - keptStart));
             tag.SetKeptFrames(std::move(kept));
         }

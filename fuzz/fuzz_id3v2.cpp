@@ -1,28 +1,32 @@
 // ReadV2 over arbitrary bytes, then the frames it kept rendered and read again: reading
 // must never fail, a load through the read-ahead buffer must read what plain reads give,
-// and a rendered tag must read back to a tag that renders the same.
+// a rendered tag must read back to a tag that renders the same, and the bytes the reader
+// could not read must come back as they were written behind the padding.
+#include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <vector>
 
 #include "fuzz_input_file.h"
 #include "tags/id3_tag.h"
 #include "tags/id3v2_reader.h"
 #include "tags/id3v2_render.h"
+#include "tags/id3v2_write_plan.h"
 
 namespace {
 
 using quorvane::Id3Tag;
 
-// The rendered frames behind a header, read back.
-void ReadRendered(const std::vector<uint8_t>& frames, bool v24, const quorvane::TagReadOptions& options,
-                  Id3Tag& tag) {
-    std::vector<uint8_t> bytes = {'I', 'D', '3', static_cast<uint8_t>(v24 ? 4 : 3), 0, 0};
-    quorvane::AppendSyncsafe(bytes, static_cast<uint32_t>(frames.size() + 8));
-    bytes.insert(bytes.end(), frames.begin(), frames.end());
-    bytes.insert(bytes.end(), 8, 0);
+// The rendered frames as the writer lays them out (the unread bytes behind the padding),
+// read back.
+void ReadRendered(const std::vector<uint8_t>& frames, std::span<const uint8_t> unread, bool v24,
+                  const quorvane::TagReadOptions& options, Id3Tag& tag) {
+    const std::vector<uint8_t> bytes =
+        quorvane::BuildV2TagBytes(frames, v24, 8 + quorvane::kZerosBeforeUnread, unread);
     quorvane::fuzz::InputFile input(bytes.data(), bytes.size());
     if (!input.IsOpen()) std::abort();
     quorvane::ReadV2(tag, input.File(), options);
+    if (!std::equal(unread.begin(), unread.end(), tag.UnreadBytes().begin(), tag.UnreadBytes().end())) std::abort();
 }
 
 }  // namespace
@@ -57,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (quorvane::RenderFrameBytes(aheadTag, context) != quorvane::RenderFrameBytes(tag, context)) std::abort();
 
     Id3Tag once, twice;
-    ReadRendered(quorvane::RenderFrameBytes(tag, context), v24, options, once);
+    ReadRendered(quorvane::RenderFrameBytes(tag, context), tag.UnreadBytes(), v24, options, once);
     const std::vector<uint8_t> first = quorvane::RenderFrameBytes(once, context);
-    ReadRendered(first, v24, options, twice);
+    ReadRendered(first, once.UnreadBytes(), v24, options, twice);
     if (quorvane::RenderFrameBytes(twice, context) != first) std::abort();
     return 0;
 }

@@ -58,6 +58,19 @@ std::string CheckValue(Target target, const std::string& value) {
     return found ? std::string() : "unknown genre '" + value + "'";
 }
 
+// What an ID3v1 string loses of the value, which the record stores in 8-bit characters of
+// a fixed width; empty when nothing.
+std::string V1Loss(size_t index, const std::string& value) {
+    const CodePage& codePage = CodePage::System();
+    const std::u16string text = U16(value);
+    const size_t width = Id3v1Record::kWidths[index];
+    std::string loss;
+    if (!codePage.CanEncode(text)) loss = "characters " + codePage.Name() + " cannot hold are saved as \"?\"";
+    if (codePage.Encode(text).size() > width)
+        loss += (loss.empty() ? "" : "; ") + std::string("cut to ") + std::to_string(width) + " bytes";
+    return loss;
+}
+
 void Apply(Id3Tag& tag, const FieldOption& option, const std::string& value) {
     switch (option.target) {
         case Target::V2Text: tag.SetText(option.id, U16(value)); break;
@@ -73,6 +86,13 @@ int RunSet(CommandContext& context, const SetArguments& arguments) {
         return kExitUsage;
     }
     if (!context.OpenSettings()) return kExitFileError;
+    // ID3v1 has no room for some text: said once, the save goes on.
+    for (size_t i = 0; i < kOptionCount; ++i) {
+        if (kOptions[i].target != Target::V1String || arguments.options[i]->count() == 0) continue;
+        const std::string loss = V1Loss(kOptions[i].id, arguments.values[i]);
+        if (!loss.empty())
+            context.Progress().PrintMessage("quorvane-cli set: " + std::string(kOptions[i].help) + ": " + loss);
+    }
     const FileSet files(context, arguments.paths);
     for (const RecordPtr& record : files.Records()) {
         for (size_t i = 0; i < kOptionCount; ++i) {

@@ -7,6 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/file_set.h"
 #include "platform/text_codec.h"
+#include "tags/id3v2_reader.h"
 
 namespace quorvane::cli {
 namespace {
@@ -84,6 +85,20 @@ std::string V1Output(const Mp3FileRecord& r, bool json) {
     return json ? out + "}" : out;
 }
 
+// What the tag keeps as bytes: frames past the frame cap, and bytes the reader could
+// not read; a save writes both back.
+std::string KeptOutput(const Id3Tag& tag, bool json) {
+    const KeptFrames* kept = tag.KeptFrameTail();
+    const std::string count = std::to_string(kept ? kept->count : 0);
+    const std::string size = std::to_string(kept ? kept->bytes.size() : 0);
+    const std::string unread = std::to_string(tag.UnreadBytes().size());
+    if (json) return ", \"keptFrames\": {\"count\": " + count + ", \"size\": " + size + "}, \"unreadBytes\": " + unread;
+    std::string out;
+    if (kept) out += "  kept as read past frame " + std::to_string(kV2FrameCap) + ": " + count + " frames, " + size + " bytes\n";
+    if (!tag.UnreadBytes().empty()) out += "  unread: " + unread + " bytes, kept behind the padding\n";
+    return out;
+}
+
 std::string RecordOutput(const Mp3FileRecord& r, bool json) {
     const StreamFigures& stream = r.Stream();
     if (json) {
@@ -95,12 +110,12 @@ std::string RecordOutput(const Mp3FileRecord& r, bool json) {
         for (size_t i = 0; i < r.Tag().Frames().size(); ++i) {
             out += (i ? ", " : "") + FrameOutput(*r.Tag().Frames()[i], true);
         }
-        return out + "]}";
+        return out + "]" + KeptOutput(r.Tag(), true) + "}";
     }
     std::string out = PathToNative(r.DiskPath()) + "\n  bitrate " + std::to_string(stream.bitrate) +
                       (stream.vbr ? " (VBR)" : "") + ", duration " + std::to_string(stream.duration) + " s\n";
     for (const auto& frame : r.Tag().Frames()) out += "  " + FrameOutput(*frame, false) + "\n";
-    return out + "  " + V1Output(r, false) + "\n";
+    return out + KeptOutput(r.Tag(), false) + "  " + V1Output(r, false) + "\n";
 }
 
 int RunShow(CommandContext& context, const ShowArguments& arguments) {

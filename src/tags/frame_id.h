@@ -55,12 +55,12 @@ struct FrameIdPair {
     FrameId v23;
     FrameId v24;
 };
-// The identifiers that were renamed between v2.3 and v2.4; only the name changes,
-// never the body.
-inline constexpr std::array<FrameIdPair, 5> kVersionPairs = {{
-    {kFrameEQUA, kFrameEQU2},
-    {kFrameIPLS, kFrameTMCL},
-    {kFrameRVAD, kFrameRVA2},
+// The v2.3 identifiers whose frames v2.4 holds under another name with a body of the
+// same form (the dates are converted when the tag is written). RVAD and EQUA are not
+// among them: RVA2 and EQU2 lay their bodies out differently, so those frames keep
+// their own names in both versions.
+inline constexpr std::array<FrameIdPair, 3> kVersionPairs = {{
+    {kFrameIPLS, kFrameTIPL},
     {kFrameTORY, kFrameTDOR},
     {kFrameTYER, kFrameTDRC},
 }};

@@ -18,14 +18,23 @@ uint8_t CurrentEncoding(uint32_t encodingIndex, bool v24) {
 void AsciiField::SetValue(std::string_view value) {
     if (value_ == value) return;
     value_ = std::string(value);
+    readBytes_.reset();
+    MarkChanged();
+}
+
+void AsciiField::AssignRead(std::string value, std::string_view bytes) {
+    value_ = std::move(value);
+    if (bytes != value_) readBytes_ = std::make_unique<std::string>(bytes);
+    else readBytes_.reset();
     MarkChanged();
 }
 
 void AsciiField::Render(const RenderContext&, std::vector<uint8_t>& out) const {
-    out.insert(out.end(), value_.begin(), value_.end());
+    const std::string_view bytes = Bytes();
+    out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-uint32_t AsciiField::RenderedSize(const RenderContext&) const { return static_cast<uint32_t>(value_.size()); }
+uint32_t AsciiField::RenderedSize(const RenderContext&) const { return static_cast<uint32_t>(Bytes().size()); }
 
 bool AsciiField::Equals(const Id3Field& other) const {
     return other.Kind() == Kind() && static_cast<const AsciiField&>(other).value_ == value_;
@@ -43,10 +52,16 @@ const std::vector<std::u16string>& TextField::MoreValues() const {
     return moreValues_ ? *moreValues_ : kNone;
 }
 
+void TextField::ForgetReadForm() {
+    readEncoding_ = kNotRead;
+    readBytes_.reset();
+}
+
 void TextField::SetText(std::u16string_view text) {
     if (text_ == text) return;
     text_ = std::u16string(text);
     moreValues_.reset();
+    ForgetReadForm();
     MarkChanged();
 }
 
@@ -54,18 +69,52 @@ void TextField::Assign(std::u16string text, std::vector<std::u16string> moreValu
     text_ = std::move(text);
     if (moreValues.empty()) moreValues_.reset();
     else moreValues_ = std::make_unique<std::vector<std::u16string>>(std::move(moreValues));
+    ForgetReadForm();
     MarkChanged();
 }
 
-void TextField::Render(const RenderContext& context, std::vector<uint8_t>& out) const {
-    id3text::AppendEncoded(text_, context.encoding, *context.codePage, out);
+void TextField::AssignRead(std::u16string text, std::vector<std::u16string> moreValues, uint8_t encoding,
+                           std::span<const uint8_t> bytes, const CodePage& codePage) {
+    Assign(std::move(text), std::move(moreValues));
+    readEncoding_ = static_cast<int8_t>(encoding);
+    if (!moreValues_ && id3text::SurelyEncodesTo(text_, encoding, bytes)) return;
+    std::vector<uint8_t> again;
+    again.reserve(bytes.size());
+    AppendEncoded(encoding, codePage, again);
+    if (!std::equal(again.begin(), again.end(), bytes.begin(), bytes.end()))
+        readBytes_ = std::make_unique<std::vector<uint8_t>>(bytes.begin(), bytes.end());
+}
+
+std::optional<uint8_t> TextField::ReadEncoding() const {
+    if (readEncoding_ == kNotRead) return std::nullopt;
+    return static_cast<uint8_t>(readEncoding_);
+}
+
+bool TextField::FitsCodePage(const CodePage& codePage) const {
+    if (!codePage.CanEncode(text_)) return false;
+    for (const auto& value : MoreValues())
+        if (!codePage.CanEncode(value)) return false;
+    return true;
+}
+
+void TextField::AppendEncoded(uint8_t encoding, const CodePage& codePage, std::vector<uint8_t>& out) const {
+    id3text::AppendEncoded(text_, encoding, codePage, out);
     for (const auto& value : MoreValues()) {
-        out.insert(out.end(), id3text::UnitSize(context.encoding), 0);
-        id3text::AppendEncoded(value, context.encoding, *context.codePage, out);
+        out.insert(out.end(), id3text::UnitSize(encoding), 0);
+        id3text::AppendEncoded(value, encoding, codePage, out);
     }
 }
 
+void TextField::Render(const RenderContext& context, std::vector<uint8_t>& out) const {
+    if (readBytes_ && readEncoding_ == context.encoding) {
+        out.insert(out.end(), readBytes_->begin(), readBytes_->end());
+        return;
+    }
+    AppendEncoded(context.encoding, *context.codePage, out);
+}
+
 uint32_t TextField::RenderedSize(const RenderContext& context) const {
+    if (readBytes_ && readEncoding_ == context.encoding) return static_cast<uint32_t>(readBytes_->size());
     size_t size = id3text::EncodedSizeBound(text_, context.encoding, *context.codePage);
     for (const auto& value : MoreValues())
         size += id3text::UnitSize(context.encoding) + id3text::EncodedSizeBound(value, context.encoding, *context.codePage);

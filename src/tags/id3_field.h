@@ -1,9 +1,11 @@
 #pragma once
 // The typed fields a frame body is made of. Each field renders its own bytes; a frame
-// body is its fields rendered in order. Texts are held as UTF-16 and encoded only when
-// the tag is rendered, in the one encoding chosen for the whole tag.
+// body is its fields rendered in order. Texts are held as UTF-16 and encoded when the
+// tag is rendered; a field that was read and not edited since renders the bytes it was
+// read from wherever the frame keeps its encoding.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,6 +47,11 @@ public:
     FieldKind Kind() const { return kind_; }
     bool IsChanged() const { return changed_; }
     virtual void SetChanged(bool changed) { changed_ = changed; }
+    // The value differs from what was read (a field made in memory always does). Unlike
+    // the changed mark, saving does not clear it.
+    bool IsEdited() const { return edited_; }
+    // The value is the one read from the file.
+    void MarkRead() { edited_ = false; }
     // Appends the field's bytes.
     virtual void Render(const RenderContext& context, std::vector<uint8_t>& out) const = 0;
     // The room Render needs (an upper bound for UTF-8).
@@ -54,12 +61,16 @@ public:
     virtual bool IsOwnedByFrame() const { return true; }
 
 protected:
-    Id3Field(FieldKind kind, bool changed) : kind_(kind), changed_(changed) {}
-    void MarkChanged() { SetChanged(true); }
+    Id3Field(FieldKind kind, bool changed) : kind_(kind), changed_(changed), edited_(changed) {}
+    void MarkChanged() {
+        SetChanged(true);
+        edited_ = true;
+    }
 
 private:
     FieldKind kind_;
     bool changed_;
+    bool edited_;
 };
 
 // Deletes a field only when its frame owns it, so the shared encoding field can sit in
@@ -80,14 +91,21 @@ FieldPtr MakeField(Args&&... args) {
 class AsciiField final : public Id3Field {
 public:
     explicit AsciiField(std::string value) : Id3Field(FieldKind::Ascii, true), value_(std::move(value)) {}
+    // The value as shown and compared (a language lower-cased, "eng" for one that is no code).
     const std::string& Value() const { return value_; }
+    // The bytes a save writes: those read, until the value is edited.
+    std::string_view Bytes() const { return readBytes_ ? std::string_view(*readBytes_) : value_; }
+    // Takes the value only if it differs; the bytes read go with the old value.
     void SetValue(std::string_view value);
+    // The value made of `bytes` as read; the bytes are kept when they differ from it.
+    void AssignRead(std::string value, std::string_view bytes);
     void Render(const RenderContext& context, std::vector<uint8_t>& out) const override;
     uint32_t RenderedSize(const RenderContext& context) const override;
     bool Equals(const Id3Field& other) const override;
 
 private:
     std::string value_;
+    std::unique_ptr<std::string> readBytes_;
 };
 
 // A UTF-16 text. Values after the first (zero-separated in the file) are kept while the
@@ -98,18 +116,37 @@ public:
 
     const std::u16string& Text() const { return text_; }
     const std::vector<std::u16string>& MoreValues() const;
-    // Takes the text only if it differs; a new text replaces every value.
+    // Takes the text only if it differs; a new text replaces every value and the form
+    // it was read in.
     void SetText(std::u16string_view text);
-    // Takes the values as read, without comparing.
+    // Takes the values without comparing; they count as edited.
     void Assign(std::u16string text, std::vector<std::u16string> moreValues);
+    // Takes the values decoded from `bytes` (the field's bytes in the body, without a
+    // terminator) in `encoding`. The encoding is kept, and so are the bytes when encoding
+    // the values again would not give them back (a big-endian mark, a stray byte...).
+    void AssignRead(std::u16string text, std::vector<std::u16string> moreValues, uint8_t encoding,
+                    std::span<const uint8_t> bytes, const CodePage& codePage);
+    // The encoding the text was read in; none once it is edited or when made in memory.
+    std::optional<uint8_t> ReadEncoding() const;
+    // Every value can be written in the code page.
+    bool FitsCodePage(const CodePage& codePage) const;
+    // The values in an encoding as a save writes them: the bytes read when the encoding
+    // is the one read, else the values encoded and separated by terminators.
     void Render(const RenderContext& context, std::vector<uint8_t>& out) const override;
     uint32_t RenderedSize(const RenderContext& context) const override;
     bool Equals(const Id3Field& other) const override;
 
 private:
+    void AppendEncoded(uint8_t encoding, const CodePage& codePage, std::vector<uint8_t>& out) const;
+    void ForgetReadForm();
+
     std::u16string text_;
     // Held only when there are more values, which few frames have.
     std::unique_ptr<std::vector<std::u16string>> moreValues_;
+    static constexpr int8_t kNotRead = -1;
+    int8_t readEncoding_ = kNotRead;
+    // Held only when they differ from the values encoded again.
+    std::unique_ptr<std::vector<uint8_t>> readBytes_;
 };
 
 // The encoding byte: one shared instance, never owned by a frame, never changed.

@@ -98,6 +98,23 @@ Id3Field* Id3Frame::GetField(FieldKind kind, const Id3Field* after) const {
     return nullptr;
 }
 
+void Id3Frame::KeepStoredBody(std::vector<uint8_t> body) {
+    storedBody_ = std::make_unique<std::vector<uint8_t>>(std::move(body));
+}
+
+void Id3Frame::MarkRead(uint8_t major) {
+    readMajor_ = major;
+    // The shared encoding field holds nothing and is never edited (nor written here,
+    // which other threads' frames share).
+    for (auto& field : fields_)
+        if (field->IsOwnedByFrame()) field->MarkRead();
+}
+
+bool Id3Frame::IsEdited() const {
+    return readMajor_ == 0 ||
+           std::any_of(fields_.begin(), fields_.end(), [](const FieldPtr& field) { return field->IsEdited(); });
+}
+
 void Id3Frame::SetChanged(bool changed) {
     for (auto& field : fields_) field->SetChanged(changed);
 }

@@ -14,9 +14,11 @@
 
 namespace quorvane {
 
-// The per-frame format information that makes a body opaque to the program: such a
-// body is kept as read (still compressed or encrypted) and written back with these
-// flags in the layout of the version written.
+// The per-frame format information of a frame as read. An encrypted body (and one that
+// does not inflate) stays opaque: it is kept as read and written back with these flags
+// in the layout of the version written. A compressed body is read inflated, and the
+// bytes as stored are kept to be written back while the frame is not edited; a grouped
+// frame keeps its group while it is not edited.
 struct FrameFormat {
     bool compressed = false;
     bool encrypted = false;
@@ -51,6 +53,17 @@ public:
     uint16_t Flags() const { return flags_; }
     const FrameFormat& Format() const { return format_; }
     void SetFormat(const FrameFormat& format) { format_ = format; }
+    // The body as stored in the file (compressed), kept while the fields hold it
+    // inflated; null for every other frame.
+    const std::vector<uint8_t>* StoredBody() const { return storedBody_.get(); }
+    void KeepStoredBody(std::vector<uint8_t> body);
+    // The frame holds what was read from a tag of this major version (2, 3 or 4); 0 for
+    // a frame made in memory.
+    uint8_t ReadMajor() const { return readMajor_; }
+    // Marks every field as read, from a tag of `major` version.
+    void MarkRead(uint8_t major);
+    // Made in memory, or a field edited since the frame was read.
+    bool IsEdited() const;
     FrameFamily Family() const { return family_; }
     const FrameLayout& Layout() const { return LayoutOf(family_); }
 
@@ -77,8 +90,10 @@ private:
     std::array<char, 4> unknownId_{};
     uint16_t flags_;
     FrameFamily family_;
+    uint8_t readMajor_ = 0;
     FrameFormat format_;
     std::vector<FieldPtr> fields_;
+    std::unique_ptr<std::vector<uint8_t>> storedBody_;
 };
 
 // Frames the model builds, in the layouts above.

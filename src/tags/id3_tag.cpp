@@ -116,7 +116,25 @@ bool Id3Tag::RemoveFrameById(FrameId id) {
 
 void Id3Tag::RemoveAllFrames() {
     frames_.clear();
+    kept_.reset();
     changed_ = true;
+}
+
+std::span<const uint8_t> Id3Tag::UnreadBytes() const {
+    return kept_ ? std::span<const uint8_t>(kept_->unread) : std::span<const uint8_t>();
+}
+
+Id3Tag::Kept& Id3Tag::KeptBytes() {
+    if (!kept_) kept_ = std::make_unique<Kept>();
+    return *kept_;
+}
+
+void Id3Tag::SetKeptFrames(std::unique_ptr<KeptFrames> frames) {
+    if (frames || kept_) KeptBytes().frames = std::move(frames);
+}
+
+void Id3Tag::SetUnreadBytes(std::vector<uint8_t> bytes) {
+    if (!bytes.empty() || kept_) KeptBytes().unread = std::move(bytes);
 }
 
 bool Id3Tag::IsChanged() const {
@@ -170,6 +188,12 @@ void Id3Tag::SetText(FrameId id, std::u16string_view text) {
 
 std::u16string Id3Tag::GetGenre() const {
     const std::u16string t = GetText(kFrameTCON);
+    // v2.4 refers to a genre of the list by its bare number ("35"); a number without a
+    // name, or one followed by more text, is the genre's text as it stands.
+    if (!t.empty() && t.size() <= 3 && std::all_of(t.begin(), t.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+        const auto n = static_cast<uint32_t>(LeadingNumber(t));
+        return n < kGenreCount ? std::u16string(GenreName(n)) : t;
+    }
     if (t.empty() || t[0] != u'(') return t;
     const long long n = LeadingNumber(std::u16string_view(t).substr(1));
     const size_t close = t.find(u')', 1);

@@ -20,6 +20,16 @@ inline constexpr uint8_t kPictureTypeCount = 21;
 // The name of a picture type; a type of 21 or more counts as 0 ("Other").
 std::u16string_view PictureTypeName(uint8_t type);
 
+// Frames past the reader's frame cap, as they stood in the tag: held as bytes, not as
+// frames, and written back as they are (converted frame by frame into another version).
+struct KeptFrames {
+    uint8_t major = 0;
+    // v2.4: the tag's unsynchronisation flag applies to every one of them.
+    bool unsynchronised = false;
+    uint32_t count = 0;
+    std::vector<uint8_t> bytes;
+};
+
 class Id3Tag {
 public:
     Id3Tag() = default;
@@ -39,7 +49,18 @@ public:
     void RemoveFrame(const Id3Frame* frame);
     // Removes the first frame with that id; false when there is none.
     bool RemoveFrameById(FrameId id);
+    // Every frame, the frames kept as bytes and the unread bytes.
     void RemoveAllFrames();
+
+    // Frames kept as bytes past the frame cap; null when there are none.
+    const KeptFrames* KeptFrameTail() const { return kept_ ? kept_->frames.get() : nullptr; }
+    // Bytes of the tag the reader could not read (a damaged frame and what follows it,
+    // garbage, frames of v2.2 that have no later form): a save writes them back behind
+    // the padding. Trailing zero bytes count as padding.
+    std::span<const uint8_t> UnreadBytes() const;
+    // Set by the reader.
+    void SetKeptFrames(std::unique_ptr<KeptFrames> frames);
+    void SetUnreadBytes(std::vector<uint8_t> bytes);
 
     // The tag flag, the ID3v1 record's flag or any changed frame.
     bool IsChanged() const;
@@ -53,7 +74,7 @@ public:
     std::u16string GetText(FrameId id) const;
     // Sets the text of the frame (creating it), with the track and genre rules.
     void SetText(FrameId id, std::u16string_view text);
-    // The TCON text with "(n)" references resolved.
+    // The TCON text with "(n)" references and bare genre numbers resolved.
     std::u16string GetGenre() const;
     // Copies the ID3v1 title, artist, album, year, genre and track into text frames.
     void CopyFromV1();
@@ -70,7 +91,15 @@ public:
                     std::span<const uint8_t> data);
 
 private:
+    struct Kept {
+        std::unique_ptr<KeptFrames> frames;
+        std::vector<uint8_t> unread;
+    };
+    Kept& KeptBytes();
+
     std::vector<std::unique_ptr<Id3Frame>> frames_;
+    // Held only for tags with frames or bytes kept as read, which few files have.
+    std::unique_ptr<Kept> kept_;
     Id3v1Record id3v1_;
     bool changed_ = false;
 };

@@ -140,6 +140,23 @@ void AppendEncoded(std::u16string_view text, uint8_t encoding, const CodePage& c
     }
 }
 
+bool SurelyEncodesTo(std::u16string_view text, uint8_t encoding, std::span<const uint8_t> bytes) {
+    if (encoding == 1 || encoding == 2) {
+        const size_t mark = encoding == 1 ? 2 : 0;
+        if (bytes.size() != mark + 2 * text.size() || (mark && (bytes[0] != 0xFF || bytes[1] != 0xFE))) return false;
+        const bool bigEndian = encoding == 2;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const uint8_t first = bytes[mark + 2 * i], second = bytes[mark + 2 * i + 1];
+            if (text[i] != (bigEndian ? first << 8 | second : second << 8 | first)) return false;
+        }
+        return true;
+    }
+    if (bytes.size() != text.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (bytes[i] >= 0x80 || text[i] != bytes[i]) return false;
+    return true;
+}
+
 size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding, const CodePage& codePage) {
     switch (encoding) {
         case 1: return 2 * text.size() + 2;

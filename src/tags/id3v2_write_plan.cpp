@@ -57,12 +57,14 @@ V2WritePlan PlanV2Write(std::optional<uint64_t> oldSpace, uint64_t framesLength,
     return plan;
 }
 
-std::vector<uint8_t> BuildV2TagBytes(const std::vector<uint8_t>& frames, bool use24, uint64_t padding) {
-    const uint64_t size = frames.size() + padding;
+std::vector<uint8_t> BuildV2TagBytes(const std::vector<uint8_t>& frames, bool use24, uint64_t padding,
+                                     std::span<const uint8_t> unread) {
+    const uint64_t size = frames.size() + padding + unread.size();
     const auto header = FormatV2Header(use24, static_cast<uint32_t>(size));
     std::vector<uint8_t> bytes(kV2HeaderSize + size, 0);
     std::copy(header.begin(), header.end(), bytes.begin());
     std::copy(frames.begin(), frames.end(), bytes.begin() + kV2HeaderSize);
+    std::copy(unread.begin(), unread.end(), bytes.end() - static_cast<long>(unread.size()));
     return bytes;
 }
 

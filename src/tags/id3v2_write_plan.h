@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "tags/id3v2_header.h"
@@ -55,7 +56,13 @@ struct V2WritePlan {
 V2WritePlan PlanV2Write(std::optional<uint64_t> oldSpace, uint64_t framesLength, uint64_t fileSize,
                         uint32_t decreasePaddingVal);
 
-// The bytes written at offset 0: header, frames, padding.
-std::vector<uint8_t> BuildV2TagBytes(const std::vector<uint8_t>& frames, bool use24, uint64_t padding);
+// Bytes the reader could not read are written back at the end of the tag, behind the
+// padding, with at least a frame header's worth of zeros before them: every reader ends
+// its frame list at the padding and never takes them for frames.
+inline constexpr uint32_t kZerosBeforeUnread = 10;
+
+// The bytes written at offset 0: header, frames, `padding` zero bytes, then `unread`.
+std::vector<uint8_t> BuildV2TagBytes(const std::vector<uint8_t>& frames, bool use24, uint64_t padding,
+                                     std::span<const uint8_t> unread = {});
 
 }  // namespace quorvane

@@ -14,25 +14,29 @@ void RefuseHugeFile(uint64_t fileSize) {
 }  // namespace
 
 V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, std::u16string_view path,
-                          const TagWriteOptions& options) {
+                          const TagWriteOptions& options, std::span<const uint8_t> unread) {
     const uint64_t fileSize = file.GetSize();
     RefuseHugeFile(fileSize);
     const auto oldSpace = OldTagSpace(ReadV2Header(file), fileSize);
-    const V2WritePlan plan = PlanV2Write(oldSpace, frames.size(), fileSize, options.decreasePaddingVal);
+    const uint64_t zerosBeforeUnread = unread.empty() ? 0 : kZerosBeforeUnread;
+    const V2WritePlan plan = PlanV2Write(oldSpace, frames.size() + zerosBeforeUnread + unread.size(), fileSize,
+                                         options.decreasePaddingVal);
     // The size field holds 28 bits; a larger tag cannot be written truthfully.
     if (plan.tagBytes - kV2HeaderSize > kV2MaxTagSize) throw FileException{kErrorFileTooLarge};
+    const uint64_t zeros = plan.padding + zerosBeforeUnread;
 
-    if (!plan.MovesAudio() && plan.padding > kMoveBlock) {
+    if (!plan.MovesAudio() && zeros > kMoveBlock) {
         // A tag kept large by "DecreasePaddingVal": the padding goes from one zeroed block.
         const auto header = FormatV2Header(options.use24, static_cast<uint32_t>(plan.tagBytes - kV2HeaderSize));
         file.Seek(0);
         WriteBytes(file, header.data(), header.size(), options.faults);
         WriteBytes(file, frames.data(), frames.size(), options.faults);
-        WriteZeros(file, plan.padding, options.faults);
+        WriteZeros(file, zeros, options.faults);
+        WriteBytes(file, unread.data(), unread.size(), options.faults);
         return plan;
     }
     // One buffer, one write in the common case.
-    const std::vector<uint8_t> head = BuildV2TagBytes(frames, options.use24, plan.padding);
+    const std::vector<uint8_t> head = BuildV2TagBytes(frames, options.use24, zeros, unread);
     if (!plan.MovesAudio()) {
         file.Seek(0);
         WriteBytes(file, head.data(), head.size(), options.faults);
@@ -57,7 +61,7 @@ void WriteV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagW
     const RenderContext context{CurrentEncoding(options.encoding, options.use24), options.use24, options.codePage};
     // The marks are cleared only once the tag is on disk: a save that failed (and left
     // the file as it was) keeps the record unsaved, so the next save tries again.
-    WriteV2Frames(RenderFrameBytes(tag, context), file, path, options);
+    WriteV2Frames(RenderFrameBytes(tag, context), file, path, options, tag.UnreadBytes());
     tag.ClearChanged();
 }
 

@@ -87,6 +87,30 @@ TEST_F(CliTagCommands, SetWritesEveryFileAndDryRunWritesNothing) {
               "TAG 255 8");  // track 255, genre 8 (Jazz)
 }
 
+// Bytes of a tag that no frame holds are shown and kept by a save; a text the code page
+// cannot hold is saved in UTF-16, and what ID3v1 loses is said.
+TEST_F(CliTagCommands, UnreadBytesAreShownAndKeptAndTextsKeepTheirCharacters) {
+    const fs::path file = album_ / "01.mp3";
+    std::vector<uint8_t> bytes = ReadFileBytes(file);
+    const size_t tagEnd = 10 + ((bytes[6] * 128u + bytes[7]) * 128u + bytes[8]) * 128u + bytes[9];
+    std::copy_n("GARBAGE!", 8, bytes.begin() + long(tagEnd) - 20);  // in the padding mutagen left
+    WriteFileBytes(file, bytes);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_NE(Run({"show", file.string()}).out.find("\n  unread: 8 bytes, kept behind the padding\n"),
+                  std::string::npos);
+        EXPECT_EQ(Py("print([r['unreadBytes'] for r in json.load(sys.stdin)])", Run({"show", "--json", album_.string()}).out),
+                  "[8, 0]");
+        if (round == 1) break;
+        const CommandResult r = Run({"set", "--title", "Café ☃", "--v1-title", "Café ☃", file.string()});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "quorvane-cli set: ID3v1 title: characters CP1252 cannot hold are saved as \"?\"\n");
+    }
+    EXPECT_EQ(Py("from mutagen.id3 import ID3\nt = ID3(sys.argv[1])['TIT2']\nprint(int(t.encoding), t.text[0])", "",
+                 {file.string()}),
+              "1 Café ☃");
+    EXPECT_TRUE(MutagenView(file).ends_with(" v1=Café ?")) << MutagenView(file);
+}
+
 TEST_F(CliTagCommands, RemoveCommands) {
     const fs::path file = album_ / "01.mp3";
     EXPECT_EQ(Run({"remove-v2", "--dry-run", file.string()}).out, file.string() + ": remove ID3v2\n");

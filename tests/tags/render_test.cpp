@@ -1,6 +1,8 @@
-// Rendering the frames area: frame headers, version mapping, left-out frames, multiple
-// values, and frames kept compressed, encrypted or unsynchronised.
+// Rendering the frames area: frame headers, dates across versions, the bytes of fields
+// not edited, text encodings per frame, multiple values, frames compressed, encrypted or
+// unsynchronised, and frames past the cap.
 #include "tag_test_util.h"
+#include "tags/id3v2_reader.h"
 
 namespace quorvane::tagtest {
 namespace {
@@ -38,28 +40,86 @@ TEST(Render, FrameSizesAreSyncsafeInV24AndBigEndianInV23) {
     }
 }
 
-TEST_F(RenderTest, VersionMappingAndLeftOutFrames) {
-    Id3Tag tag;
-    const Bytes kept = Cat({Text(3, "TDAT", "0101"), Text(3, "TIME", "1200"), Text(3, "TRDA", "x")});
-    Read(Tag(3, Cat({Text(3, "TYER", "1999"), kept, Text(3, "TSIZ", "123"), Frame(3, "RVAD", B({9, 8, 7})),
-                     Frame(3, "XTRA", B("kept"))})),
-         tag);
-    ASSERT_EQ(tag.Frames().size(), 7u);
-    EXPECT_EQ(Render(tag, true),
-              Cat({Text(4, "TDRC", "1999"), Frame(4, "RVA2", B({9, 8, 7})), Frame(4, "XTRA", B("kept"))}));
-    EXPECT_EQ(Render(tag, false),
-              Cat({Text(3, "TYER", "1999"), kept, Frame(3, "RVAD", B({9, 8, 7})), Frame(3, "XTRA", B("kept"))}));
+// v2.3 holds a date in TYER, TDAT ("DDMM") and TIME ("HHMM"), v2.4 in one TDRC timestamp
+// with as many parts as are known; the original year is TORY or TDOR. Each tag written in
+// its own version stays as it was.
+TEST_F(RenderTest, DatesAcrossVersions) {
+    struct Case {
+        int major;
+        std::vector<std::pair<const char*, const char*>> from, to;
+    };
+    const Case cases[] = {
+        {3, {{"TYER", "1999"}, {"TDAT", "0312"}, {"TIME", "1530"}, {"TRDA", "x"}}, {{"TDRC", "1999-12-03T15:30"}}},
+        {3, {{"TIME", "0000"}, {"TYER", "1999"}, {"TDAT", "3112"}}, {{"TDRC", "1999-12-31T00:00"}}},
+        {3, {{"TYER", "1999"}, {"TIME", "1530"}}, {{"TDRC", "1999"}}},  // a time without a day has no place
+        {3, {{"TYER", "1999"}, {"TDAT", "0013"}}, {{"TDRC", "1999"}}},  // no month 13
+        {3, {{"TORY", "1987"}}, {{"TDOR", "1987"}}},
+        {4, {{"TDRC", "1999-12-03T15:30:45"}, {"TPE1", "x"}}, {{"TYER", "1999"}, {"TDAT", "0312"}, {"TIME", "1530"}, {"TPE1", "x"}}},
+        {4, {{"TDRC", "1999-12"}}, {{"TYER", "1999"}}},
+        {4, {{"TDOR", "1987-06-05"}}, {{"TORY", "1987"}}},
+        {4, {{"TDRC", "Spring 1999"}}, {{"TYER", "Spring 1999"}}},
+    };
+    auto frames = [](int major, const std::vector<std::pair<const char*, const char*>>& texts) {
+        Bytes out;
+        for (auto [id, text] : texts) out = Cat({out, Text(major, id, text)});
+        return out;
+    };
+    for (const Case& c : cases) {
+        Id3Tag tag;
+        const Bytes source = frames(c.major, c.from);
+        Read(Tag(c.major, source), tag);
+        EXPECT_EQ(Render(tag, c.major == 4), source) << c.from[0].second;
+        EXPECT_EQ(Render(tag, c.major == 3), frames(7 - c.major, c.to)) << c.from[0].second;
+    }
     // v2.4-only identifiers go into v2.3 tags as they are.
     Id3Tag only24;
     only24.SetText(kFrameTDRL, u"2001");
     EXPECT_EQ(Render(only24, false), Text(3, "TDRL", "2001"));
 }
 
+// Fields not edited render the bytes they were read from, in either version; edited ones
+// are written in the tag's encoding, or in UTF-16 where encoding 0 cannot hold them.
+TEST_F(RenderTest, UneditedFieldsKeepTheirBytesAndEncodingsFallBackPerFrame) {
+    const Bytes bodies[] = {
+        Cat({B({0}), B("XXX"), B({0}), B("a")}),              // COMM: language "XXX"
+        Cat({B({0}), B("en"), B({0}), B("d"), B({0}), B("b")}),  // COMM: language "en" and a zero
+        B({1, 0xFE, 0xFF, 0, 'T'}),                           // TIT2: big-endian, with its mark
+        Cat({B({0}), B("Album")}),                            // TALB: read only
+    };
+    const char* ids[] = {"COMM", "COMM", "TIT2", "TALB"};
+    auto frames = [&](int major) {
+        Bytes out;
+        for (int i = 0; i < 4; ++i) out = Cat({out, Frame(major, ids[i], bodies[i], i < 3 ? 0 : major == 3 ? 0x2000 : 0x1000)});
+        return out;
+    };
+    Id3Tag tag;
+    Read(Tag(3, frames(3)), tag);
+    EXPECT_EQ(tag.Frames()[0]->Ascii(FieldRole::Language)->Value(), "xxx");  // as shown and compared
+    EXPECT_EQ(tag.Frames()[1]->Ascii(FieldRole::Language)->Value(), "eng");
+    for (uint8_t encoding : {0, 1}) EXPECT_EQ(Render(tag, false, encoding), frames(3));
+    EXPECT_EQ(Render(tag, true, 3), frames(4));
+
+    tag.Frames()[0]->Text(FieldRole::Description)->SetText(u"new");
+    tag.Frames()[1]->Ascii(FieldRole::Language)->SetValue("eng");  // what it shows: no edit
+    tag.SetText(kFrameTIT2, u"Café");
+    tag.SetText(kFrameTALB, u"Café ☃");
+    const Bytes edited[] = {Frame(3, "COMM", Cat({B({0}), B("XXX"), B("new"), B({0}), B("a")})),
+                            Frame(3, "COMM", bodies[1]), Frame(3, "TIT2", Cat({B({0}), B("Caf\xE9")})),
+                            Frame(3, "TALB", Cat({B({1, 0xFF, 0xFE}), Utf16(u"Café ☃")}))};
+    EXPECT_EQ(Render(tag, false, 0), Cat({edited[0], edited[1], edited[2], edited[3]}));
+    tag.Frames()[1]->Ascii(FieldRole::Language)->SetValue("deu");
+    EXPECT_EQ(Render(tag, false, 0),
+              Cat({edited[0], Frame(3, "COMM", Cat({B({0}), B("deu"), B("d"), B({0}), B("b")})), edited[2], edited[3]}));
+}
+
 TEST_F(RenderTest, MultipleValuesSurviveUntilTheTextChanges) {
     Id3Tag tag;
-    Read(Tag(4, Frame(4, "TPE1", Cat({B({3}), B("One"), B({0}), B("Two")}))), tag);
-    EXPECT_EQ(Render(tag, true, 1),
-              Frame(4, "TPE1", Cat({B({1, 0xFF, 0xFE}), Utf16(u"One"), B({0, 0, 0xFF, 0xFE}), Utf16(u"Two")})));
+    const Bytes read = Frame(4, "TPE1", Cat({B({3}), B("One"), B({0}), B("Two")}));
+    Read(Tag(4, read), tag);
+    EXPECT_EQ(Render(tag, true, 1), read);
+    // UTF-8 has no place in v2.3.
+    EXPECT_EQ(Render(tag, false, 1),
+              Frame(3, "TPE1", Cat({B({1, 0xFF, 0xFE}), Utf16(u"One"), B({0, 0, 0xFF, 0xFE}), Utf16(u"Two")})));
     tag.SetText(kFrameTPE1, u"One");  // the same text: nothing changes
     EXPECT_FALSE(tag.IsChanged());
     tag.SetText(kFrameTPE1, u"Solo");
@@ -84,6 +144,64 @@ TEST_F(RenderTest, OpaqueFramesTranslateTheirFlags) {
     EXPECT_EQ(Render(from24, false),
               Cat({Frame(3, "APIC", Cat({BigEndian(300), B("zz")}), 0x0080), Text(3, "TALB", "Album")}));
     EXPECT_EQ(Render(from24, true), v24);
+}
+
+// zlib streams of a TIT2 body (00 "Title") and of an APIC body (a PNG-like picture).
+const Bytes kZlibTitle = B({0x78, 0xDA, 0x63, 0x08, 0xC9, 0x2C, 0xC9, 0x49, 0x05, 0x00, 0x05, 0xE7, 0x02, 0x03});
+const Bytes kZlibPicture = B({0x78, 0xDA, 0x63, 0xC8, 0xCC, 0x4D, 0x4C, 0x4F, 0xD5, 0x2F, 0xC8, 0x4B, 0x67, 0x60,
+                              0x66, 0xE8, 0x0C, 0xF0, 0x73, 0xFF, 0xCF, 0x00, 0x00, 0x39, 0x9D, 0x05, 0xE8});
+
+TEST_F(RenderTest, CompressedFramesReadInflatedAndGoBackAsStoredUntilEdited) {
+    const Bytes v23 = Frame(3, "TIT2", Cat({BigEndian(6), kZlibTitle}), 0x0080);
+    const Bytes v24 = Frame(4, "APIC", Cat({Syncsafe(19), kZlibPicture}), 0x0009);
+    Id3Tag from23, from24;
+    Read(Tag(3, v23), from23);
+    Read(Tag(4, v24), from24);
+    EXPECT_EQ(TextOf(from23, kFrameTIT2), "Title");
+    ASSERT_NE(from24.FindPicture(3), nullptr);
+    EXPECT_EQ(from24.FindPicture(3)->Data(FieldRole::PictureData)->Data(), B({0x89, 'P', 'N', 'G', 0xFF, 0}));
+    EXPECT_EQ(Render(from23, false), v23);
+    EXPECT_EQ(Render(from24, true), v24);
+    // In the other version, or edited, the frame is written plain.
+    EXPECT_EQ(Render(from23, true), Text(4, "TIT2", "Title"));
+    from24.SetPicture(3, "image/png", u"", B("new"));
+    EXPECT_EQ(Render(from24, true), Frame(4, "APIC", Cat({B({0}), B("image/png"), B({0, 3, 0}), B("new")})));
+
+    // A stream that would inflate past 64 MB stays compressed, kept as read.
+    const fs::path bomb = dir_ / "bomb";
+    ASSERT_EQ(test::RunPython("import sys, zlib\nopen(sys.argv[1], 'wb').write(zlib.compress(bytes((64 << 20) + 1), 9))",
+                              {bomb.string()}).status, 0);
+    const Bytes stored = test::ReadFileBytes(bomb);
+    const Bytes frame = Frame(4, "PRIV", Cat({Syncsafe((64 << 20) + 1), stored}), 0x0009);
+    Id3Tag big;
+    Read(Tag(4, frame), big);
+    ASSERT_EQ(big.Frames().size(), 1u);
+    EXPECT_EQ(big.Frames()[0]->Data(FieldRole::Body)->Data().size(), stored.size());
+    EXPECT_EQ(Render(big, true), frame);
+}
+
+// A tag of more frames than the cap holds the first ones as frames and the rest as their
+// bytes, written back as read or converted one by one into the other version.
+TEST_F(RenderTest, FramesPastTheCapAreKeptAsBytes) {
+    Bytes frames;
+    for (uint32_t i = 0; i < kV2FrameCap + 1000; ++i) {
+        const Bytes frame = Text(3, i % 2 ? "TPE1" : "TYER", std::to_string(i));
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    Id3Tag tag, again;
+    Read(Tag(3, frames, 4), tag);
+    ASSERT_EQ(tag.Frames().size(), kV2FrameCap);
+    ASSERT_NE(tag.KeptFrameTail(), nullptr);
+    EXPECT_EQ(tag.KeptFrameTail()->count, 1000u);
+    EXPECT_EQ(Render(tag, false), frames);
+    const Bytes v24 = Render(tag, true);
+    EXPECT_EQ(v24.size(), frames.size());
+    EXPECT_EQ(Bytes(v24.end() - 16, v24.end()), Text(4, "TPE1", "50999"));
+    Read(Tag(4, v24), again);
+    EXPECT_EQ(again.KeptFrameTail()->count, 1000u);
+    EXPECT_EQ(Render(again, false), frames);
+    again.RemoveAllFrames();
+    EXPECT_EQ(again.KeptFrameTail(), nullptr);
 }
 
 TEST_F(RenderTest, UnsynchronisedInputIsWrittenPlain) {

@@ -52,6 +52,24 @@ TEST_F(WriterTest, AFooterCountsAsSpaceAndIsOverwritten) {
     EXPECT_EQ(After(), Cat({B("ID3"), B({4, 0, 0}), Syncsafe(1000), frames, audio}));
 }
 
+// Bytes the reader could not read stay at the end of the tag, behind ten zeros at least,
+// whether the tag is inserted, rewritten with no room to spare, or given padding.
+TEST_F(WriterTest, UnreadBytesStayBehindThePadding) {
+    const Bytes frames = Text(4, "TIT2", "T");
+    const Bytes unread = Cat({B("TALB"), BigEndian(999), B({0, 'x'})});
+    const Bytes audio = Audio(3000, 3);
+    for (const uint32_t old : {0u, uint32_t(frames.size() + 10 + unread.size()), 5000u}) {
+        BinaryFile file = Open(old ? TaggedFile(old, audio, 4) : audio);
+        const V2WritePlan plan = WriteV2Frames(frames, file, NativePath(path_), {}, unread);
+        EXPECT_EQ(plan.padding == 0, old == frames.size() + 10 + unread.size()) << old;
+        EXPECT_EQ(After(), Cat({BuildV2TagBytes(frames, true, plan.padding + kZerosBeforeUnread, unread), audio}));
+        Id3Tag tag;
+        ReadV2(tag, file);
+        EXPECT_EQ(FrameLetters(tag), Letters({"TIT2"}));
+        EXPECT_EQ(Bytes(tag.UnreadBytes().begin(), tag.UnreadBytes().end()), unread);
+    }
+}
+
 TEST_F(WriterTest, FilesAndTagsTooLargeAreRefusedUntouched) {
     // 4 GiB and more: the size arithmetic is 32-bit. Sparse files use no disk space.
     const Bytes start = TaggedFile(100, Audio(1000, 9));

@@ -16,6 +16,7 @@ namespace {
 constexpr void (*kCommands[])(CommandLine&) = {
     RegisterInfoCommand,   RegisterListCommand,   RegisterShowCommand,     RegisterSetCommand,
     RegisterRemoveCommands, RegisterConfigCommand, RegisterRegexTestCommand,
+    RegisterPictureCommand,
 };
 
 // Stands for the word after "--" whose index follows.

@@ -100,5 +100,6 @@ void RegisterSetCommand(CommandLine& cli);
 void RegisterRemoveCommands(CommandLine& cli);
 void RegisterConfigCommand(CommandLine& cli);
 void RegisterRegexTestCommand(CommandLine& cli);
+void RegisterPictureCommand(CommandLine& cli);
 
 }  // namespace quorvane::cli

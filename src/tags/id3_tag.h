@@ -20,6 +20,10 @@ inline constexpr uint8_t kPictureTypeCount = 21;
 // The name of a picture type; a type of 21 or more counts as 0 ("Other").
 std::u16string_view PictureTypeName(uint8_t type);
 
+// The picture type of an APIC frame: its type byte, with 21 and more (or no type byte)
+// counted as 0 ("Other").
+uint8_t PictureTypeOf(const Id3Frame& frame);
+
 class Id3Tag {
 public:
     Id3Tag() = default;

@@ -34,16 +34,6 @@ std::u16string DescriptionOf(const Id3Frame* frame) {
     return text ? text->Text() : std::u16string();
 }
 
-// True when the file's tag can take the new picture in place of its old one of the type.
-bool FitsIntoTag(const Id3Tag& tag, uint8_t type, const ImageFile& image, std::u16string_view description) {
-    const Id3Frame* old = tag.FindPicture(type);
-    const uint64_t others = FramesSizeBound(tag) - (old ? FrameBound(*old) : 0);
-    // Encoding byte, MIME type and its terminator, type byte, description, image.
-    const uint64_t picture = kFrameOverhead + 1 + PictureMimeType(image.format).size() + 1 + 1 +
-                             TextBound(description.size()) + image.bytes.size();
-    return others + picture + kV2PaddingBlock <= kV2MaxTagSize;
-}
-
 std::u16string TooLargeText(const Mp3FileRecord& record) {
     return u"The picture does not fit into the ID3v2 tag of \"" + record.FullPath() +
            u"\": a tag holds at most 256 MB.";
@@ -65,6 +55,17 @@ uint64_t FramesSizeBound(const Id3Tag& tag) {
     return size;
 }
 
+bool PictureFitsIntoTag(const Id3Tag& tag, uint8_t type, PictureFormat format, uint64_t imageSize,
+                        size_t descriptionLength) {
+    const Id3Frame* old = tag.FindPicture(type);
+    const uint64_t others = FramesSizeBound(tag) - (old ? FrameBound(*old) : 0);
+    // Encoding byte, MIME type and its terminator, type byte, description, image.
+    const uint64_t picture =
+        kFrameOverhead + 1 + PictureMimeType(format).size() + 1 + 1 + TextBound(descriptionLength) + imageSize;
+    // Padding adds at most one block.
+    return others + picture + kV2PaddingBlock <= kV2MaxTagSize;
+}
+
 bool SetPictures(std::span<const RecordPtr> records, const PictureChange& change, const EditGate& gate,
                  UserPrompts& prompts) {
     if (RefuseWhileSaving(gate, records, prompts)) return false;
@@ -73,7 +74,7 @@ bool SetPictures(std::span<const RecordPtr> records, const PictureChange& change
     for (const RecordPtr& record : change.image ? records : std::span<const RecordPtr>()) {
         const Id3Tag& tag = record->Tag();
         const std::u16string description = change.description.value_or(DescriptionOf(tag.FindPicture(type)));
-        if (!FitsIntoTag(tag, type, *change.image, description)) {
+        if (!PictureFitsIntoTag(tag, type, change.image->format, change.image->bytes.size(), description.size())) {
             prompts.ShowError(ProgramTitle(), TooLargeText(*record));
             return false;
         }

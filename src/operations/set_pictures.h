@@ -37,6 +37,12 @@ struct PictureChange {
 // text encoding.
 uint64_t FramesSizeBound(const Id3Tag& tag);
 
+// Whether a picture of `imageSize` bytes with a description of that many characters,
+// put in place of the tag's picture of the type, leaves the tag within the 28-bit size
+// of an ID3v2 tag (its padding included).
+bool PictureFitsIntoTag(const Id3Tag& tag, uint8_t type, PictureFormat format, uint64_t imageSize,
+                        size_t descriptionLength);
+
 // Applies the change to every record. Refused, with one message and nothing changed,
 // while a save covers any of the records, or when the new image would make a file's
 // tag larger than an ID3v2 tag can be. False when refused.

@@ -36,14 +36,19 @@ void AddPicture(const RecordPtr& record, uint8_t type, const char* mime, std::u1
                 const Bytes& data) {
     record->Tag().AddFrame(MakePictureFrame(type, mime, description, data));
 }
-Bytes DataOf(const RecordPtr& record, uint8_t type) {
-    return record->Tag().FindPicture(type)->Data(FieldRole::PictureData)->Data();
+// The picture of the type, or a failure and an empty frame when there is none.
+const Id3Frame& Picture(const RecordPtr& record, uint8_t type) {
+    static const auto kNone = MakePictureFrame(0, "none", u"none", {});
+    const Id3Frame* frame = record->Tag().FindPicture(type);
+    if (!frame) ADD_FAILURE() << U8(record->FileName()) << " has no picture of type " << int(type);
+    return frame ? *frame : *kNone;
 }
+Bytes DataOf(const RecordPtr& record, uint8_t type) { return Picture(record, type).Data(FieldRole::PictureData)->Data(); }
 std::u16string DescriptionOf(const RecordPtr& record, uint8_t type) {
-    return record->Tag().FindPicture(type)->Text(FieldRole::Description)->Text();
+    return Picture(record, type).Text(FieldRole::Description)->Text();
 }
 std::string MimeOf(const RecordPtr& record, uint8_t type) {
-    return record->Tag().FindPicture(type)->Ascii(FieldRole::MimeType)->Value();
+    return Picture(record, type).Ascii(FieldRole::MimeType)->Value();
 }
 size_t PictureCount(const RecordPtr& record) {
     size_t n = 0;

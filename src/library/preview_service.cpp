@@ -25,6 +25,11 @@ PreviewService::PreviewService(PreviewListener& listener, PreviewCacheLimits lim
     : listener_(listener), limits_(limits), pool_(std::make_unique<JobPool>(static_cast<DecodeListener&>(*this))) {}
 
 PreviewService::~PreviewService() {
+    {
+        // A listener still running may call Request or Cancel: they no longer reach the pool.
+        std::lock_guard lock(lock_);
+        stopping_ = true;
+    }
     // Joins the workers: every notification has been sent when this returns, and the
     // jobs left behind forget the pool.
     pool_.reset();
@@ -42,6 +47,7 @@ PreviewRequest PreviewService::Request(std::span<const uint8_t> bytes, PictureFo
     const Key key = MakeKey(bytes, format);
     std::lock_guard lock(lock_);
     if (const Entry* entry = FindCached(key, bytes)) return {0, entry->preview};
+    if (stopping_) return {0, Preview{nullptr, "closing"}};
     Job* job = FindPending(key, bytes);
     if (!job) {
         auto owned = std::make_unique<Job>(key, bytes, format);
@@ -67,7 +73,7 @@ void PreviewService::Cancel(PreviewTicket ticket) {
         std::erase(job.tickets, ticket);
         // A decode nobody waits for is dropped while it is still queued; the pool then
         // never hands it over, so the job can go at once.
-        if (job.tickets.empty() && pool_->Cancel(job)) {
+        if (job.tickets.empty() && !stopping_ && pool_->Cancel(job)) {
             const auto [first, last] = pending_.equal_range(job.key);
             for (auto it = first; it != last; ++it) {
                 if (it->second.get() == &job) {

@@ -117,6 +117,7 @@ private:
     std::unordered_map<PreviewTicket, Job*> tickets_;
     std::vector<std::unique_ptr<Job>> finished_;  // delivered; their workers may still be returning
     PreviewTicket nextTicket_ = 1;
+    bool stopping_ = false;
     uint64_t decodes_ = 0;
 
     std::unique_ptr<JobPool> pool_;  // last: stopped before anything it reports to

@@ -3,6 +3,7 @@
 // the service.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -255,11 +256,20 @@ TEST(PreviewService, DestroyedWithDecodesRunningAndQueued) {
     auto service = std::make_unique<PreviewService>(collector);
     BlockThePool(*service, collector);
     const PreviewRequest queued = service->Request(Png(13, 7), PictureFormat::Png);
+    // The listeners still running ask for more: they are answered, not queued.
+    PreviewService* raw = service.get();
+    std::atomic<int> answered{0};
+    collector.SetHook([&] {
+        const PreviewRequest late = raw->Request(Png(16, 7), PictureFormat::Png);
+        raw->Cancel(queued.ticket);
+        answered += late.ticket == 0 && late.ready;
+    });
     auto destroy = std::async(std::launch::async, [&] { service.reset(); });
     EXPECT_EQ(destroy.wait_for(200ms), std::future_status::timeout);  // the running four finish first
     collector.Release();
     destroy.get();
     EXPECT_EQ(collector.Count(), 4u);
+    EXPECT_EQ(answered, 4);
     EXPECT_TRUE(collector.Of(queued.ticket).empty());
 }
 

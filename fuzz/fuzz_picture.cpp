@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     // Smaller caps than the program's keep every run quick; the code paths are the same.
     const DecodeLimits limits{2048, 1024 * 1024};
-    const ImageFormat format = data[0] % 2 ? ImageFormat::Png : ImageFormat::Jpeg;
+    const PictureFormat format = data[0] % 2 ? PictureFormat::Png : PictureFormat::Jpeg;
     const DecodeResult result = DecodePicture(format, {data + 1, size - 1}, limits);
     if (!result) {
         if (result.Error().empty()) std::abort();

@@ -20,6 +20,7 @@ constexpr void (*kCommands[])(CommandLine&) = {
     RegisterCommentCommand,
     RegisterExportCommand,
     RegisterRenameCommand,  RegisterGenerateCommand,
+    RegisterPictureCommand,
 };
 
 // Stands for the word after "--" whose index follows.

@@ -108,5 +108,6 @@ void RegisterCommentCommand(CommandLine& cli);
 void RegisterExportCommand(CommandLine& cli);
 void RegisterRenameCommand(CommandLine& cli);
 void RegisterGenerateCommand(CommandLine& cli);
+void RegisterPictureCommand(CommandLine& cli);
 
 }  // namespace quorvane::cli

@@ -9,7 +9,7 @@ namespace quorvane {
 
 DecodeJob::~DecodeJob() { LeavePool(); }
 
-void DecodeJob::SetData(std::span<const uint8_t> bytes, ImageFormat format) {
+void DecodeJob::SetData(std::span<const uint8_t> bytes, PictureFormat format) {
     std::vector<uint8_t> copy(bytes.begin(), bytes.end());
     std::lock_guard lock(lock_);
     bytes_ = std::move(copy);
@@ -22,7 +22,7 @@ void DecodeJob::SetData(std::span<const uint8_t> bytes, ImageFormat format) {
 
 void DecodeJob::Run() {
     std::vector<uint8_t> bytes;
-    ImageFormat format;
+    PictureFormat format;
     uint64_t generation;
     {
         std::lock_guard lock(lock_);
@@ -72,7 +72,7 @@ void DecodeJob::LeavePool() {
     if (JobPool* pool = pool_.load()) pool->Retire(*this);
 }
 
-DecodeResult DecodeJob::Decode(ImageFormat format, std::span<const uint8_t> bytes) {
+DecodeResult DecodeJob::Decode(PictureFormat format, std::span<const uint8_t> bytes) {
     return DecodePicture(format, bytes);
 }
 

@@ -29,7 +29,7 @@ public:
     // error, and marks the job not decoded. Never waits for a decode in progress; a
     // decode of the old bytes that ends afterwards is discarded. Submit the job again
     // to decode the new bytes.
-    void SetData(std::span<const uint8_t> bytes, ImageFormat format);
+    void SetData(std::span<const uint8_t> bytes, PictureFormat format);
 
     // What the pool's workers call: decodes the bytes when there are any and they have
     // not been decoded yet, then frees the copy. The decode itself runs without the
@@ -51,14 +51,14 @@ public:
 
 protected:
     // The decoding step of Run; the default decodes JPEG or PNG with the default limits.
-    virtual DecodeResult Decode(ImageFormat format, std::span<const uint8_t> bytes);
+    virtual DecodeResult Decode(PictureFormat format, std::span<const uint8_t> bytes);
 
 private:
     friend class JobPool;
 
     mutable std::mutex lock_;
     std::vector<uint8_t> bytes_;
-    ImageFormat format_ = ImageFormat::Jpeg;
+    PictureFormat format_ = PictureFormat::None;
     std::shared_ptr<const RgbaImage> image_;
     std::string error_;
     bool decoded_ = false;

@@ -54,9 +54,12 @@ void JobPool::Submit(DecodeJob& job) {
     dispatch_.notify_one();
 }
 
-void JobPool::Cancel(DecodeJob& job) {
+bool JobPool::Cancel(DecodeJob& job) {
     std::lock_guard lock(lock_);
-    queue_.erase(std::remove(queue_.begin(), queue_.end(), &job), queue_.end());
+    const auto queued = std::find(queue_.begin(), queue_.end(), &job);
+    if (queued == queue_.end()) return false;
+    queue_.erase(queued);
+    return true;
 }
 
 void JobPool::WaitWhileRunning(const DecodeJob& job) {

@@ -40,7 +40,8 @@ public:
     // again is run again afterwards, never by two workers at once.
     void Submit(DecodeJob& job);
     // Removes the job from the queue; a job already handed to a worker runs to the end.
-    void Cancel(DecodeJob& job);
+    // True when the job was queued: it will not run for that submit.
+    bool Cancel(DecodeJob& job);
     // Blocks until no worker runs the job.
     void WaitWhileRunning(const DecodeJob& job);
     // Cancel and WaitWhileRunning, and the pool forgets the job: afterwards the job may

@@ -1,6 +1,7 @@
 #include "library/picture_decoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <new>
@@ -22,6 +23,8 @@
 
 namespace quorvane {
 namespace {
+
+std::atomic<uint64_t> decodesStarted{0};
 
 // A normal progressive JPEG has about ten scans; thousands of tiny ones make a small file
 // cost minutes.
@@ -249,6 +252,7 @@ std::string CheckPictureSize(uint64_t width, uint64_t height, const DecodeLimits
 }
 
 DecodeResult DecodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits) {
+    decodesStarted.fetch_add(1, std::memory_order_relaxed);
     if (bytes.empty()) return DecodeResult::Failure("JPEG: no data");
     try {
         JpegSession session;
@@ -263,6 +267,7 @@ DecodeResult DecodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limi
 }
 
 DecodeResult DecodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits) {
+    decodesStarted.fetch_add(1, std::memory_order_relaxed);
     if (bytes.empty()) return DecodeResult::Failure("PNG: no data");
     try {
         PngSession session;
@@ -279,9 +284,16 @@ DecodeResult DecodePng(std::span<const uint8_t> bytes, const DecodeLimits& limit
     }
 }
 
-DecodeResult DecodePicture(ImageFormat format, std::span<const uint8_t> bytes, const DecodeLimits& limits) {
-    return format == ImageFormat::Png ? DecodePng(bytes, limits) : DecodeJpeg(bytes, limits);
+DecodeResult DecodePicture(PictureFormat format, std::span<const uint8_t> bytes, const DecodeLimits& limits) {
+    switch (format) {
+        case PictureFormat::Jpeg: return DecodeJpeg(bytes, limits);
+        case PictureFormat::Png: return DecodePng(bytes, limits);
+        case PictureFormat::None: break;
+    }
+    return DecodeResult::Failure("neither JPEG nor PNG");
 }
+
+uint64_t PictureDecodeCount() { return decodesStarted.load(std::memory_order_relaxed); }
 
 PreviewRect FitInto(uint32_t srcWidth, uint32_t srcHeight, uint32_t boxWidth, uint32_t boxHeight) {
     PreviewRect rect;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace quorvane {
+#include "tags/picture_format.h"
 
-enum class ImageFormat { Jpeg, Png };
+namespace quorvane {
 
 struct RgbaImage {
     uint32_t width = 0;
@@ -54,8 +54,13 @@ DecodeResult DecodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limi
 // Every colour type and bit depth, palette and tRNS transparency, interlaced or not.
 // Truncated data (a missing IEND included) is an error.
 DecodeResult DecodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
-DecodeResult DecodePicture(ImageFormat format, std::span<const uint8_t> bytes,
+// PictureFormat::None is an error: there is no decoder for it.
+DecodeResult DecodePicture(PictureFormat format, std::span<const uint8_t> bytes,
                            const DecodeLimits& limits = {});
+
+// How many JPEG and PNG decodes this process has started: lets tests and benchmarks
+// check that listing or loading pictures decodes none of them.
+uint64_t PictureDecodeCount();
 
 // Where a picture is drawn inside a preview box: never enlarged, aspect kept,
 // fractions cut off, centred (free space halved, rounded down, left and top).

@@ -165,18 +165,6 @@ bool DataField::Equals(const Id3Field& other) const {
     return other.Kind() == Kind() && static_cast<const DataField&>(other).data_ == data_;
 }
 
-// --- PictureFormat
-
-PictureFormat PictureFormatFromMime(std::string_view mime) {
-    std::string lowered;
-    for (char c : mime) lowered.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
-    std::string_view type = lowered;
-    if (type.starts_with("image/")) type.remove_prefix(6);
-    if (type == "jpg" || type == "jpeg") return PictureFormat::Jpeg;
-    if (type == "png") return PictureFormat::Png;
-    return PictureFormat::None;
-}
-
 // --- TerminatorField
 
 void TerminatorField::Render(const RenderContext& context, std::vector<uint8_t>& out) const {

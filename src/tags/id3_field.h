@@ -187,10 +187,6 @@ public:
     explicit PictureField(std::span<const uint8_t> bytes) : DataField(bytes, FieldKind::Data) {}
 };
 
-enum class PictureFormat { None, Jpeg, Png };
-// The decoder a MIME type selects: lower-cased, "image/" removed, "jpeg" counted as "jpg".
-PictureFormat PictureFormatFromMime(std::string_view mime);
-
 // A terminator after a text: as wide as the tag's text encoding (EncodedTerminator), or
 // one zero byte (ByteTerminator, after the MIME type).
 class TerminatorField final : public Id3Field {

@@ -64,16 +64,16 @@ long long LeadingNumber(std::u16string_view text) {
     return negative ? -value : value;
 }
 
-uint8_t StoredPictureType(const Id3Frame& frame) {
-    const DataField* type = frame.Data(FieldRole::PictureType);
-    if (!type || type->Data().empty() || type->Data()[0] >= kPictureTypeCount) return 0;
-    return type->Data()[0];
-}
-
 }  // namespace
 
 std::u16string_view PictureTypeName(uint8_t type) {
     return kPictureTypeNames[type < kPictureTypeCount ? type : 0];
+}
+
+uint8_t PictureTypeOf(const Id3Frame& frame) {
+    const DataField* type = frame.Data(FieldRole::PictureType);
+    if (!type || type->Data().empty() || type->Data()[0] >= kPictureTypeCount) return 0;
+    return type->Data()[0];
 }
 
 Id3Tag::~Id3Tag() = default;
@@ -228,7 +228,7 @@ void Id3Tag::AddComment(std::string_view language, std::u16string_view descripti
 
 Id3Frame* Id3Tag::FindPicture(uint8_t pictureType) const {
     for (Id3Frame* frame = FindFrame(kFrameAPIC); frame; frame = FindFrame(kFrameAPIC, frame))
-        if (StoredPictureType(*frame) == pictureType) return frame;
+        if (PictureTypeOf(*frame) == pictureType) return frame;
     return nullptr;
 }
 

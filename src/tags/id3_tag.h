@@ -29,6 +29,9 @@ struct KeptFrames {
     uint32_t count = 0;
     std::vector<uint8_t> bytes;
 };
+// The picture type of an APIC frame: its type byte, with 21 and more (or no type byte)
+// counted as 0 ("Other").
+uint8_t PictureTypeOf(const Id3Frame& frame);
 
 class Id3Tag {
 public:

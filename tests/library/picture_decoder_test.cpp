@@ -137,7 +137,7 @@ TEST(PictureDecoder, PngOfEveryColourTypeAndDepthBecomesRgba8) {
         ASSERT_EQ(c.png[24], c.depth);  // what ImageMagick really wrote
         ASSERT_EQ(c.png[25], c.type);
         ASSERT_EQ(Find(c.png, "tRNS") != c.png.end(), c.trns);
-        const DecodeResult result = DecodePicture(ImageFormat::Png, c.png);
+        const DecodeResult result = DecodePicture(PictureFormat::Png, c.png);
         ASSERT_TRUE(result) << result.Error();
         ASSERT_EQ(result.Image().pixels.size(), 10u * 6 * 4);
         ASSERT_EQ(result.Image().width, 10u);
@@ -165,7 +165,7 @@ TEST(PictureDecoder, JpegGreyColourProgressiveAndCmyk) {
         SCOPED_TRACE("components " + std::to_string(c.components) + " sof " + std::to_string(c.sof));
         ASSERT_EQ(c.jpeg[SofAt(c.jpeg) + 1], c.sof);
         ASSERT_EQ(c.jpeg[SofAt(c.jpeg) + 9], c.components);
-        const DecodeResult result = DecodePicture(ImageFormat::Jpeg, c.jpeg);
+        const DecodeResult result = DecodePicture(PictureFormat::Jpeg, c.jpeg);
         ASSERT_TRUE(result) << result.Error();
         const RgbaImage& image = result.Image();
         ASSERT_EQ(image.pixels.size(), size_t{image.width} * image.height * 4);
@@ -176,17 +176,17 @@ TEST(PictureDecoder, JpegGreyColourProgressiveAndCmyk) {
 
 // Every prefix is an error; every byte inverted gives an error or a whole picture.
 TEST(PictureDecoder, DamagedDataGivesAnErrorOrAWholePicture) {
-    auto check = [](ImageFormat format, const Bytes& bytes) {
+    auto check = [](PictureFormat format, const Bytes& bytes) {
         const DecodeResult result = DecodePicture(format, bytes);
         EXPECT_NE(result.Ok(), !result.Error().empty());
         EXPECT_TRUE(CheckPictureSize(result.Image().width, result.Image().height).empty() || !result);
         EXPECT_EQ(result.Image().pixels.size(), size_t{result.Image().width} * result.Image().height * 4);
         return result.Ok();
     };
-    for (const auto& [format, bytes] : {std::pair{ImageFormat::Jpeg, Gradient("", "x.jpg")},
-                                        {ImageFormat::Jpeg, Gradient("-interlace JPEG", "x.jpg")},
-                                        {ImageFormat::Png, Gradient("-interlace PNG", "x.png")},
-                                        {ImageFormat::Png, Halves("none", "#FFCC00", "", "PNG8:x.png")}}) {
+    for (const auto& [format, bytes] : {std::pair{PictureFormat::Jpeg, Gradient("", "x.jpg")},
+                                        {PictureFormat::Jpeg, Gradient("-interlace JPEG", "x.jpg")},
+                                        {PictureFormat::Png, Gradient("-interlace PNG", "x.png")},
+                                        {PictureFormat::Png, Halves("none", "#FFCC00", "", "PNG8:x.png")}}) {
         ASSERT_TRUE(check(format, bytes));
         for (size_t n = 0; n < bytes.size(); ++n)
             EXPECT_FALSE(check(format, Bytes(bytes.begin(), bytes.begin() + n))) << "prefix of " << n;
@@ -224,10 +224,10 @@ TEST(PictureDecoder, SizeLimits) {
     const Bytes& png = Halves("#336699", "#FFCC00", "");
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
-    for (const auto& [format, bytes, text] : {std::tuple{ImageFormat::Png, withSize(png, 100000, 100000), "too large"},
-                                              {ImageFormat::Png, withSize(png, 16384, 16385), "too large"},
-                                              {ImageFormat::Png, withSize(png, 0, 6), "PNG: "},
-                                              {ImageFormat::Jpeg, bigJpeg, "65000 x 65000"}}) {
+    for (const auto& [format, bytes, text] : {std::tuple{PictureFormat::Png, withSize(png, 100000, 100000), "too large"},
+                                              {PictureFormat::Png, withSize(png, 16384, 16385), "too large"},
+                                              {PictureFormat::Png, withSize(png, 0, 6), "PNG: "},
+                                              {PictureFormat::Jpeg, bigJpeg, "65000 x 65000"}}) {
         EXPECT_NE(DecodePicture(format, bytes).Error().find(text), std::string::npos) << text;
     }
     getrusage(RUSAGE_SELF, &after);
@@ -280,19 +280,19 @@ TEST(PictureDecoder, FitIntoKeepsAspectNeverEnlargesAndCentres) {
 TEST(DecodeJob, DecodesOnceKeepsTheErrorAndDropsOldResults) {
     const Bytes& png = Halves("#336699", "#FFCC00", "");
     DecodeJob job;
-    job.SetData(png, ImageFormat::Png);
+    job.SetData(png, PictureFormat::Png);
     job.Run();
     const auto image = job.Image();
     ASSERT_TRUE(image && job.IsDecoded());
     EXPECT_EQ(*image, DecodePng(png).Image());
     job.Run();
     EXPECT_EQ(job.Image(), image);
-    job.SetData(png, ImageFormat::Jpeg);
+    job.SetData(png, PictureFormat::Jpeg);
     EXPECT_FALSE(job.Image());
     job.Run();
     EXPECT_TRUE(job.IsDecoded() && !job.Image());
     EXPECT_EQ(job.Error().rfind("JPEG: ", 0), 0u) << job.Error();
-    job.SetData({}, ImageFormat::Png);
+    job.SetData({}, PictureFormat::Png);
     job.Run();
     EXPECT_FALSE(job.IsDecoded() || job.Image() || !job.Error().empty());
 }

@@ -64,13 +64,13 @@ class GatedJob final : public DecodeJob {
 public:
     explicit GatedJob(Recorder& recorder, size_t bytes = 1, bool open = false) : recorder_(recorder) {
         if (open) recorder.Open(this);
-        SetData(Bytes(bytes), ImageFormat::Png);
+        SetData(Bytes(bytes), PictureFormat::Png);
     }
     ~GatedJob() override { LeavePool(); }
     std::atomic<int> running{0}, mostRunning{0};
 
 protected:
-    DecodeResult Decode(ImageFormat, std::span<const uint8_t> bytes) override {
+    DecodeResult Decode(PictureFormat, std::span<const uint8_t> bytes) override {
         mostRunning = std::max(mostRunning.load(), ++running);
         recorder_.Add("start", this, bytes.size());
         recorder_.WaitOpen(this);
@@ -114,7 +114,7 @@ TEST(JobPool, APictureChangedWhileItDecodes) {
     auto change = std::async(std::launch::async, [&] {
         pool.Cancel(job);
         pool.WaitWhileRunning(job);
-        job.SetData(Bytes(5), ImageFormat::Png);
+        job.SetData(Bytes(5), PictureFormat::Png);
         pool.Submit(job);
     });
     EXPECT_TRUE(StillWaiting(change));
@@ -132,7 +132,7 @@ TEST(JobPool, APictureChangedWhileItDecodes) {
     GatedJob other(recorder, 7);
     pool.Submit(other);
     recorder.WaitFor("start", &other);
-    auto set = std::async(std::launch::async, [&] { other.SetData(Bytes(9), ImageFormat::Png); });
+    auto set = std::async(std::launch::async, [&] { other.SetData(Bytes(9), PictureFormat::Png); });
     EXPECT_FALSE(StillWaiting(set));
     pool.Submit(other);
     std::this_thread::sleep_for(100ms);
@@ -171,7 +171,7 @@ TEST(JobPool, FiveJobsOnFourWorkersAndWorkerZeroFirst) {
     // One at a time, every run goes to worker 0, which ran the first job; a job with
     // nothing left to decode still reports.
     for (size_t round = 1; round <= 2; ++round) {
-        jobs[1].SetData(Bytes(round), ImageFormat::Png);
+        jobs[1].SetData(Bytes(round), PictureFormat::Png);
         for (int again = 0; again < 2; ++again) {
             pool.Submit(jobs[1]);
             recorder.WaitFor("done", &jobs[1], 2 * round + again);

@@ -1,6 +1,7 @@
 // The tag model: identifiers and their version mapping, frames and the tag operations
 // (texts, genres, comments, pictures, changed marks).
 #include "tag_test_util.h"
+#include "tags/picture_format.h"
 
 namespace quorvane::tagtest {
 namespace {

@@ -1,0 +1,258 @@
+// Previews decoded on demand: nothing at load, one decode per picture content, a cache
+// bounded by bytes and count, and requests that outlive their frames, their tickets or
+// the service.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "library/mp3_file_record.h"
+#include "library/preview_service.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+constexpr PictureFormat kPng = PictureFormat::Png;
+
+// A real PNG of the size, made by ImageMagick once per run.
+const Bytes& Png(unsigned width, unsigned height) {
+    static test::TempDir dir;
+    static std::map<std::pair<unsigned, unsigned>, Bytes> made;
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    Bytes& bytes = made[{width, height}];
+    if (bytes.empty()) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        const fs::path path = dir / (size + ".png");
+        EXPECT_EQ(test::RunCommand({"convert", "-size", size, "gradient:red-blue", path.string()}).status, 0);
+        bytes = test::ReadFileBytes(path);
+    }
+    return bytes;
+}
+// Bytes no decoder accepts, distinct for each n.
+Bytes Broken(unsigned n) { return Bytes{0x89, 'P', 'N', 'G', static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)}; }
+
+// Collects notifications. While failures are held, the notification of a failed decode
+// keeps its worker waiting: four broken pictures occupy the whole pool.
+class Collector final : public PreviewListener {
+public:
+    void PreviewReady(PreviewTicket ticket, const Preview& preview) override {
+        std::unique_lock lock(mutex_);
+        got_[ticket].push_back(preview);
+        ++held_;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return preview.image || !hold_; });
+        --held_;
+        const auto hook = hook_;
+        lock.unlock();
+        if (hook) hook();
+    }
+    void Hold(bool hold) {
+        std::lock_guard lock(mutex_);
+        hold_ = hold;
+        changed_.notify_all();
+    }
+    void SetHook(std::function<void()> hook) {
+        std::lock_guard lock(mutex_);
+        hook_ = std::move(hook);
+    }
+    bool Wait(const std::function<bool()>& done) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 20s, done);
+    }
+    // Every notification of the ticket (more than one would be a fault).
+    size_t Count(PreviewTicket ticket) {
+        std::lock_guard lock(mutex_);
+        return got_.count(ticket) ? got_[ticket].size() : 0;
+    }
+    Preview Await(const PreviewRequest& request) {
+        if (request.ready) return *request.ready;
+        EXPECT_TRUE(Wait([&] { return got_.count(request.ticket) > 0; }));
+        std::lock_guard lock(mutex_);
+        return got_[request.ticket].empty() ? Preview{} : got_[request.ticket].front();
+    }
+    // Occupies all four workers until Hold(false).
+    void BlockPool(PreviewService& service) {
+        Hold(true);
+        for (unsigned n = 1000; n < 1004; ++n) service.Request(Broken(n), kPng);
+        ASSERT_TRUE(Wait([&] { return held_ == 4; }));
+    }
+private:
+    std::map<PreviewTicket, std::vector<Preview>> got_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool hold_ = false;
+    int held_ = 0;
+    std::function<void()> hook_;
+};
+
+TEST(PreviewService, LoadingManyFilesWithCoversDecodesNothingAndOneCoverDecodesOnce) {
+    test::TempDir dir;
+    test::MakeMp3(dir / "original.mp3", {"-b", "32"}, 0.2);
+    test::WriteFileBytes(dir / "cover.png", Png(30, 20));
+    ASSERT_EQ(test::RunPython("import sys\nfrom mutagen.id3 import ID3, APIC\nt = ID3()\n"
+                              "t.add(APIC(encoding=3, mime='image/png', type=3, data=open(sys.argv[2], 'rb').read()))\n"
+                              "t.save(sys.argv[1])",
+                              {(dir / "original.mp3").string(), (dir / "cover.png").string()})
+                  .status,
+              0);
+    constexpr int kFiles = 10000;  // names of one file: cheap to make, each opened and read
+    for (int i = 0; i < kFiles; ++i) fs::create_hard_link(dir / "original.mp3", dir / (std::to_string(i) + ".mp3"));
+
+    Collector collector;
+    PreviewService service(collector);
+    const uint64_t before = PictureDecodeCount();
+    test::RecordingPrompts prompts;
+    const SharedText directory(PathFromNative(dir.Path().string()));
+    std::vector<RecordPtr> records;
+    for (int i = 0; i < kFiles; ++i) {
+        records.push_back(std::make_shared<Mp3FileRecord>(directory, U16(std::to_string(i) + ".mp3"), directory));
+        ASSERT_TRUE(records.back()->LoadFile(prompts, {}));
+    }
+    EXPECT_EQ(PictureDecodeCount(), before);
+
+    // Showing every file's cover: equal pictures share one decode.
+    std::vector<PreviewRequest> requests;
+    for (const RecordPtr& record : records) {
+        requests.push_back(service.Request(record->Tag().FindPicture(3)->Data(FieldRole::PictureData)->Data(), kPng));
+    }
+    for (const PreviewRequest& request : requests) {
+        const Preview preview = collector.Await(request);
+        ASSERT_TRUE(preview.image && preview.image->width == 30 && preview.image->height == 20) << preview.error;
+    }
+    EXPECT_EQ(PictureDecodeCount(), before + 1);
+    EXPECT_EQ(service.GetStats().decodes, 1u);
+}
+
+TEST(PreviewService, TheCacheKeepsTheMostRecentlyUsedWithinItsBytesAndCount) {
+    Collector collector;
+    // 64 x 64 RGBA is 16 KiB: two fit in 40,000 bytes with their encoded copies, three do not.
+    PreviewService service(collector, {40000, 100});
+    const Bytes &a = Png(64, 64), &b = Png(64, 63), &c = Png(63, 64);
+    for (const Bytes* picture : {&a, &b}) ASSERT_TRUE(collector.Await(service.Request(*picture, kPng)).image);
+    EXPECT_TRUE(service.Request(a, kPng).ready);  // a is now the most recent
+    ASSERT_TRUE(collector.Await(service.Request(c, kPng)).image);  // b goes
+    EXPECT_TRUE(service.Request(a, kPng).ready);
+    EXPECT_EQ(collector.Await(service.Request(b, kPng)).image->height, 63u);
+    auto stats = service.GetStats();
+    EXPECT_EQ(stats.decodes, 4u);
+    EXPECT_TRUE(stats.cachedEntries == 2 && stats.cachedBytes <= 40000u && stats.cachedBytes > 2u * 64 * 63 * 4);
+
+    // Failures are kept too; nothing to decode is answered at once.
+    EXPECT_TRUE(!collector.Await(service.Request(Broken(1), kPng)).image);
+    EXPECT_TRUE(service.Request(Broken(1), kPng).ready);
+    EXPECT_TRUE(service.Request(a, PictureFormat::None).ready && service.Request({}, kPng).ready);
+    EXPECT_EQ(service.GetStats().decodes, 5u);
+
+    // The count cap, and a picture larger than the whole cache: delivered, not kept.
+    Collector forOne, forTiny;  // tickets are per service
+    PreviewService one(forOne, {1 << 20, 1}), tiny(forTiny, {1000, 10});
+    for (const Bytes* picture : {&a, &b}) ASSERT_TRUE(forOne.Await(one.Request(*picture, kPng)).image);
+    ASSERT_TRUE(forTiny.Await(tiny.Request(a, kPng)).image);
+    EXPECT_FALSE(one.Request(a, kPng).ready || tiny.Request(a, kPng).ready);
+}
+
+TEST(PreviewService, EqualRequestsShareADecodeAndCancelledTicketsHearNothing) {
+    Collector collector;
+    PreviewService service(collector);
+    collector.BlockPool(service);
+    const PreviewRequest first = service.Request(Png(10, 10), kPng), second = service.Request(Png(10, 10), kPng);
+    const PreviewRequest dropped = service.Request(Png(11, 10), kPng);
+    ASSERT_TRUE(first.ticket && second.ticket && dropped.ticket && first.ticket != second.ticket);
+    EXPECT_EQ(service.GetStats().pendingDecodes, 2u);  // the four held are delivered already
+    service.Cancel(first.ticket);
+    service.Cancel(dropped.ticket);  // its only ticket: the queued decode goes
+    service.Cancel(dropped.ticket);
+    EXPECT_EQ(service.GetStats().pendingDecodes, 1u);
+    collector.Hold(false);
+    EXPECT_TRUE(collector.Await(second).image);
+    EXPECT_EQ(collector.Count(second.ticket) + collector.Count(first.ticket) + collector.Count(dropped.ticket), 1u);
+    EXPECT_EQ(service.GetStats().decodes, 4u + 1);
+}
+
+TEST(PreviewService, ARecordDestroyedWhileItsPictureWaitsIsSafe) {
+    Collector collector;
+    PreviewService service(collector);
+    collector.BlockPool(service);
+    auto record = std::make_shared<Mp3FileRecord>(SharedText(u"/m"), u"a.mp3", SharedText(u"/m"));
+    record->Tag().SetPicture(3, "image/png", u"", Png(12, 7));
+    const PreviewRequest request = service.Request(record->Tag().FindPicture(3)->Data(FieldRole::PictureData)->Data(), kPng);
+    record.reset();  // the frame and its bytes are gone
+    collector.Hold(false);
+    EXPECT_EQ(collector.Await(request).image->width, 12u);
+}
+
+TEST(PreviewService, DestroyedWhileDecodingWithListenersThatAskForMore) {
+    Collector collector;
+    auto service = std::make_unique<PreviewService>(collector);
+    PreviewService* raw = service.get();
+    collector.BlockPool(*service);
+    const PreviewRequest queued = service->Request(Png(13, 7), kPng);
+    // Each held listener asks for more while the service closes: answered, never queued.
+    std::atomic<int> answered{0};
+    collector.SetHook([&] {
+        const PreviewRequest late = raw->Request(Png(16, 7), kPng);
+        raw->Cancel(queued.ticket);
+        answered += late.ticket == 0 && late.ready;
+    });
+    auto destroy = std::async(std::launch::async, [&] { service.reset(); });
+    EXPECT_EQ(destroy.wait_for(200ms), std::future_status::timeout);  // the running four finish first
+    collector.Hold(false);
+    destroy.get();
+    EXPECT_EQ(answered, 4);
+    EXPECT_EQ(collector.Count(queued.ticket), 0u);
+
+    // A listener may request while the service runs (its own job is not yet finished).
+    Collector other;
+    PreviewService running(other);
+    std::promise<PreviewRequest> inner;
+    std::once_flag once;
+    other.SetHook([&] { std::call_once(once, [&] { inner.set_value(running.Request(Png(14, 7), kPng)); }); });
+    other.Await(running.Request(Png(15, 7), kPng));
+    EXPECT_EQ(other.Await(inner.get_future().get()).image->width, 14u);
+}
+
+TEST(PreviewService, RequestsAndCancelsFromManyThreads) {
+    Collector collector;
+    PreviewService service(collector, {100000, 3});  // small: entries come and go
+    const std::vector<Bytes> pictures = {Png(8, 8), Png(9, 8), Png(10, 8), Png(11, 8), Broken(7), Broken(8)};
+    std::mutex mutex;
+    std::set<PreviewTicket> kept, cancelled;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::mt19937 random(t);
+            for (int i = 0; i < 300; ++i) {
+                const PreviewRequest r = service.Request(pictures[random() % pictures.size()], kPng);
+                const bool cancel = random() % 3 == 0;
+                if (r.ticket && cancel) service.Cancel(r.ticket);
+                std::lock_guard lock(mutex);
+                if (r.ticket) (cancel ? cancelled : kept).insert(r.ticket);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const PreviewTicket ticket : kept) {
+        collector.Await({ticket, std::nullopt});
+        EXPECT_EQ(collector.Count(ticket), 1u);
+    }
+    for (const PreviewTicket ticket : cancelled) EXPECT_LE(collector.Count(ticket), 1u);
+    EXPECT_LE(service.GetStats().cachedEntries, 3u);
+}
+
+}  // namespace
+}  // namespace quorvane

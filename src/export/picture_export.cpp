@@ -26,11 +26,6 @@ bool IsExportable(const Id3Frame& frame) {
     return frame.Id() == kFrameAPIC && frame.Family() == FrameFamily::Picture && frame.Data(FieldRole::PictureData);
 }
 
-uint8_t PictureTypeOf(const Id3Frame& frame) {
-    const DataField* type = frame.Data(FieldRole::PictureType);
-    return type && !type->Data().empty() ? type->Data()[0] : 0;
-}
-
 std::string MimeTypeOf(const Id3Frame& frame) {
     const AsciiField* mime = frame.Ascii(FieldRole::MimeType);
     return mime ? mime->Value() : std::string();

@@ -138,3 +138,12 @@ void FileListView::keyPressEvent(QKeyEvent* event) {
 }
 
 }  // namespace quorvane::ui
+
+namespace quorvane::ui {
+
+QModelIndex FileListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd) modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
+}
+
+}  // namespace quorvane::ui

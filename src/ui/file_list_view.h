@@ -57,6 +57,8 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Home and End go to the first and last row, as in a list (not along the columns).
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     RecordListModel& rows_;

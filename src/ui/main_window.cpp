@@ -15,9 +15,9 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QToolButton>
 
 #include "library/loader_thread.h"
+#include "library/status_text.h"
 #include "library/tag_saver.h"
 #include "platform/settings_store.h"
 #include "platform/user_prompts.h"
@@ -242,22 +242,17 @@ void MainWindow::CreateBars() {
     QToolBar* trackBar = addToolBar(QStringLiteral("Track numbers"));
     trackBar->setObjectName(QStringLiteral("trackbar"));
     trackBar->setMovable(false);
-    trackButton_ = new QToolButton(trackBar);
+    // A push button that stays down while numbering.
+    trackButton_ = new QPushButton(ToQString(trackCounter_.Caption()), trackBar);
     trackButton_->setCheckable(true);
-    trackButton_->setText(ToQString(trackCounter_.Caption()));
-    trackButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    trackButton_->setAutoRaise(false);
     // Wide enough for "Track 999" so the bar does not jump while numbering.
     trackButton_->setMinimumWidth(trackButton_->fontMetrics().horizontalAdvance(QStringLiteral("Track 9999")) + 16);
     if (tips) trackButton_->setToolTip(QStringLiteral("Edit track numbers\n(number will increase after each click)"));
-    connect(trackButton_, &QToolButton::toggled, this, &MainWindow::OnTrackToggled);
+    connect(trackButton_, &QPushButton::toggled, this, &MainWindow::OnTrackToggled);
     trackBar->addWidget(trackButton_);
-    renameButton_ = new QToolButton(trackBar);
-    renameButton_->setText(QStringLiteral("Rename"));
-    renameButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    renameButton_->setAutoRaise(false);
+    renameButton_ = new QPushButton(QStringLiteral("Rename"), trackBar);
     if (tips) renameButton_->setToolTip(QStringLiteral("Rename selected files based on ID3 tags"));
-    connect(renameButton_, &QToolButton::clicked, this, &MainWindow::RenameFromTags);
+    connect(renameButton_, &QPushButton::clicked, this, &MainWindow::RenameFromTags);
     renameButton_->setEnabled(CommandAction(Command::Rename)->isEnabled());
     trackBar->addWidget(renameButton_);
 
@@ -326,8 +321,25 @@ void MainWindow::TakeNewRows() {
     rows_->Append(batch);
     const bool busy = !batch.empty() || !loader_->IsIdle();
     // The status is worth its count only while something moves.
-    if (busy || wasBusy_) controller_->UpdateStatus();
+    if (busy || wasBusy_) UpdateStatus();
     wasBusy_ = busy;
+}
+
+void MainWindow::UpdateStatus() {
+    // While a save runs the controller counts from the saver's figures, cheaply; else the
+    // rows' own marks give the count without walking every record.
+    if (controller_->IsSaving()) {
+        controller_->UpdateStatus();
+        return;
+    }
+    StatusInputs inputs;
+    inputs.directoryBeingScanned = loader_->DirectoryBeingScanned();
+    inputs.recordCount = loader_->RecordCount();
+    inputs.needingSaving = rows_->CountNeedingSaving();
+    const StatusTexts texts = ComputeStatusTexts(inputs);
+    if (texts.pane0) SetStatusPane(0, *texts.pane0);
+    SetStatusPane(1, texts.pane1);
+    SetStatusPane(2, texts.pane2);
 }
 
 void MainWindow::RecordRemoved(const RecordPtr& record) {
@@ -345,7 +357,7 @@ void MainWindow::FlushRemovedRows() {
     std::vector<RecordPtr> removed;
     removed.swap(removedRecords_);
     rows_->Remove(removed);
-    controller_->UpdateStatus();
+    UpdateStatus();
 }
 
 void MainWindow::EmptyList() {

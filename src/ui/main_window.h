@@ -22,7 +22,7 @@ class QLabel;
 class QMimeData;
 class QMenu;
 class QSplitter;
-class QToolButton;
+class QPushButton;
 
 namespace quorvane {
 class LoaderThread;
@@ -78,7 +78,7 @@ public:
     void AddDirectoryPath(const QString& path);
 
     QAction* CommandAction(Command command) const { return actions_[static_cast<size_t>(command)]; }
-    QToolButton* TrackButton() const { return trackButton_; }
+    QPushButton* TrackButton() const { return trackButton_; }
 
     // The rows the selection commands act on, top to bottom as listed.
     std::vector<RecordPtr> SelectedRecords() const;
@@ -163,6 +163,8 @@ private:
     void OnTrackToggled(bool down);
     void ShowContextMenu(const QPoint& globalPos);
     void FlushRemovedRows();
+    // The three status panes.
+    void UpdateStatus();
     void SyncDirectoryEntries();
     void AfterListCommand();
     bool HasDirectoryUrl(const QMimeData* mime) const;
@@ -181,8 +183,8 @@ private:
     QSplitter* splitter_;
     std::array<QAction*, static_cast<size_t>(Command::Count)> actions_{};
     QMenu* contextMenu_ = nullptr;
-    QToolButton* trackButton_ = nullptr;
-    QToolButton* renameButton_ = nullptr;
+    QPushButton* trackButton_ = nullptr;
+    QPushButton* renameButton_ = nullptr;
     QComboBox* directories_ = nullptr;
     std::array<QLabel*, 3> panes_{};
 

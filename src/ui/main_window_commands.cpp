@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
-#include <QToolButton>
+#include <QPushButton>
 
 #include "library/edit_gate.h"
 #include "library/tag_saver.h"
@@ -37,7 +37,7 @@ std::vector<RecordPtr> MainWindow::TargetRecords() const {
 
 void MainWindow::RecordsChanged(std::span<const RecordPtr> records) {
     rows_->Refresh(records);
-    controller_->UpdateStatus();
+    UpdateStatus();
     emit RecordsEdited();
 }
 

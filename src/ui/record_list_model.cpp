@@ -81,7 +81,9 @@ void RecordListModel::Fill(Row& row) {
     row.texts[kColumnDuration] = ToQString(DurationText(record));
     row.bitrate = record.Stream().bitrate;
     row.duration = record.Stream().duration;
+    needingSaving_ -= row.needsSaving;
     row.needsSaving = record.NeedsSaving();
+    needingSaving_ += row.needsSaving;
 }
 
 void RecordListModel::Append(const std::vector<RecordPtr>& records) {
@@ -103,6 +105,7 @@ void RecordListModel::Clear() {
     beginResetModel();
     rows_.clear();
     rowOf_.clear();
+    needingSaving_ = 0;
     InvalidateKeys();
     lastDirectory_ = nullptr;
     lastDirectoryText_.clear();
@@ -130,7 +133,11 @@ void RecordListModel::Remove(const std::vector<RecordPtr>& records) {
         end = begin;
     }
     rowOf_.clear();
-    for (size_t i = 0; i < rows_.size(); ++i) rowOf_[rows_[i].record.get()] = static_cast<int>(i);
+    needingSaving_ = 0;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        rowOf_[rows_[i].record.get()] = static_cast<int>(i);
+        needingSaving_ += rows_[i].needsSaving;
+    }
     InvalidateKeys();
     lastDirectory_ = nullptr;
 }

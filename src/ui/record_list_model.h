@@ -58,6 +58,8 @@ public:
     // -1 when the record has no row.
     int RowOf(const Mp3FileRecord* record) const;
     bool RowNeedsSaving(int row) const { return rows_[static_cast<size_t>(row)].needsSaving; }
+    // Rows whose record needed saving when its texts were last taken.
+    size_t CountNeedingSaving() const { return needingSaving_; }
     QString Text(int row, int column) const { return rows_[static_cast<size_t>(row)].texts[column]; }
 
     void SetAppearance(const ListAppearance& appearance);
@@ -81,6 +83,7 @@ private:
     void InvalidateKeys();
 
     std::vector<Row> rows_;
+    size_t needingSaving_ = 0;
     std::unordered_map<const Mp3FileRecord*, int> rowOf_;
     ListAppearance appearance_;
     QIcon unchangedIcon_, changedIcon_;

@@ -15,6 +15,7 @@
 #include "library/save_record.h"
 #include "library/tag_saver.h"
 #include "tags/frame_id.h"
+#include "tags/id3v1.h"
 #include "window_fixture.h"
 
 namespace quorvane::test {
@@ -62,6 +63,24 @@ TEST_F(CommandsTest, RemoveV1OnlyMarksFilesThatHaveOne) {
     EXPECT_EQ(Inspect("d/b.mp3"), "v1=1 v2=1 title=B title track=2");
     EXPECT_FALSE(window_->Rows().RowNeedsSaving(0));
     EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
+}
+
+TEST_F(CommandsTest, RemoveV1WorksOnATagFirstWrittenInThisSession) {
+    LoadThree();
+    const int c = RowOfFile(QStringLiteral("c.mp3"));  // no ID3v1 tag on disk
+    SelectRows({c});
+    const RecordPtr record = window_->SelectedRecords().front();
+    // What the ID3v1 pane does when it saves a title.
+    record->Tag().V1().SetString(Id3v1Record::kTitle, u"New v1");
+    window_->RecordsChanged(window_->SelectedRecords());
+    Trigger(ui::Command::Save);
+    WaitForSaveEnd();
+    ASSERT_EQ(Inspect("d/c.mp3"), "v1=1 v2=1 title=C title track=3");
+    Trigger(ui::Command::RemoveV1);
+    EXPECT_TRUE(window_->Rows().RowNeedsSaving(c));
+    Trigger(ui::Command::Save);
+    WaitForSaveEnd();
+    EXPECT_EQ(Inspect("d/c.mp3"), "v1=0 v2=1 title=C title track=3");
 }
 
 TEST_F(CommandsTest, RemoveV2AsksFirstAndActsOnYesOnly) {
@@ -164,7 +183,7 @@ TEST_F(CommandsTest, ExitWithYesSavesThenCloses) {
 
 TEST_F(CommandsTest, TrackToggleNumbersRowsInTheOrderClicked) {
     LoadThree();
-    QToolButton& track = *window_->TrackButton();
+    QPushButton& track = *window_->TrackButton();
     EXPECT_EQ(track.text(), QStringLiteral("Track #"));
     track.click();
     EXPECT_EQ(track.text(), QStringLiteral("Track 1"));

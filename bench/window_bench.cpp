@@ -5,7 +5,7 @@
 //  - sorting every column (goal: < 100 ms at 10,000 rows);
 //  - with --save: a title change on every file saved, and the longest pause meanwhile.
 //
-// usage: window_bench DIR [--save]   (make a corpus with bench/make_corpus.py DIR N)
+// usage: window_bench DIR [--save] [--hidden]   (--hidden: the window is not shown)   (make a corpus with bench/make_corpus.py DIR N)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
     quorvane::ui::QtPrompts prompts;
     NoLauncher launcher;
     auto window = std::make_unique<quorvane::ui::MainWindow>(prompts, launcher);
-    window->show();
+    if (!args.contains(QStringLiteral("--hidden"))) window->show();
     window->Start();
 
     Heartbeat heartbeat;

@@ -16,6 +16,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <unordered_set>
+
 #include "library/loader_thread.h"
 #include "library/status_text.h"
 #include "library/tag_saver.h"
@@ -34,6 +36,9 @@ namespace quorvane::ui {
 
 namespace {
 constexpr int kRowTimerMs = 250;
+// Rows added in one go: a few milliseconds of work, even while the loader thread
+// competes for the processor.
+constexpr size_t kRowsPerSlice = 1000;
 // The commands whose dialogs a later change adds.
 constexpr Command kCommandsStillToCome[] = {Command::Rename,    Command::Generate,  Command::ExportM3u,
                                             Command::ExportPls, Command::ExportXml, Command::ExportPictures};
@@ -317,12 +322,37 @@ void MainWindow::SyncDirectoryEntries() {
 
 void MainWindow::TakeNewRows() {
     FlushRemovedRows();
-    const std::vector<RecordPtr> batch = loader_->TakeNewRecords();
-    rows_->Append(batch);
+    std::vector<RecordPtr> batch = loader_->TakeNewRecords();
     const bool busy = !batch.empty() || !loader_->IsIdle();
+    if (pendingRows_.empty()) {
+        pendingRows_ = std::move(batch);
+    } else {
+        pendingRows_.insert(pendingRows_.end(), batch.begin(), batch.end());
+    }
+    if (!appendQueued_) AppendPendingRows();
     // The status is worth its count only while something moves.
     if (busy || wasBusy_) UpdateStatus();
     wasBusy_ = busy;
+}
+
+void MainWindow::AppendPendingRows() {
+    appendQueued_ = false;
+    if (pendingRows_.empty()) return;
+    // A tick's records go in as slices, each one insertion, with the event loop running
+    // between them: a large tick never stalls the window.
+    const size_t count = std::min(pendingRows_.size(), kRowsPerSlice);
+    if (count == pendingRows_.size()) {
+        rows_->Append(pendingRows_);
+        pendingRows_.clear();
+    } else {
+        rows_->Append(std::vector<RecordPtr>(pendingRows_.begin(), pendingRows_.begin() + static_cast<std::ptrdiff_t>(count)));
+        pendingRows_.erase(pendingRows_.begin(), pendingRows_.begin() + static_cast<std::ptrdiff_t>(count));
+        appendQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            AppendPendingRows();
+            UpdateStatus();
+        });
+    }
 }
 
 void MainWindow::UpdateStatus() {
@@ -356,12 +386,21 @@ void MainWindow::FlushRemovedRows() {
     if (removedRecords_.empty()) return;
     std::vector<RecordPtr> removed;
     removed.swap(removedRecords_);
+    if (!pendingRows_.empty()) {
+        const std::unordered_set<const Mp3FileRecord*> gone = [&] {
+            std::unordered_set<const Mp3FileRecord*> set;
+            for (const RecordPtr& record : removed) set.insert(record.get());
+            return set;
+        }();
+        std::erase_if(pendingRows_, [&](const RecordPtr& record) { return gone.count(record.get()) != 0; });
+    }
     rows_->Remove(removed);
     UpdateStatus();
 }
 
 void MainWindow::EmptyList() {
     removedRecords_.clear();
+    pendingRows_.clear();
     rows_->Clear();
     emit SelectionRefreshed();
 }

@@ -163,6 +163,7 @@ private:
     void OnTrackToggled(bool down);
     void ShowContextMenu(const QPoint& globalPos);
     void FlushRemovedRows();
+    void AppendPendingRows();
     // The three status panes.
     void UpdateStatus();
     void SyncDirectoryEntries();
@@ -194,6 +195,9 @@ private:
     bool wasBusy_ = false;
     TrackCounter trackCounter_;
     std::vector<RecordPtr> removedRecords_;
+    // Records taken from the loader that have no row yet.
+    std::vector<RecordPtr> pendingRows_;
+    bool appendQueued_ = false;
     bool flushQueued_ = false;
     bool exitAllowed_ = false;
     bool inCloseEvent_ = false;

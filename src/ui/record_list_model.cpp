@@ -90,7 +90,6 @@ void RecordListModel::Append(const std::vector<RecordPtr>& records) {
     if (records.empty()) return;
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(records.size()) - 1);
-    rows_.reserve(rows_.size() + records.size());
     for (const RecordPtr& record : records) {
         Row row;
         row.record = record;

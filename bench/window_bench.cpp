@@ -7,6 +7,7 @@
 //
 // usage: window_bench DIR [--save] [--hidden]   (--hidden: the window is not shown)   (make a corpus with bench/make_corpus.py DIR N)
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QProcess>
@@ -27,6 +28,7 @@
 #include "ui/file_list_view.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompts.h"
+#include "ui/qt_text.h"
 #include "ui/record_list_model.h"
 
 namespace {
@@ -153,7 +155,10 @@ int main(int argc, char* argv[]) {
 
     if (save) {
         const auto records = window->Loader().SnapshotRecords();
-        for (const auto& record : records) record->Tag().SetText(quorvane::kFrameTIT2, u"Benchmark title");
+        // A title no earlier run left behind, so every file really changes.
+        const std::u16string title =
+            u"Benchmark " + quorvane::ui::ToU16(QString::number(QDateTime::currentMSecsSinceEpoch()));
+        for (const auto& record : records) record->Tag().SetText(quorvane::kFrameTIT2, title);
         window->RecordsChanged(records);
         heartbeat.Start();
         const auto saveStart = Clock::now();

@@ -36,6 +36,7 @@ namespace quorvane::ui {
 
 namespace {
 constexpr int kRowTimerMs = 250;
+constexpr int kIdleWatchMs = 50;
 // Rows added in one go: a few milliseconds of work, even while the loader thread
 // competes for the processor.
 constexpr size_t kRowsPerSlice = 1000;
@@ -97,10 +98,20 @@ MainWindow::MainWindow(UserPrompts& prompts, DesktopLauncher& launcher, QWidget*
     connect(&selectionTimer_, &QTimer::timeout, this, &MainWindow::SelectionRefreshed);
     rowTimer_.setInterval(kRowTimerMs);
     connect(&rowTimer_, &QTimer::timeout, this, &MainWindow::TakeNewRows);
+    idleWatch_.setSingleShot(true);
+    idleWatch_.setInterval(kIdleWatchMs);
+    connect(&idleWatch_, &QTimer::timeout, this, [this] {
+        if (loader_->IsIdle()) {
+            TakeNewRows();
+        } else {
+            idleWatch_.start();
+        }
+    });
 }
 
 MainWindow::~MainWindow() {
     rowTimer_.stop();
+    idleWatch_.stop();
     // No worker may wait for a box while this window waits for the worker.
     if (auto* qtPrompts = dynamic_cast<QtPrompts*>(&prompts_)) qtPrompts->Dismiss();
     loaderThread_.reset();
@@ -333,6 +344,9 @@ void MainWindow::TakeNewRows() {
     // The status is worth its count only while something moves.
     if (busy || wasBusy_) UpdateStatus();
     wasBusy_ = busy;
+    // While loading, a cheap look every 50 ms notices the end of the scan, so the last
+    // rows need not wait for the next tick.
+    if (busy && !idleWatch_.isActive()) idleWatch_.start();
 }
 
 void MainWindow::AppendPendingRows() {
@@ -449,6 +463,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     rowTimer_.stop();
+    idleWatch_.stop();
     event->accept();
 }
 

@@ -190,6 +190,7 @@ private:
     std::array<QLabel*, 3> panes_{};
 
     QTimer rowTimer_;
+    QTimer idleWatch_;
     QTimer selectionTimer_;
     bool selectionHandling_ = true;
     bool wasBusy_ = false;

@@ -1,9 +1,14 @@
 #pragma once
-// The saver's reports, carried from the saver thread to the GUI thread as queued calls.
-// The saver never waits for the window: each report is posted and the thread goes on.
+// The saver's reports, carried from the saver thread to the GUI thread. The saver never
+// waits for the window: it adds the record to a queue, and at most one queued call is on
+// its way. The GUI thread hands the records over in slices, with the event loop running
+// between them, so ten thousand quick saves never stall the window; the finish is handed
+// over after the last record.
 #include <QObject>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 
 #include "library/save_listener.h"
 
@@ -21,8 +26,15 @@ public:
     void SaveFinished() override;
 
 private:
+    void PostLocked();
+    void Deliver();
+
     SavedHandler saved_;
     FinishedHandler finished_;
+    std::mutex mutex_;  // guards the fields below
+    std::deque<RecordPtr> records_;
+    bool finished_pending_ = false;
+    bool posted_ = false;
 };
 
 }  // namespace quorvane::ui

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Quorvane on DIR (or on a small sample
-# tree it makes when no directory is given).
+# Installs what is missing, builds, and starts Quorvane on DIR (or on a small sample
+# tree it makes when no directory is given). Without a display it says so and lists the
+# files with quorvane-cli instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the two programs: the tests are built and run by scripts/test.sh.
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_GUI=ON >/dev/null
+cmake --build "$root/build" --target quorvane quorvane-cli -j"$(nproc)"
 if [ $# -eq 0 ]; then
   sample="$root/build/sample"
   if [ ! -d "$sample" ]; then
@@ -19,4 +22,9 @@ if [ $# -eq 0 ]; then
   fi
   set -- "$sample"
 fi
-exec "$root/build/src/quorvane-cli" info "$@"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): the desktop program cannot start." >&2
+  echo "quorvane-cli does the same work without a window ($root/build/src/quorvane-cli --help); its list of $*:" >&2
+  exec "$root/build/src/quorvane-cli" list "$@"
+fi
+exec "$root/build/src/ui/quorvane" "$@"

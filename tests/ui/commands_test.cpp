@@ -1,0 +1,428 @@
+// The window's commands and the questions they ask, answered through the prompts.
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "library/codec_options.h"
+#include "library/edit_gate.h"
+#include "library/save_controller.h"
+#include "library/save_record.h"
+#include "library/tag_saver.h"
+#include "tags/frame_id.h"
+#include "tags/id3v1.h"
+#include "window_fixture.h"
+
+namespace quorvane::test {
+namespace {
+
+constexpr std::u16string_view kSaveQuestion = u"Do you want to save changes?";
+constexpr std::u16string_view kRemoveV2Question =
+    u"All subsequent changes to the ID3v2 tag will not be saved.\r\nReally remove ID3v2?";
+
+class CommandsTest : public WindowTest {
+protected:
+    void LoadThree() {
+        MakeFiles({
+            {"d/a.mp3", {}, 1.0, "A title", "", "", "1", "", "", true},
+            {"d/b.mp3", {}, 1.0, "B title", "", "", "2", "", "", true},
+            {"d/c.mp3", {}, 1.0, "C title", "", "", "3", "", "", false},
+        });
+        LoadTree(3, "d");
+    }
+    void Trigger(ui::Command command) { window_->CommandAction(command)->trigger(); }
+};
+
+TEST_F(CommandsTest, StatusBarCountsLoadedAndUpdatedFiles) {
+    LoadThree();
+    EXPECT_EQ(window_->StatusText(0), QStringLiteral("Done"));
+    EXPECT_EQ(window_->StatusText(1), QStringLiteral("Loaded: 3"));
+    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
+    SelectRows({0, 1});
+    Trigger(ui::Command::RemoveV1);
+    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 2"));
+    EXPECT_EQ(prompts_.Count(), 0u);  // Remove ID3v1 asks nothing
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Quorvane 1.7"));
+}
+
+TEST_F(CommandsTest, RemoveV1OnlyMarksFilesThatHaveOne) {
+    LoadThree();
+    SelectRows({0, 2});  // a.mp3 has an ID3v1 tag, c.mp3 none
+    Trigger(ui::Command::RemoveV1);
+    EXPECT_TRUE(window_->Rows().RowNeedsSaving(0));
+    EXPECT_FALSE(window_->Rows().RowNeedsSaving(2));
+    Trigger(ui::Command::Save);
+    WaitForSaveEnd();
+    EXPECT_EQ(window_->StatusText(0), QStringLiteral("Saved"));
+    EXPECT_EQ(Inspect("d/a.mp3"), "v1=0 v2=1 title=A title track=1");
+    EXPECT_EQ(Inspect("d/b.mp3"), "v1=1 v2=1 title=B title track=2");
+    EXPECT_FALSE(window_->Rows().RowNeedsSaving(0));
+    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
+}
+
+TEST_F(CommandsTest, RemoveV1WorksOnATagFirstWrittenInThisSession) {
+    LoadThree();
+    const int c = RowOfFile(QStringLiteral("c.mp3"));  // no ID3v1 tag on disk
+    SelectRows({c});
+    const RecordPtr record = window_->SelectedRecords().front();
+    // What the ID3v1 pane does when it saves a title.
+    record->Tag().V1().SetString(Id3v1Record::kTitle, u"New v1");
+    window_->RecordsChanged(window_->SelectedRecords());
+    Trigger(ui::Command::Save);
+    WaitForSaveEnd();
+    ASSERT_EQ(Inspect("d/c.mp3"), "v1=1 v2=1 title=C title track=3");
+    Trigger(ui::Command::RemoveV1);
+    EXPECT_TRUE(window_->Rows().RowNeedsSaving(c));
+    Trigger(ui::Command::Save);
+    WaitForSaveEnd();
+    EXPECT_EQ(Inspect("d/c.mp3"), "v1=0 v2=1 title=C title track=3");
+}
+
+TEST_F(CommandsTest, RemoveV2AsksFirstAndActsOnYesOnly) {
+    LoadThree();
+    Trigger(ui::Command::RemoveV2);  // nothing selected: no question
+    EXPECT_EQ(prompts_.Count(), 0u);
+
+    SelectRows({1});
+    prompts_.QueueAnswer(PromptAnswer::No);
+    Trigger(ui::Command::RemoveV2);
+    ASSERT_EQ(CountPrompts("yesno", kRemoveV2Question), 1u);
+    EXPECT_EQ(prompts_.Prompts().back().caption, u"Quorvane 1.7");
+    EXPECT_EQ(Cell(1, ui::kColumnTitle), QStringLiteral("B title"));
+    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
+
+    prompts_.QueueAnswer(PromptAnswer::Yes);
+    Trigger(ui::Command::RemoveV2);
+    EXPECT_EQ(Cell(1, ui::kColumnTitle), QString());  // the row shows the tag as it is now
+    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 1"));
+    Trigger(ui::Command::Save);
+    WaitForSaveEnd();
+    EXPECT_EQ(Inspect("d/b.mp3"), "v1=1 v2=0 title= track=");
+    EXPECT_EQ(Inspect("d/a.mp3"), "v1=1 v2=1 title=A title track=1");
+}
+
+TEST_F(CommandsTest, ClearAsksWhenChangesWaitAndEachAnswerDoesItsPart) {
+    LoadThree();
+    EXPECT_EQ(window_->DirectoryEntries(), (QStringList{"All", ui::PathToQString(TreePath("d"))}));
+    SelectRows({0});
+    Trigger(ui::Command::RemoveV1);
+
+    prompts_.QueueAnswer(PromptAnswer::Cancel);
+    Trigger(ui::Command::Clear);
+    EXPECT_EQ(CountPrompts("yesnocancel", kSaveQuestion), 1u);
+    EXPECT_EQ(window_->Rows().rowCount(), 3);
+
+    prompts_.QueueAnswer(PromptAnswer::Yes);  // save first, then clear
+    Trigger(ui::Command::Clear);
+    WaitForSaveEnd();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Rows().rowCount() == 0; }, 5000));
+    EXPECT_EQ(CountPrompts("yesnocancel", kSaveQuestion), 2u);  // no second question after the save
+    EXPECT_EQ(Inspect("d/a.mp3"), "v1=0 v2=1 title=A title track=1");
+    EXPECT_EQ(window_->DirectoryEntries(), QStringList{"All"});
+    EXPECT_TRUE(SettingsStore::Instance().ReadStringList("LoadedDirs").empty());
+}
+
+TEST_F(CommandsTest, ClearWithNoDropsTheChanges) {
+    LoadThree();
+    SelectRows({0});
+    Trigger(ui::Command::RemoveV1);
+    prompts_.QueueAnswer(PromptAnswer::No);
+    Trigger(ui::Command::Clear);
+    EXPECT_EQ(window_->Rows().rowCount(), 0);
+    EXPECT_EQ(window_->DirectoryEntries(), QStringList{"All"});
+    EXPECT_EQ(Inspect("d/a.mp3"), "v1=1 v2=1 title=A title track=1");
+}
+
+TEST_F(CommandsTest, RefreshRebuildsFromDiskAfterItsQuestion) {
+    LoadThree();
+    SelectRows({0});
+    Trigger(ui::Command::RemoveV1);
+    prompts_.QueueAnswer(PromptAnswer::No);
+    Trigger(ui::Command::RefreshList);
+    EXPECT_EQ(CountPrompts("yesnocancel", kSaveQuestion), 1u);
+    WaitForRows(3);
+    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
+    EXPECT_EQ(window_->DirectoryEntries().size(), 2);  // the directory stays loaded
+
+    Trigger(ui::Command::RefreshList);  // nothing to save: no question
+    EXPECT_EQ(CountPrompts("yesnocancel", kSaveQuestion), 1u);
+    WaitForRows(3);
+}
+
+TEST_F(CommandsTest, ExitAsksWhenChangesWait) {
+    LoadThree();
+    SelectRows({2});
+    window_->TrackButton()->setChecked(true);
+    SelectRows({1});  // numbers b.mp3 (track 2) as 1: a change
+    window_->TrackButton()->setChecked(false);
+    ASSERT_EQ(window_->StatusText(2), QStringLiteral("Updated: 1"));
+
+    prompts_.QueueAnswer(PromptAnswer::Cancel);
+    EXPECT_FALSE(window_->close());
+    EXPECT_TRUE(window_->isVisible());
+    prompts_.QueueAnswer(PromptAnswer::No);
+    EXPECT_TRUE(window_->close());
+    EXPECT_EQ(CountPrompts("yesnocancel", kSaveQuestion), 2u);
+    EXPECT_EQ(Inspect("d/b.mp3"), "v1=1 v2=1 title=B title track=2");
+}
+
+TEST_F(CommandsTest, ExitWithYesSavesThenCloses) {
+    LoadThree();
+    window_->TrackButton()->setChecked(true);
+    SelectRows({2});
+    prompts_.QueueAnswer(PromptAnswer::Yes);
+    EXPECT_FALSE(window_->close());  // not yet: the save runs first
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->isVisible(); }, 10000));
+    EXPECT_EQ(Inspect("d/c.mp3"), "v1=0 v2=1 title=C title track=1");
+}
+
+TEST_F(CommandsTest, TrackToggleNumbersRowsInTheOrderClicked) {
+    LoadThree();
+    QPushButton& track = *window_->TrackButton();
+    EXPECT_EQ(track.text(), QStringLiteral("Track #"));
+    track.click();
+    EXPECT_EQ(track.text(), QStringLiteral("Track 1"));
+    for (int row : {2, 0, 1}) {
+        window_->List().selectionModel()->select(window_->List().model()->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    EXPECT_EQ(Cell(2, ui::kColumnTrack), QStringLiteral("1"));
+    EXPECT_EQ(Cell(0, ui::kColumnTrack), QStringLiteral("2"));
+    EXPECT_EQ(Cell(1, ui::kColumnTrack), QStringLiteral("3"));
+    EXPECT_EQ(track.text(), QStringLiteral("Track 4"));
+    track.click();
+    EXPECT_EQ(track.text(), QStringLiteral("Track #"));
+    window_->List().clearSelection();
+    SelectRows({0});  // up: no numbering
+    EXPECT_EQ(Cell(0, ui::kColumnTrack), QStringLiteral("2"));
+    track.click();  // down again: from 1
+    EXPECT_EQ(track.text(), QStringLiteral("Track 1"));
+}
+
+// Holds the saver inside its first file until released.
+class HeldSave {
+public:
+    explicit HeldSave(TagSaver& saver) {
+        saver.SetSaveFunction([this](Mp3FileRecord& record) {
+            {
+                std::unique_lock lock(mutex_);
+                entered_ = true;
+                changed_.notify_all();
+                changed_.wait(lock, [this] { return released_; });
+            }
+            SaveRecord(record, prompts_, WriteOptionsFromSettings());
+        });
+    }
+    bool WaitEntered() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return entered_; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    ~HeldSave() { Release(); }
+
+private:
+    RecordingPrompts prompts_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool entered_ = false;
+    bool released_ = false;
+};
+
+TEST_F(CommandsTest, CommandsThatChangeRecordsAreRefusedWhileTheyAreSaved) {
+    LoadThree();
+    HeldSave held(window_->Saver());
+    SelectRows({0});
+    Trigger(ui::Command::RemoveV1);
+    Trigger(ui::Command::Save);
+    ASSERT_TRUE(held.WaitEntered());
+    EXPECT_FALSE(window_->CommandAction(ui::Command::Save)->isEnabled());
+    EXPECT_FALSE(window_->CommandAction(ui::Command::Clear)->isEnabled());
+    EXPECT_FALSE(window_->CommandAction(ui::Command::RefreshList)->isEnabled());
+
+    SelectRows({1});
+    Trigger(ui::Command::RemoveV1);
+    prompts_.QueueAnswer(PromptAnswer::Yes);
+    Trigger(ui::Command::RemoveV2);
+    window_->TrackButton()->setChecked(true);
+    SelectRows({2});
+    window_->TrackButton()->setChecked(false);
+    EXPECT_EQ(CountPrompts("error", kEditWhileSaving), 3u);
+    EXPECT_EQ(CountPrompts("yesno", kRemoveV2Question), 0u);  // refused before asking
+    EXPECT_FALSE(window_->Rows().RowNeedsSaving(1));
+    EXPECT_EQ(Cell(2, ui::kColumnTrack), QStringLiteral("3"));
+
+    window_->RefreshList();  // the menu item is disabled; the command still refuses
+    EXPECT_EQ(CountPrompts("error", kRefreshWhileSaving), 1u);
+    EXPECT_EQ(window_->Rows().rowCount(), 3);
+
+    held.Release();
+    WaitForSaveEnd();
+    EXPECT_TRUE(window_->CommandAction(ui::Command::Save)->isEnabled());
+    EXPECT_EQ(window_->StatusText(0), QStringLiteral("Saved"));
+    EXPECT_EQ(Inspect("d/a.mp3"), "v1=0 v2=1 title=A title track=1");
+    // After the save the same command works.
+    SelectRows({1});
+    Trigger(ui::Command::RemoveV1);
+    EXPECT_TRUE(window_->Rows().RowNeedsSaving(1));
+}
+
+TEST_F(CommandsTest, DeleteRemovesTheChosenDirectoryAskingOnlyForItsOwnChanges) {
+    MakeFiles({{"one/a.mp3", {}, 1.0, "", "", "", "", "", "", true}, {"two/b.mp3"}, {"two/c.mp3"}});
+    window_->AddDirectoryPath(ui::PathToQString(TreePath("one")));
+    window_->AddDirectoryPath(ui::PathToQString(TreePath("two")));
+    WaitForRows(3);
+    SelectRows({RowOfFile(QStringLiteral("a.mp3"))});
+    Trigger(ui::Command::RemoveV1);  // a change in "one" only
+
+    auto* combo = window_->findChild<QComboBox*>(QStringLiteral("directories"));
+    auto* remove = window_->findChild<QPushButton*>(QStringLiteral("deleteDirectory"));
+    ASSERT_TRUE(combo && remove);
+    combo->setCurrentIndex(2);  // "two"
+    remove->click();
+    EXPECT_EQ(prompts_.Count(), 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Rows().rowCount() == 1; }, 5000));
+    EXPECT_EQ(window_->DirectoryEntries(), (QStringList{"All", ui::PathToQString(TreePath("one"))}));
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(SettingsStore::Instance().ReadStringList("LoadedDirs"), std::vector<std::u16string>{TreePath("one")});
+
+    combo->setCurrentIndex(1);
+    prompts_.QueueAnswer(PromptAnswer::Cancel);
+    remove->click();
+    EXPECT_EQ(CountPrompts("yesnocancel", kSaveQuestion), 1u);
+    EXPECT_EQ(window_->Rows().rowCount(), 1);
+    EXPECT_EQ(window_->DirectoryEntries().size(), 2);  // cancelled: the entry stays
+
+    prompts_.QueueAnswer(PromptAnswer::Yes);
+    remove->click();
+    WaitForSaveEnd();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Rows().rowCount() == 0; }, 5000));
+    EXPECT_EQ(window_->DirectoryEntries(), QStringList{"All"});
+    EXPECT_EQ(Inspect("one/a.mp3"), "v1=0 v2=1 title= track=");
+}
+
+TEST_F(CommandsTest, PlayEnqueueAndExploreOpenFilesWhereTheyAreOnDisk) {
+    MakeFiles({{"p/one.mp3"}, {"p/two.mp3"}, {"q/it's; rm -rf ~.mp3"}});
+    LoadTree(3);
+    window_->SelectAll();
+    // A pending rename is not on disk yet: the file opens under its current name.
+    window_->SelectedRecords().front()->SetFileName(u"renamed.mp3");
+    Trigger(ui::Command::Play);
+    ASSERT_EQ(launcher_.opened.size(), 3u);
+    EXPECT_EQ(launcher_.opened[0], QUrl::fromLocalFile(ui::PathToQString(TreePath("p/one.mp3"))));
+    EXPECT_EQ(launcher_.opened[2].toLocalFile(), ui::PathToQString(TreePath("q/it's; rm -rf ~.mp3")));
+
+    launcher_.opened.clear();
+    Trigger(ui::Command::ExploreDirectory);
+    ASSERT_EQ(launcher_.opened.size(), 2u);  // two directories, each once
+    EXPECT_EQ(launcher_.opened[0].toLocalFile(), ui::PathToQString(TreePath("p")));
+    EXPECT_EQ(launcher_.opened[1].toLocalFile(), ui::PathToQString(TreePath("q")));
+
+    // No enqueue command: the file is opened.
+    launcher_.opened.clear();
+    Trigger(ui::Command::Enqueue);
+    EXPECT_TRUE(launcher_.started.empty());
+    EXPECT_EQ(launcher_.opened.size(), 3u);
+
+    // The command's own words, then the path as one argument of its own.
+    launcher_.opened.clear();
+    SettingsStore::Instance().WriteStringValue("EnqueueCommand", u"player --enqueue \"two words\"");
+    Trigger(ui::Command::Enqueue);
+    ASSERT_EQ(launcher_.started.size(), 3u);
+    EXPECT_EQ(launcher_.started[2].program, QStringLiteral("player"));
+    EXPECT_EQ(launcher_.started[2].arguments,
+              (QStringList{"--enqueue", "two words", ui::PathToQString(TreePath("q/it's; rm -rf ~.mp3"))}));
+    EXPECT_EQ(launcher_.started[0].arguments.back(), ui::PathToQString(TreePath("p/one.mp3")));
+    EXPECT_TRUE(launcher_.opened.empty());
+
+    // A command that does not start falls back to opening.
+    launcher_.startSucceeds = false;
+    Trigger(ui::Command::Enqueue);
+    EXPECT_EQ(launcher_.opened.size(), 3u);
+
+    // Double-click opens the row's file.
+    launcher_.opened.clear();
+    ui::FileListView& view = window_->List();
+    const QRect cell = view.visualRect(view.model()->index(1, ui::kColumnTitle));
+    // As the system delivers a double-click: press, release, double-click, release.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(launcher_.opened.size(), 1u);
+    EXPECT_EQ(launcher_.opened[0].toLocalFile(), ui::PathToQString(TreePath("p/two.mp3")));
+}
+
+TEST_F(CommandsTest, ContextMenuOnlyOverASelectedRow) {
+    LoadThree();
+    ui::FileListView& view = window_->List();
+    QSignalSpy requests(&view, &ui::FileListView::ContextMenuRequested);
+    const auto rightClick = [&](QPoint at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &event);
+    };
+    const QPoint row0 = view.visualRect(view.model()->index(0, 1)).center();
+    const QPoint row1 = view.visualRect(view.model()->index(1, 1)).center();
+    rightClick(row0);  // nothing selected
+    SelectRows({1});
+    rightClick(row0);  // an unselected row
+    rightClick(QPoint(5, view.viewport()->height() - 3));  // empty space
+    EXPECT_EQ(requests.count(), 0);
+    rightClick(row1);
+    EXPECT_EQ(requests.count(), 1);
+}
+
+TEST_F(CommandsTest, DroppedFoldersAreAddedAndFilesIgnored) {
+    MakeFiles({{"drop/x.mp3"}, {"drop/y.mp3"}, {"loose.mp3"}});
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(ui::PathToQString(TreePath("loose.mp3"))),
+                  QUrl::fromLocalFile(ui::PathToQString(TreePath("drop")) + QStringLiteral("/"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &drop);
+    WaitForRows(2);
+    EXPECT_EQ(window_->DirectoryEntries(), (QStringList{"All", ui::PathToQString(TreePath("drop"))}));
+
+    QMimeData filesOnly;
+    filesOnly.setUrls({QUrl::fromLocalFile(ui::PathToQString(TreePath("loose.mp3")))});
+    QDragEnterEvent enterFiles(QPoint(50, 50), Qt::CopyAction, &filesOnly, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &enterFiles);
+    EXPECT_FALSE(enterFiles.isAccepted());
+}
+
+TEST_F(CommandsTest, HelpOpensTheManualOrSaysItCannot) {
+    const QString manual = ui::FindManual();
+    ASSERT_FALSE(manual.isEmpty());  // the source tree's, for a build
+    EXPECT_TRUE(manual.endsWith(QStringLiteral("manual.html")));
+    Trigger(ui::Command::Contents);
+    ASSERT_EQ(launcher_.opened.size(), 1u);
+    EXPECT_EQ(launcher_.opened[0], QUrl::fromLocalFile(manual));
+
+    ui::OpenManual(launcher_, prompts_, QString());
+    launcher_.openSucceeds = false;
+    ui::OpenManual(launcher_, prompts_, manual);
+    EXPECT_EQ(CountPrompts("error", u"Couldn't open help file"), 2u);
+}
+
+TEST_F(CommandsTest, SelectAllSelectsEveryRowAndRefreshesOnce) {
+    LoadThree();
+    QSignalSpy refreshed(window_.get(), &ui::MainWindow::SelectionRefreshed);
+    Trigger(ui::Command::SelectAll);
+    EXPECT_EQ(window_->SelectedRecords().size(), 3u);
+    QTest::qWait(20);
+    EXPECT_EQ(refreshed.count(), 1);
+    window_->List().clearSelection();
+    EXPECT_EQ(window_->TargetRecords().size(), 3u);  // none selected: every listed file
+}
+
+}  // namespace
+}  // namespace quorvane::test

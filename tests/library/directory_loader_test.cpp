@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 
+#include "platform/file_rewrite.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
@@ -245,6 +246,45 @@ TEST_F(DirectoryLoaderTest, DirectoryAddedAgainDuringItsOwnScanIsListedWhole) {
         EXPECT_TRUE(loader.IsIdle());
         EXPECT_EQ(loader.GetLoadedDirectories(), Dirs{dir});
     }
+}
+
+// Copies that killed saves left: a partial one goes, a complete one finishes its save
+// before the file is read, one that a live save writes stays.
+TEST_F(DirectoryLoaderTest, CopiesOfKilledSavesAreDealtWithBeforeTheFilesAreRead) {
+    struct FailInCopyBack : SaveFaults {
+        void BeforeWrite(uint64_t count) override {
+            if ((written += count) > 300100) throw FileException{EIO};
+        }
+        uint64_t written = 0;
+    } fail;
+    const fs::path song = tree_ / "song.mp3";
+    const std::vector<uint8_t> old(300000, 1), head(100, 2);
+    test::WriteFileBytes(song, old);
+    fs::create_hard_link(song, settings_ / "alias.mp3");
+    {
+        BinaryFile file = test::OpenForSave(song);
+        EXPECT_THROW(RewriteFile(file, PathFromNative(song.string()), head, 0, &fail), FileException);
+    }
+    test::WriteFileBytes(tree_ / ".gone.mp3.qvsave-abcdefgh", old);
+    BinaryFile live;
+    uint32_t error = 0;
+    ASSERT_TRUE(live.Open(PathFromNative((tree_ / ".live.mp3.qvsave-abcdefgh").string()), OpenMode::CreateNew, error));
+    std::vector<uint8_t> loaded;
+    loader_.SetLoadFunction([&](Mp3FileRecord& r) {
+        loaded = test::ReadFileBytes(PathToNative(r.DiskPath()));
+        return true;
+    });
+    loader_.AddDirectory(Dir());
+    loader_.ScanPending(true);
+    std::vector<uint8_t> saved = head;
+    saved.insert(saved.end(), old.begin(), old.end());
+    EXPECT_EQ(loaded, saved);
+    EXPECT_EQ(test::ReadFileBytes(settings_ / "alias.mp3"), saved);
+    Strings names;
+    for (const auto& e : fs::directory_iterator(tree_.Path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Strings{".live.mp3.qvsave-abcdefgh", "song.mp3"}));
+    EXPECT_EQ(prompts_.Count(), 0u);
 }
 
 }  // namespace

@@ -184,7 +184,10 @@ TEST(JobPool, FiveJobsOnFourWorkersAndWorkerZeroFirst) {
     for (size_t i = 1; i < done.size(); ++i) EXPECT_EQ(done[i].thread, recorder.Of("start", &jobs[0])[0].thread);
 }
 
-TEST(JobPool, DestroyedWithJobsRunningAndQueuedJoinsAndDropsTheQueue) {
+// A pool destroyed with jobs running and queued joins its workers and drops the queue
+// (the jobs outlive it: their destructors must not reach for it); a job destroyed while
+// it runs waits for its worker, whose report comes first.
+TEST(JobPool, DestroyingThePoolOrARunningJobWaitsForTheWorkers) {
     Recorder recorder;
     std::array<GatedJob, 6> jobs{GatedJob(recorder), GatedJob(recorder), GatedJob(recorder),
                                  GatedJob(recorder), GatedJob(recorder), GatedJob(recorder)};
@@ -197,20 +200,17 @@ TEST(JobPool, DestroyedWithJobsRunningAndQueuedJoinsAndDropsTheQueue) {
     end.get();
     EXPECT_EQ(recorder.Of("done").size(), 4u);
     EXPECT_EQ(std::count_if(jobs.begin(), jobs.end(), [](const GatedJob& j) { return j.IsDecoded(); }), 4);
-}  // the jobs outlive the pool: their destructors must not reach for it
 
-TEST(JobPool, AJobDestroyedWhileRunningWaitsForTheWorker) {
-    Recorder recorder;
-    JobPool pool(recorder);
+    JobPool second(recorder);
     auto job = std::make_unique<GatedJob>(recorder);
     const GatedJob* raw = job.get();
-    pool.Submit(*job);
+    second.Submit(*job);
     recorder.WaitFor("start", raw);
     auto destroy = std::async(std::launch::async, [&] { job.reset(); });
     EXPECT_TRUE(StillWaiting(destroy));
     recorder.Open(raw);
     destroy.get();
-    EXPECT_EQ(recorder.Of("done", raw).size(), 1u);  // the listener ran before the job went
+    EXPECT_EQ(recorder.Of("done", raw).size(), 1u);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ inline void TagWithMutagen(const std::filesystem::path& path, int version, const
     args.insert(args.end(), frames.begin(), frames.end());
     Py(R"(from mutagen.id3 import ID3, Frames, COMM, APIC, delete
 tags = ID3()
-for fid, text in (spec.split('=', 1) for spec in sys.argv[4:]):
+for fid, text in (arg.split('=', 1) for arg in sys.argv[4:]):
     if fid == 'COMM':
         tags.add(COMM(encoding=1, lang=text[:3], desc=text[4:text.index('|', 4)], text=text[text.index('|', 4) + 1:]))
     elif fid == 'APIC':

@@ -7,6 +7,7 @@
 
 #include "library/codec_options.h"
 #include "library/mp3_file_record.h"
+#include "platform/file_rewrite.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 
@@ -294,9 +295,11 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
     // subdirectories in the same order, whatever order the file system keeps.
     std::vector<std::string> files;
     std::vector<std::string> subdirectories;
+    bool leftovers = false;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string_view raw(entry->d_name);
         if (raw == "." || raw == "..") continue;
+        leftovers = leftovers || IsRewriteLeftover(raw);
         const EntryKind kind = KindOf(dir.get(), *entry);
         if (kind == EntryKind::File) {
             if (HasMp3Extension(PathFromNative(raw))) files.emplace_back(raw);
@@ -305,6 +308,9 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
         }
     }
     dir.reset();
+    // Copies left by a killed save go before the files are read: an interrupted save of
+    // a file is finished first, so the file is loaded whole.
+    if (leftovers) CleanStaleRewrites(path, prompts_);
     std::sort(files.begin(), files.end());
     std::sort(subdirectories.begin(), subdirectories.end());
     const SharedText directory(path);  // held by every record found here

@@ -1,12 +1,23 @@
 #include "library/save_record.h"
 
+#include <string>
+
 #include "library/mp3_file_record.h"
 #include "platform/paths.h"
+#include "platform/text_codec.h"
 #include "platform/user_prompts.h"
 #include "tags/id3_tag.h"
 #include "tags/id3v2_writer.h"
 
 namespace quorvane {
+
+std::u16string OverlongTagText(std::u16string_view path, const V2Removal::Overlong& tag) {
+    auto number = [](uint64_t n) { return U16(std::to_string(n)); };
+    const std::u16string where = tag.offset == 0 ? u"at the start" : u"at byte " + number(tag.offset);
+    return u"The ID3v2 tag " + where + u" of \"" + std::u16string(path) + u"\" was not removed: its header claims " +
+           number(tag.claimed) + u" bytes, and only " + number(tag.available) +
+           u" follow. The size may be damaged, so the bytes are left as they are.";
+}
 
 std::optional<V1Outcome> SaveTags(SaveContext& context, std::u16string_view path, bool removeV1, bool removeV2,
                                   UserPrompts& prompts, const TagWriteOptions& options) {
@@ -26,7 +37,8 @@ std::optional<V1Outcome> SaveTags(SaveContext& context, std::u16string_view path
             v1 = WriteV1(context.tag.V1(), context.file, options);
         }
         if (removeV2) {
-            RemoveV2(context.tag, context.file, path, options);
+            const V2Removal removal = RemoveV2(context.tag, context.file, path, options);
+            if (removal.overlong) prompts.ShowError(ProgramTitle(), OverlongTagText(path, *removal.overlong));
         } else {
             WriteV2(context.tag, context.file, path, options);
         }

@@ -1,10 +1,12 @@
 #pragma once
 // The per-file save: the ID3v1 step, then the ID3v2 step, then a pending rename.
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/binary_file.h"
 #include "tags/id3v1.h"
+#include "tags/id3v2_writer.h"
 #include "tags/tag_options.h"
 
 namespace quorvane {
@@ -12,6 +14,9 @@ namespace quorvane {
 class Id3Tag;
 class Mp3FileRecord;
 class UserPrompts;
+
+// The error shown when a removal leaves a tag whose header claims more than the file holds.
+std::u16string OverlongTagText(std::u16string_view path, const V2Removal::Overlong& tag);
 
 // One save of one record: its tag and the file it is written to.
 struct SaveContext {

@@ -1,10 +1,13 @@
 #include "library/tag_saver.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 
 #include "library/codec_options.h"
 #include "library/save_listener.h"
 #include "library/save_record.h"
+#include "platform/file_rewrite.h"
 
 namespace quorvane {
 
@@ -44,9 +47,13 @@ bool TagSaver::Start(std::vector<RecordPtr> records) {
         save = [this, options](Mp3FileRecord& record) { SaveRecord(record, prompts_, options); };
     }
     thread_ = std::thread([this, save = std::move(save)] {
+        std::set<std::u16string> cleaned;  // directories rid of killed saves' copies
         for (size_t i = 0; i < records_.size() && !stop_; ++i) {
             if (!needed_[i]) continue;
             const RecordPtr& record = records_[i];
+            if (cleaned.insert(record->Directory().str()).second) {
+                CleanStaleRewrites(record->Directory(), prompts_);
+            }
             {
                 std::lock_guard guard(lock_);
                 currentFile_ = record->FileName();

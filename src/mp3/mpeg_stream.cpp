@@ -21,8 +21,6 @@ constexpr uint32_t kFirstReadSize = 1024;
 constexpr uint32_t kHeaderSize = 4;
 // A header starting in the last three bytes of a block is completed by the next one.
 constexpr uint32_t kCarry = kHeaderSize - 1;
-// Taggers that add a tag in front of an old one instead of replacing it: a few at most.
-constexpr int kMaxStackedTags = 8;
 
 // The bytes at the start of the first frame that an encoder header can occupy.
 constexpr uint32_t kEncoderHeaderArea = 64;
@@ -156,7 +154,7 @@ bool Matches(Reader& reader, uint64_t at, const char* text, uint32_t size) {
 // Skips ID3v2 tags stacked at `at` (some taggers put a new tag in front of the old one)
 // and the 10-byte footer of a v2.4 tag, which the audio start does not count.
 uint64_t SkipStackedTags(Reader& reader, uint64_t at) {
-    for (int i = 0; i < kMaxStackedTags; ++i) {
+    for (int i = 0; i < kMaxStackedV2Tags; ++i) {
         uint8_t head[kV2HeaderSize];
         if (reader.Copy(at, head, kV2HeaderSize) != kV2HeaderSize) break;
         // v2.4 footer: "3DI", version 4

@@ -1,5 +1,6 @@
 #include "platform/file_rewrite.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,12 +8,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/text_codec.h"
+#include "platform/user_prompts.h"
 
 namespace quorvane {
 namespace {
@@ -47,33 +54,55 @@ void Sync(BinaryFile& file, SaveFaults* faults) {
     if (faults) faults->After(SaveEvent::FileSynced, file.Descriptor());
 }
 
-void SyncDirectory(const std::string& directory, SaveFaults* faults) {
+// False (errno set) when the directory cannot be synced; a file system that has no
+// such sync (EINVAL) counts as synced.
+bool SyncDirectory(const std::string& directory, SaveFaults* faults) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    // The rename is done and visible; a file system that cannot sync a directory
-    // (EINVAL) still holds it, so this is best effort.
-    if (::fsync(fd) == 0 && faults) faults->After(SaveEvent::DirectorySynced, fd);
+    if (fd < 0) return false;
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    if (rc == 0 && faults) faults->After(SaveEvent::DirectorySynced, fd);
     ::close(fd);
+    errno = error;
+    return rc == 0 || error == EINVAL;
 }
 
-// The temporary file of one rewrite: removed when it goes away unless it was renamed
-// into place or is deliberately kept.
+// The leading part of a copy's name: "." and the file's name cut to this many bytes,
+// so that the longest copy name stays within NAME_MAX.
+constexpr size_t kNameStemLimit = 200;
+constexpr size_t kSuffixLength = 8;
+
+// True when `path` (not followed if a link) is the file open as `fd`.
+bool NamesDescriptor(const std::string& path, int fd) {
+    struct stat named {}, open {};
+    return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
+
+// The temporary file of one rewrite, write-locked from its creation until it goes away:
+// removed then unless it was renamed into place or is deliberately kept.
 class TempFile {
 public:
-    TempFile(const std::string& directory, const std::string& base) {
-        // Hidden, beside the original, recognisable; short enough for NAME_MAX.
-        const std::string stem = "." + base.substr(0, 200) + std::string(kRewriteTempMarker);
+    TempFile(std::string directory, const std::string& base)
+        : directory_(std::move(directory)), stem_("." + base.substr(0, kNameStemLimit)) {
         std::random_device random;
         static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
         uint32_t error = EEXIST;
-        for (int attempt = 0; attempt < 64 && error == EEXIST; ++attempt) {
-            std::string name = stem;
-            for (int i = 0; i < 8; ++i) name += kChars[random() % (sizeof kChars - 1)];
-            path_ = directory + "/" + name;
-            if (file_.Open(PathFromNative(path_),
-                           OpenMode::CreateNew, error)) {
-                return;
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            suffix_.clear();
+            for (size_t i = 0; i < kSuffixLength; ++i) suffix_ += kChars[random() % (sizeof kChars - 1)];
+            path_ = directory_ + "/" + stem_ + std::string(kRewriteTempMarker) + suffix_;
+            if (!file_.Open(PathFromNative(path_), OpenMode::CreateNew, error)) {
+                // Taken, or locked for a moment by a cleaner that found it unlocked
+                // between its creation and our lock (that cleaner removes it).
+                if (error == EEXIST || error == kErrorSharingViolation) continue;
+                break;
             }
+            // Our lock now keeps cleaners off; one that came before it may have removed
+            // the name already.
+            if (NamesDescriptor(path_, file_.Descriptor())) return;
+            file_.Close();
+            error = ESTALE;
         }
         path_.clear();
         throw FileException{error};
@@ -88,10 +117,27 @@ public:
 
     BinaryFile& File() { return file_; }
     const std::string& Path() const { return path_; }
+    // Renames the synced copy to the name that marks it complete and names the inode of
+    // the file it belongs to; the rename is made durable before this returns.
+    void MarkComplete(uint64_t inode, SaveFaults* faults) {
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(inode));
+        const std::string complete = directory_ + "/" + stem_ + std::string(kRewriteCopyMarker) + suffix_ + "-" + hex;
+        int error = 0;
+        if (!RenameNoReplace(PathFromNative(path_), PathFromNative(complete), error)) throw FileException{uint32_t(error)};
+        path_ = complete;
+        if (faults) faults->After(SaveEvent::Renamed, file_.Descriptor());
+        // Until the new name is on disk a power cut could bring back the old one, which
+        // a cleaner takes for a partial copy: the old file must not change before.
+        if (!SyncDirectory(directory_, faults)) throw FileException{uint32_t(errno)};
+    }
     // The name is no longer ours to remove (renamed into place, or kept on purpose).
     void Release() { path_.clear(); }
 
 private:
+    std::string directory_;
+    std::string stem_;
+    std::string suffix_;
     std::string path_;
     BinaryFile file_;
 };
@@ -187,7 +233,9 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
         if (::rename(temp.Path().c_str(), target.c_str()) != 0) ThrowErrno();
         temp.Release();
         if (faults) faults->After(SaveEvent::Renamed, copy.Descriptor());
-        SyncDirectory(directory, faults);
+        // The rename is done and visible; a directory that cannot be synced still holds
+        // it, so this is best effort.
+        (void)SyncDirectory(directory, faults);
         // The old file's descriptor and lock go; the caller goes on with the new file.
         file = std::move(copy);
         return;
@@ -196,23 +244,220 @@ void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uin
     // Several hard links: a rename would give only this name the new content and leave
     // the other names with the old. So the old file itself is rewritten from the
     // synced copy. Space for the longer content is reserved first, so a full disk
-    // fails before a byte of the old file changes; once the copy back has begun, a
-    // failure keeps the temporary file (the complete new file) for recovery instead
-    // of removing it.
+    // fails before a byte of the old file changes. Before the copy back begins the copy
+    // takes the name that marks it complete: from then on a failure keeps it, and a
+    // save killed here is finished from it by the next clean-up of the directory.
     if (newSize > oldSize) {
         const int rc = ::fallocate(file.Descriptor(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(newSize));
         if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) ThrowErrno();
     }
     if (faults) faults->BeforeStep(SaveStep::CopyBack);
-    const std::string tempPath = temp.Path();
+    temp.MarkComplete(static_cast<uint64_t>(original.st_ino), faults);
+    const std::string keptPath = temp.Path();
     temp.Release();
     file.Seek(0);
     CopyRange(copy, 0, file, newSize, faults);
     file.SetLength(newSize);
     Sync(file, faults);
     copy.Close();
-    ::unlink(tempPath.c_str());
-    SyncDirectory(directory, faults);
+    ::unlink(keptPath.c_str());
+    (void)SyncDirectory(directory, faults);
+}
+
+namespace {
+
+// What a copy's name tells.
+struct LeftoverName {
+    std::string stem;     // the file's name, possibly cut
+    bool complete = false;
+    uint64_t inode = 0;   // of the file a complete copy belongs to
+};
+
+bool IsSuffixChar(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+std::optional<LeftoverName> ParseLeftover(std::string_view name) {
+    if (name.size() < 2 || name[0] != '.') return std::nullopt;
+    for (const bool complete : {false, true}) {
+        const std::string_view marker = complete ? kRewriteCopyMarker : kRewriteTempMarker;
+        const size_t at = name.rfind(marker);
+        if (at == std::string_view::npos || at < 1) continue;
+        const std::string_view rest = name.substr(at + marker.size());
+        if (rest.size() < kSuffixLength || !std::all_of(rest.begin(), rest.begin() + kSuffixLength, IsSuffixChar)) {
+            continue;
+        }
+        const std::string_view after = rest.substr(kSuffixLength);
+        LeftoverName parsed{std::string(name.substr(1, at - 1)), complete, 0};
+        if (!complete) {
+            if (!after.empty()) continue;
+            return parsed;
+        }
+        if (after.size() < 2 || after.size() > 17 || after[0] != '-') continue;
+        for (const char c : after.substr(1)) {
+            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (digit < 0) return std::nullopt;
+            parsed.inode = parsed.inode * 16 + static_cast<uint64_t>(digit);
+        }
+        return parsed;
+    }
+    return std::nullopt;
+}
+
+// A descriptor closed when it goes away.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+std::vector<std::string> ListNames(int directory) {
+    std::vector<std::string> names;
+    const int fd = ::dup(directory);
+    if (fd < 0) return names;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+// Each kept copy is reported once in the life of the process, however often its
+// directory is scanned.
+void ReportOnce(UserPrompts& prompts, const std::string& copyPath, const std::u16string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    {
+        std::lock_guard lock(mutex);
+        if (!reported.insert(copyPath).second) return;
+    }
+    prompts.ShowError(ProgramTitle(), text);
+}
+
+std::u16string KeptText(const std::string& copyPath) {
+    return u"Its only complete copy is kept as \"" + PathFromNative(copyPath) + u"\".";
+}
+
+// Overwrites the original that a complete copy (open as `copy`, read-locked, of status
+// `st`) belongs to, then removes the copy. False when the copy stays.
+bool FinishSave(int directory, const std::string& directoryPath, const std::string& name, const LeftoverName& left,
+                int copy, const struct stat& st, const std::vector<std::string>& names, UserPrompts& prompts) {
+    const std::string copyPath = directoryPath + "/" + name;
+    // The original: a regular file of the inode that the name records, under the name
+    // the copy's name begins with (or a longer one, when that was cut).
+    auto isOriginal = [&](const std::string& candidate) {
+        struct stat cst {};
+        return !IsRewriteLeftover(candidate) && ::fstatat(directory, candidate.c_str(), &cst, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(cst.st_mode) && cst.st_dev == st.st_dev && static_cast<uint64_t>(cst.st_ino) == left.inode;
+    };
+    std::string original;
+    if (isOriginal(left.stem)) {
+        original = left.stem;
+    } else if (left.stem.size() >= kNameStemLimit) {
+        for (const std::string& candidate : names) {
+            if (candidate.starts_with(left.stem) && isOriginal(candidate)) {
+                original = candidate;
+                break;
+            }
+        }
+    }
+    if (original.empty()) {
+        ReportOnce(prompts, copyPath,
+                   u"A save was interrupted, and the file it was writing (\"" +
+                       PathFromNative(directoryPath + "/" + left.stem) + u"\") was not found. " + KeptText(copyPath));
+        return false;
+    }
+    const std::string originalPath = directoryPath + "/" + original;
+    BinaryFile target;
+    uint32_t error = 0;
+    // Another Quorvane writing the file now: try again at the next clean-up.
+    if (!target.Open(PathFromNative(originalPath), OpenMode::Update, error)) {
+        if (error != kErrorSharingViolation) {
+            ReportOnce(prompts, copyPath,
+                       FileErrorText(u"Error when finishing an interrupted save of", PathFromNative(originalPath),
+                                     FileException{error}) +
+                           u"\n" + KeptText(copyPath));
+        }
+        return false;
+    }
+    try {
+        struct stat opened {};
+        // The name was given to another file since it was looked at.
+        if (::fstat(target.Descriptor(), &opened) != 0 || static_cast<uint64_t>(opened.st_ino) != left.inode) return false;
+        const auto size = static_cast<uint64_t>(st.st_size);
+        std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, 8 * kMoveBlock)));
+        target.Seek(0);
+        for (uint64_t done = 0; done < size;) {
+            const auto n = static_cast<size_t>(std::min<uint64_t>(size - done, buffer.size()));
+            const ssize_t got = ::pread(copy, buffer.data(), n, static_cast<off_t>(done));
+            if (got < 0) ThrowErrno();
+            if (static_cast<size_t>(got) != n) throw FileException{EIO};
+            WriteBytes(target, buffer.data(), n);
+            done += n;
+        }
+        target.SetLength(size);
+        target.Flush();
+    } catch (const FileException& failure) {
+        ReportOnce(prompts, copyPath,
+                   FileErrorText(u"Error when finishing an interrupted save of", PathFromNative(originalPath), failure) +
+                       u"\n" + KeptText(copyPath));
+        return false;
+    }
+    target.Close();
+    return ::unlinkat(directory, name.c_str(), 0) == 0;
+}
+
+// One leftover: nothing while a live process holds it (or locks cannot tell); else
+// removed, or its save finished. True when the directory changed.
+bool CleanLeftover(int directory, const std::string& directoryPath, const std::string& name,
+                   const LeftoverName& left, const std::vector<std::string>& names, UserPrompts& prompts) {
+    const Descriptor fd(::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return false;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // The writer holds a write lock for the copy's whole life: a read lock granted
+    // means it is gone. No lock at all (a file system without them) proves nothing.
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd.Get(), F_OFD_SETLK, &lock) != 0) return false;
+    // The name must still be the file locked: a writer whose new file was removed
+    // before it could lock it has moved on to another name.
+    struct stat named {};
+    if (::fstatat(directory, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != st.st_dev ||
+        named.st_ino != st.st_ino) {
+        return false;
+    }
+    if (!left.complete) return ::unlinkat(directory, name.c_str(), 0) == 0;
+    return FinishSave(directory, directoryPath, name, left, fd.Get(), st, names, prompts);
+}
+
+}  // namespace
+
+bool IsRewriteLeftover(std::string_view name) { return ParseLeftover(name).has_value(); }
+
+void CleanStaleRewrites(std::u16string_view directory, UserPrompts& prompts) {
+    const std::string path = PathToNative(directory);
+    const Descriptor dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir) return;
+    const std::vector<std::string> names = ListNames(dir.Get());
+    bool changed = false;
+    for (const std::string& name : names) {
+        if (const auto left = ParseLeftover(name)) {
+            changed |= CleanLeftover(dir.Get(), path == "/" ? "" : path, name, *left, names, prompts);
+        }
+    }
+    if (changed) (void)::fsync(dir.Get());
 }
 
 }  // namespace quorvane

@@ -14,6 +14,8 @@
 
 namespace quorvane {
 
+class UserPrompts;
+
 // Moves go through one block of this size at a time.
 inline constexpr uint32_t kMoveBlock = 131072;
 
@@ -57,14 +59,32 @@ void WriteZeros(BinaryFile& file, uint64_t count, SaveFaults* faults = nullptr);
 // holding the same lock, its position unspecified.
 //
 // A file with more than one hard link cannot be replaced by a rename without detaching
-// its other names; see the .cpp for what happens then.
+// its other names: it is overwritten from the synced copy instead, and for that time the
+// copy, renamed to a "complete copy" name, may be the only whole version of the file.
+//
+// The temporary file is write-locked for its whole life, so a cleaner that can lock it
+// knows that its writer is gone.
 //
 // Throws FileException; on any failure before the old file is touched the old file
 // is byte for byte as it was and the temporary file is gone.
 void RewriteFile(BinaryFile& file, std::u16string_view path, std::span<const uint8_t> head,
                  uint64_t keepFrom, SaveFaults* faults = nullptr);
 
-// The prefix of the temporary names, so that tests and tools can recognise leftovers.
+// The names a rewrite gives its copy, beside the file NAME (cut to 200 bytes):
+//   .NAME.qvsave-XXXXXXXX          being written; the original is intact
+//   .NAME.qvcopy-XXXXXXXX-INODE    synced whole; the original (of that inode, hex) may
+//                                  be partly overwritten from it
 inline constexpr std::string_view kRewriteTempMarker = ".qvsave-";
+inline constexpr std::string_view kRewriteCopyMarker = ".qvcopy-";
+
+// True for a name that a rewrite gives its copy.
+bool IsRewriteLeftover(std::string_view name);
+
+// Deals with the copies that rewrites killed in `directory` left behind, once no live
+// process holds them: a partial copy is removed; a complete copy finishes its save (the
+// original is overwritten from it, then it is removed). A complete copy whose original
+// cannot be found or written is kept, and its path is reported once per process. Never
+// throws; a directory that cannot be read is left alone.
+void CleanStaleRewrites(std::u16string_view directory, UserPrompts& prompts);
 
 }  // namespace quorvane

@@ -10,6 +10,9 @@ namespace quorvane {
 class BinaryFile;
 
 inline constexpr uint32_t kV2HeaderSize = 10;
+// Tags stacked at the start of a file (some taggers put a new tag in front of the old
+// one) are followed this far and no further.
+inline constexpr int kMaxStackedV2Tags = 8;
 
 struct V2Header {
     uint8_t major = 0;

@@ -46,13 +46,28 @@ V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, 
     return plan;
 }
 
-bool RemoveV2Tag(BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
+V2Removal RemoveV2Tags(BinaryFile& file, std::u16string_view path, SaveFaults* faults) {
     const uint64_t fileSize = file.GetSize();
     RefuseHugeFile(fileSize);
-    const auto header = ReadV2Header(file);
-    if (!header || header->Extent() >= fileSize) return false;
-    RewriteFile(file, path, {}, header->Extent(), faults);
-    return true;
+    V2Removal removal;
+    uint64_t end = 0;
+    while (removal.tags < kMaxStackedV2Tags && fileSize - end >= kV2HeaderSize) {
+        uint8_t bytes[kV2HeaderSize];
+        file.Seek(end);
+        if (file.Read(bytes, kV2HeaderSize) != kV2HeaderSize) break;
+        const auto header = DecodeV2Header(bytes, kV2HeaderSize);
+        if (!header) break;
+        if (header->Extent() > fileSize - end) {
+            removal.overlong = V2Removal::Overlong{end, header->Extent(), fileSize - end};
+            break;
+        }
+        end += header->Extent();
+        ++removal.tags;
+    }
+    if (end == 0) return removal;
+    RewriteFile(file, path, {}, end, faults);
+    removal.bytes = end;
+    return removal;
 }
 
 void WriteV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options) {
@@ -65,9 +80,10 @@ void WriteV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagW
     tag.ClearChanged();
 }
 
-void RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options) {
-    RemoveV2Tag(file, path, options.faults);
+V2Removal RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options) {
+    const V2Removal removal = RemoveV2Tags(file, path, options.faults);
     tag.ClearChanged();
+    return removal;
 }
 
 }  // namespace quorvane

@@ -10,6 +10,7 @@
 // rebuild `file` refers to the new file (same mode and lock).
 #include <cstdint>
 #include <span>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -31,9 +32,24 @@ inline constexpr uint64_t kV2MaxFileSize = uint64_t{1} << 32;
 // set, so the record still needs saving. A file of 4 GiB or more is refused.
 void WriteV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options);
 
-// Removes the file's ID3v2 tag (a v2.4 footer with it), then marks the tag unchanged.
+// What a removal found at the start of the file.
+struct V2Removal {
+    int tags = 0;        // tags taken off: the first and those stacked behind it
+    uint64_t bytes = 0;  // bytes taken off the front
+    // A header whose tag claims more bytes than the file holds from where it starts.
+    // Its size may be damaged and the bytes behind it may be audio, so it and everything
+    // after it are left as they are.
+    struct Overlong {
+        uint64_t offset = 0;  // where its header starts
+        uint64_t claimed = 0;  // header, size field and footer
+        uint64_t available = 0;  // bytes from the header to the end of the file
+    };
+    std::optional<Overlong> overlong;
+};
+
+// Removes the ID3v2 tags at the start of the file, then marks the tag unchanged.
 // Throws FileException.
-void RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options);
+V2Removal RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const TagWriteOptions& options);
 
 // Writes a rendered frames area as the file's tag, with the padding rule, and the bytes
 // the reader could not read behind the padding; returns what was done. Throws
@@ -41,8 +57,9 @@ void RemoveV2(Id3Tag& tag, BinaryFile& file, std::u16string_view path, const Tag
 V2WritePlan WriteV2Frames(const std::vector<uint8_t>& frames, BinaryFile& file, std::u16string_view path,
                           const TagWriteOptions& options, std::span<const uint8_t> unread = {});
 
-// Takes the ID3v2 tag (and a v2.4 footer) off the start of the file. A header that
-// claims the whole file or more is left alone. True when a tag was removed.
-bool RemoveV2Tag(BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
+// Takes the ID3v2 tag (with a v2.4 footer) off the start of the file, and the tags
+// stacked directly behind it (up to kMaxStackedV2Tags in all), so that no tag is left
+// to show up as the file's. A file that is nothing but tags becomes empty.
+V2Removal RemoveV2Tags(BinaryFile& file, std::u16string_view path, SaveFaults* faults = nullptr);
 
 }  // namespace quorvane

@@ -174,8 +174,10 @@ TEST(PictureDecoder, JpegGreyColourProgressiveAndCmyk) {
     }
 }
 
-// Every prefix is an error; every byte inverted gives an error or a whole picture.
-TEST(PictureDecoder, DamagedDataGivesAnErrorOrAWholePicture) {
+// Every prefix is an error; every byte inverted gives an error or a whole picture. Extra
+// bytes before a JPEG marker and a bad CRC on a PNG text chunk are tolerated warnings.
+// No warning or error is ever printed.
+TEST(PictureDecoder, DamagedDataGivesAnErrorOrAWholePictureAndNothingIsPrinted) {
     auto check = [](PictureFormat format, const Bytes& bytes) {
         const DecodeResult result = DecodePicture(format, bytes);
         EXPECT_NE(result.Ok(), !result.Error().empty());
@@ -183,11 +185,20 @@ TEST(PictureDecoder, DamagedDataGivesAnErrorOrAWholePicture) {
         EXPECT_EQ(result.Image().pixels.size(), size_t{result.Image().width} * result.Image().height * 4);
         return result.Ok();
     };
+    Bytes jpeg = Gradient("", "x.jpg"), png = Halves("#336699", "#FFCC00", "");
+    jpeg.insert(jpeg.begin() + 2, {0x00, 0x11, 0x22});
+    ASSERT_NE(Find(png, "tEXt"), png.end());
+    Find(png, "tEXt")[5] ^= 0x20;
+    std::fflush(stderr);
+    const int saved = dup(2);
+    FILE* capture = std::tmpfile();
+    dup2(fileno(capture), 2);
+    EXPECT_TRUE(check(PictureFormat::Jpeg, jpeg) && check(PictureFormat::Png, png));
     for (const auto& [format, bytes] : {std::pair{PictureFormat::Jpeg, Gradient("", "x.jpg")},
                                         {PictureFormat::Jpeg, Gradient("-interlace JPEG", "x.jpg")},
                                         {PictureFormat::Png, Gradient("-interlace PNG", "x.png")},
                                         {PictureFormat::Png, Halves("none", "#FFCC00", "", "PNG8:x.png")}}) {
-        ASSERT_TRUE(check(format, bytes));
+        EXPECT_TRUE(check(format, bytes));
         for (size_t n = 0; n < bytes.size(); ++n)
             EXPECT_FALSE(check(format, Bytes(bytes.begin(), bytes.begin() + n))) << "prefix of " << n;
         for (size_t i = 0; i < bytes.size(); ++i) {
@@ -196,6 +207,11 @@ TEST(PictureDecoder, DamagedDataGivesAnErrorOrAWholePicture) {
             check(format, flipped);
         }
     }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    EXPECT_EQ(std::ftell(capture), 0);
+    std::fclose(capture);
 }
 
 TEST(PictureDecoder, SizeLimits) {
@@ -242,38 +258,13 @@ TEST(PictureDecoder, ProgressiveJpegOfMoreThan500ScansIsRefused) {
     EXPECT_EQ(DecodeJpeg(JpegWithScans(501)).Error(), "JPEG: more than 500 scans");
 }
 
-// Extraneous bytes before a JPEG marker and a bad CRC on a PNG text chunk are tolerated
-// warnings; neither they nor errors are printed.
-TEST(PictureDecoder, NothingIsPrintedToStandardError) {
-    Bytes jpeg = Gradient("", "x.jpg"), png = Halves("#336699", "#FFCC00", "");
-    jpeg.insert(jpeg.begin() + 2, {0x00, 0x11, 0x22});
-    ASSERT_NE(Find(png, "tEXt"), png.end());
-    Find(png, "tEXt")[5] ^= 0x20;
-    std::fflush(stderr);
-    const int saved = dup(2);
-    FILE* capture = std::tmpfile();
-    dup2(fileno(capture), 2);
-    const bool jpegOk = DecodeJpeg(jpeg).Ok(), pngOk = DecodePng(png).Ok();
-    const bool cutOk = DecodeJpeg(Bytes(jpeg.begin(), jpeg.end() - 90)) || DecodePng(Bytes(png.begin(), png.end() - 30));
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    EXPECT_TRUE(jpegOk && pngOk && !cutOk);
-    EXPECT_EQ(std::ftell(capture), 0);
-    std::fclose(capture);
-}
-
 TEST(PictureDecoder, FitIntoKeepsAspectNeverEnlargesAndCentres) {
     struct Case { uint32_t w, h, boxW, boxH; PreviewRect want; };
     for (const Case& c : {Case{200, 100, 115, 115, {0, 29, 115, 57}}, {100, 200, 115, 115, {29, 0, 57, 115}},
                           {50, 50, 115, 115, {32, 32, 50, 50}}, {116, 115, 115, 115, {0, 0, 115, 114}},
-                          {300, 200, 150, 100, {0, 0, 150, 100}}, {1000, 1, 115, 115, {0, 57, 115, 1}},
-                          {1, 100000, 115, 115, {57, 0, 1, 115}}, {0, 0, 115, 115, {57, 57, 0, 0}},
-                          {10, 0, 115, 115, {57, 57, 0, 0}}, {10, 10, 0, 0, {0, 0, 0, 0}},
-                          {4000000000u, 3, 7, 4000000000u, {0, 1999999999, 7, 1}}}) {
-        const PreviewRect got = FitInto(c.w, c.h, c.boxW, c.boxH);
-        EXPECT_EQ(got, c.want) << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH << ": " << got.left << ","
-                               << got.top << " " << got.width << "x" << got.height;
+                          {1, 100000, 115, 115, {57, 0, 1, 115}}, {10, 0, 115, 115, {57, 57, 0, 0}},
+                          {10, 10, 0, 0, {0, 0, 0, 0}}, {4000000000u, 3, 7, 4000000000u, {0, 1999999999, 7, 1}}}) {
+        EXPECT_EQ(FitInto(c.w, c.h, c.boxW, c.boxH), c.want) << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH;
     }
 }
 
@@ -286,15 +277,11 @@ TEST(DecodeJob, DecodesOnceKeepsTheErrorAndDropsOldResults) {
     ASSERT_TRUE(image && job.IsDecoded());
     EXPECT_EQ(*image, DecodePng(png).Image());
     job.Run();
-    EXPECT_EQ(job.Image(), image);
+    EXPECT_EQ(job.Image(), image);  // not decoded again
     job.SetData(png, PictureFormat::Jpeg);
     EXPECT_FALSE(job.Image());
     job.Run();
-    EXPECT_TRUE(job.IsDecoded() && !job.Image());
-    EXPECT_EQ(job.Error().rfind("JPEG: ", 0), 0u) << job.Error();
-    job.SetData({}, PictureFormat::Png);
-    job.Run();
-    EXPECT_FALSE(job.IsDecoded() || job.Image() || !job.Error().empty());
+    EXPECT_TRUE(job.IsDecoded() && !job.Image() && job.Error().starts_with("JPEG: ")) << job.Error();
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
+// The decoding pool: four workers, a job queued twice runs once, a cancelled one never,
+// a job changed while it decodes drops its stale result, destruction waits for workers.
 #include <gtest/gtest.h>
 #include <time.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <memory>
@@ -20,14 +20,15 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
+// "start" and "end" of a decode, "open" of its gate, "done" from the listener.
 struct Event {
-    std::string what;  // "start" and "end" of a decode, "done" from the listener
+    std::string what;
     const DecodeJob* job;
     size_t bytes;
     std::thread::id thread;
 };
 
-// Records events; also serves as the gate the test jobs wait at.
+// Records events, and serves as the gate the test jobs wait at.
 class Recorder final : public DecodeListener {
 public:
     void PictureDecoded(DecodeJob& job) override { Add("done", &job, 0); }
@@ -38,22 +39,22 @@ public:
     }
     std::vector<Event> Of(const std::string& what, const DecodeJob* job = nullptr) const {
         std::lock_guard lock(mutex_);
-        return OfLocked(what, job);
-    }
-    void WaitFor(const std::string& what, const DecodeJob* job, size_t count = 1) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return OfLocked(what, job).size() >= count; });
-    }
-    void Open(const DecodeJob* job) { Add("open", job, 0); }
-    void WaitOpen(const DecodeJob* job) { WaitFor("open", job); }
-
-private:
-    std::vector<Event> OfLocked(const std::string& what, const DecodeJob* job) const {
         std::vector<Event> out;
         std::copy_if(events_.begin(), events_.end(), std::back_inserter(out),
                      [&](const Event& e) { return e.what == what && (!job || e.job == job); });
         return out;
     }
+    void WaitFor(const std::string& what, const DecodeJob* job, size_t count = 1) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return size_t(std::count_if(events_.begin(), events_.end(), [&](const Event& e) {
+                       return e.what == what && (!job || e.job == job);
+                   })) >= count;
+        });
+    }
+    void Open(const DecodeJob* job) { Add("open", job, 0); }
+
+private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Event> events_;
@@ -73,7 +74,7 @@ protected:
     DecodeResult Decode(PictureFormat, std::span<const uint8_t> bytes) override {
         mostRunning = std::max(mostRunning.load(), ++running);
         recorder_.Add("start", this, bytes.size());
-        recorder_.WaitOpen(this);
+        recorder_.WaitFor("open", this);
         recorder_.Add("end", this, bytes.size());
         --running;
         return DecodeResult::Success({uint32_t(bytes.size()), 1, Bytes(bytes.size() * 4)});
@@ -184,7 +185,10 @@ TEST(JobPool, FiveJobsOnFourWorkersAndWorkerZeroFirst) {
     for (size_t i = 1; i < done.size(); ++i) EXPECT_EQ(done[i].thread, recorder.Of("start", &jobs[0])[0].thread);
 }
 
-TEST(JobPool, DestroyedWithJobsRunningAndQueuedJoinsAndDropsTheQueue) {
+// A pool destroyed with jobs running and queued joins its workers and drops the queue
+// (the jobs outlive it: their destructors must not reach for it); a job destroyed while
+// it runs waits for its worker, whose report comes first.
+TEST(JobPool, DestroyingThePoolOrARunningJobWaitsForTheWorkers) {
     Recorder recorder;
     std::array<GatedJob, 6> jobs{GatedJob(recorder), GatedJob(recorder), GatedJob(recorder),
                                  GatedJob(recorder), GatedJob(recorder), GatedJob(recorder)};
@@ -197,20 +201,17 @@ TEST(JobPool, DestroyedWithJobsRunningAndQueuedJoinsAndDropsTheQueue) {
     end.get();
     EXPECT_EQ(recorder.Of("done").size(), 4u);
     EXPECT_EQ(std::count_if(jobs.begin(), jobs.end(), [](const GatedJob& j) { return j.IsDecoded(); }), 4);
-}  // the jobs outlive the pool: their destructors must not reach for it
 
-TEST(JobPool, AJobDestroyedWhileRunningWaitsForTheWorker) {
-    Recorder recorder;
-    JobPool pool(recorder);
+    JobPool second(recorder);
     auto job = std::make_unique<GatedJob>(recorder);
     const GatedJob* raw = job.get();
-    pool.Submit(*job);
+    second.Submit(*job);
     recorder.WaitFor("start", raw);
     auto destroy = std::async(std::launch::async, [&] { job.reset(); });
     EXPECT_TRUE(StillWaiting(destroy));
     recorder.Open(raw);
     destroy.get();
-    EXPECT_EQ(recorder.Of("done", raw).size(), 1u);  // the listener ran before the job went
+    EXPECT_EQ(recorder.Of("done", raw).size(), 1u);
 }
 
 }  // namespace

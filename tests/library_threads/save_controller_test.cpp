@@ -3,6 +3,9 @@
 #include "controller_fixture.h"
 #include "library/save_record.h"
 
+#include <functional>
+#include <tuple>
+
 namespace quorvane {
 namespace {
 
@@ -36,36 +39,6 @@ TEST_F(ControllerFixture, SaveReportsEachSavedRecordOnceThenFinishesOnce) {
     EXPECT_EQ(prompts_.Count(), 0u);
 }
 
-TEST_F(ControllerFixture, RefreshAsksOnlyWithChangesAndEachAnswerDoesItsPart) {
-    Load({"a/clean.mp3"});
-    controller_.RefreshList();  // nothing to save: no question
-    EXPECT_EQ(prompts_.Count(), 0u);
-    EXPECT_TRUE(window_.Has("empty"));
-    Load({"a/dirty.mp3"});  // a refresh is pending: both files load again
-    ASSERT_EQ(controller_.CountNeedingSaving(), 1u);
-    window_.log.clear();
-
-    prompts_.QueueAnswer(PromptAnswer::Cancel);
-    controller_.RefreshList();
-    EXPECT_TRUE(window_.log.empty());
-    EXPECT_FALSE(controller_.IsSaving());
-    prompts_.QueueAnswer(PromptAnswer::Yes);
-    controller_.RefreshList();
-    EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::Refresh);
-    EXPECT_FALSE(window_.Has("empty"));
-    EXPECT_EQ(PumpUntilFinished(), Names{"dirty.mp3"});
-    EXPECT_TRUE(window_.Has("empty"));
-    EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::None);
-    EXPECT_EQ(loader_.RecordCount(), 0u);  // refreshed: the loader scans again
-    loader_.ScanPending(true);
-    prompts_.QueueAnswer(PromptAnswer::No);  // the list is rebuilt, the change dropped
-    controller_.RefreshList();
-    EXPECT_FALSE(controller_.IsSaving());
-    EXPECT_EQ(loader_.RecordCount(), 0u);
-    EXPECT_EQ(Questions(prompts_), 3u);
-    EXPECT_EQ(prompts_.Prompts()[0].caption, ProgramTitle());
-}
-
 TEST_F(ControllerFixture, CommandsDuringASaveNeverDestroyRecordsNorStartASecondSave) {
     Load({"a/dirty1.mp3", "a/dirty2.mp3", "b/dirty3.mp3"});
     holdSaves_ = true;
@@ -93,17 +66,50 @@ TEST_F(ControllerFixture, CommandsDuringASaveNeverDestroyRecordsNorStartASecondS
     EXPECT_EQ(controller_.CountNeedingSaving(), 0u);
 }
 
-TEST_F(ControllerFixture, ClearYesSavesThenClearsAndAsksAgainOnlyWhenAFileFailed) {
-    Load({"a/dirty.mp3"});
-    prompts_.QueueAnswer(PromptAnswer::Yes);
-    controller_.ClearList();
-    EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::ClearOrRemove);
-    PumpUntilFinished();
-    EXPECT_EQ(Questions(prompts_), 1u);
-    EXPECT_EQ(loader_.RecordCount(), 0u);
-    EXPECT_TRUE(loader_.GetLoadedDirectories().empty());
-    EXPECT_TRUE(SettingsStore::Instance().ReadStringList("LoadedDirs").empty());
+// Refresh, Clear, Remove Directory and Exit ask only when records they drop have changes:
+// Cancel does nothing, No acts at once (the changes dropped), Yes saves those records
+// first and acts when the save has finished.
+TEST_F(ControllerFixture, EachCommandAsksOnlyWithChangesAndEachAnswerDoesItsPart) {
+    using Run = std::function<void()>;
+    const std::tuple<const char*, Run, std::function<bool()>> commands[] = {
+        {"refresh", [&] { controller_.RefreshList(); }, [&] { return window_.Has("empty"); }},
+        {"clear", [&] { controller_.ClearList(); }, [&] { return loader_.GetLoadedDirectories().empty(); }},
+        {"remove", [&] { controller_.RemoveDirectory(Dir("b")); },
+         [&] { return loader_.GetLoadedDirectories() == std::vector{Dir("a"), Dir("c")}; }},
+        {"exit", [&] { controller_.Exit(); }, [&] { return window_.exited; }},
+    };
+    for (const auto& [name, run, acted] : commands) {
+        for (const PromptAnswer answer : {PromptAnswer::Cancel, PromptAnswer::No, PromptAnswer::Yes}) {
+            SCOPED_TRACE(testing::Message() << name << " " << int(answer));
+            loader_.Clear(false);
+            window_ = test::LogWindow{};
+            Load({"a/clean.mp3", "b/dirty.mp3", "c/dirty2.mp3"});
+            const size_t asked = Questions(prompts_);
+            prompts_.QueueAnswer(answer);
+            run();
+            EXPECT_EQ(Questions(prompts_), asked + 1);
+            EXPECT_EQ(controller_.IsSaving(), answer == PromptAnswer::Yes);
+            EXPECT_EQ(acted(), answer == PromptAnswer::No);
+            if (answer != PromptAnswer::Yes) continue;
+            const bool remove = std::string(name) == "remove";  // b's record only
+            EXPECT_EQ(PumpUntilFinished(), remove ? Names{"dirty.mp3"} : (Names{"dirty.mp3", "dirty2.mp3"}));
+            EXPECT_TRUE(acted());
+            EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::None);
+        }
+    }
+    EXPECT_EQ(prompts_.Prompts()[0].caption, ProgramTitle());
+    // Records without changes go without a question, whatever changes are elsewhere.
+    loader_.Clear(false);
+    Load({"a/clean.mp3", "b/dirty.mp3"});
+    const size_t asked = prompts_.Count();
+    controller_.RemoveDirectory(Dir("a"));
+    EXPECT_EQ(prompts_.Count(), asked);
+    EXPECT_TRUE(loader_.RecordsOfDirectory(Dir("b"))[0]->NeedsSaving());
+}
 
+// A Clear whose save failed for a file asks again; the save it starts then keeps its own
+// after-save action.
+TEST_F(ControllerFixture, ClearAsksAgainWhenAFileFailedToSave) {
     Load({"a/fail.mp3", "a/dirty.mp3"});
     prompts_.QueueAnswer(PromptAnswer::Yes);
     prompts_.QueueAnswer(PromptAnswer::Yes);  // asked again: save again, then clear again
@@ -112,32 +118,13 @@ TEST_F(ControllerFixture, ClearYesSavesThenClearsAndAsksAgainOnlyWhenAFileFailed
     PumpUntilFinished();
     // The Clear run by the after-save action started a second save, whose action must
     // survive the reset of the first.
-    EXPECT_EQ(Questions(prompts_), 3u);
+    EXPECT_EQ(Questions(prompts_), 2u);
     EXPECT_TRUE(controller_.IsSaving());
     EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::ClearOrRemove);
     PumpUntilFinished();
-    EXPECT_EQ(Questions(prompts_), 4u);  // still failing; "Cancel" keeps the list
+    EXPECT_EQ(Questions(prompts_), 3u);  // still failing; "Cancel" keeps the list
     EXPECT_EQ(loader_.RecordCount(), 2u);
     EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::None);
-}
-
-TEST_F(ControllerFixture, RemoveDirectoryCountsOnlyItsOwnRecords) {
-    Load({"a/clean.mp3", "b/dirty.mp3", "c/dirty.mp3"});
-    controller_.RemoveDirectory(Dir("a"));  // the changes are elsewhere: no question
-    EXPECT_EQ(prompts_.Count(), 0u);
-    EXPECT_EQ(loader_.RecordCount(), 2u);
-    prompts_.QueueAnswer(PromptAnswer::Yes);
-    controller_.RemoveDirectory(Dir("b"));
-    EXPECT_TRUE(controller_.IsSaving());
-    EXPECT_EQ(PumpUntilFinished().size(), 1u);  // b's only
-    EXPECT_EQ(loader_.GetLoadedDirectories(), std::vector<std::u16string>{Dir("c")});
-    ASSERT_EQ(loader_.RecordCount(), 1u);
-    EXPECT_TRUE(loader_.SnapshotRecords()[0]->NeedsSaving());  // c's change untouched
-    EXPECT_TRUE(window_.Has("suspend"));
-    prompts_.QueueAnswer(PromptAnswer::No);
-    controller_.RemoveDirectory(Dir("c"));
-    EXPECT_FALSE(controller_.IsSaving());
-    EXPECT_EQ(loader_.RecordCount(), 0u);
 }
 
 // Exit never cuts a file in half: "No" exits once every file is saved, "Yes" once the
@@ -162,32 +149,17 @@ TEST_P(ExitDuringASave, WaitsForTheFileBeingWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, ExitDuringASave, ::testing::Values(PromptAnswer::No, PromptAnswer::Yes));
 
-TEST_F(ControllerFixture, ExitWithChangesAsksFirst) {
-    Load({"a/dirty.mp3"});
-    prompts_.QueueAnswer(PromptAnswer::Cancel);
-    controller_.Exit();
-    EXPECT_FALSE(window_.exited);
-    prompts_.QueueAnswer(PromptAnswer::Yes);
-    controller_.Exit();
-    EXPECT_FALSE(window_.exited);
-    EXPECT_EQ(PumpUntilFinished().size(), 1u);
-    EXPECT_TRUE(window_.exited);
-}
-
+// A record whose only change is its name counts as changed and is saved (renamed).
 TEST_F(ControllerFixture, RenameOnlyRecordIsCountedAndSaved) {
     Load({"a/clean.mp3"});
-    const RecordPtr r = loader_.SnapshotRecords().at(0);
-    r->SetFileName(u"renamed.mp3");
+    loader_.SnapshotRecords().at(0)->SetFileName(u"renamed.mp3");
     controller_.UpdateStatus();
     EXPECT_EQ(window_.panes[2], u"Updated: 1");
-    EXPECT_EQ(window_.panes[0], u"Done");
     saver_.SetSaveFunction([this](Mp3FileRecord& rec) { SaveRecord(rec, prompts_, {}); });
     controller_.Save();
-    PumpUntilFinished();
-    EXPECT_TRUE(window_.Has("redraw renamed.mp3"));
+    EXPECT_EQ(PumpUntilFinished(), Names{"renamed.mp3"});
     EXPECT_TRUE(std::filesystem::exists(tree_ / "a" / "renamed.mp3"));
     EXPECT_EQ(controller_.CountNeedingSaving(), 0u);
-    EXPECT_EQ(prompts_.Count(), 0u);
 }
 
 }  // namespace

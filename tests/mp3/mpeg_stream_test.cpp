@@ -1,26 +1,30 @@
-// The stream analysis over crafted bytes: header fields, the first-frame search, the
-// encoder headers, the tags at the end, the duration.
-#include <fcntl.h>
+// The stream analysis over crafted bytes (the first-frame search past junk, false sync
+// words and stacked tags, within its limit and across its reads; the encoder headers; the
+// tags at the end; durations beyond 32 bits), then on real files made during the run by
+// lame and ffmpeg, wrapped in tags, junk and stacked tags by mutagen, against ffprobe.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
+#include <tuple>
 
-#include "platform/binary_file.h"
-#include "tags/id3v2_header.h"
 #include "mp3/mpeg_stream.h"
+#include "platform/binary_file.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
+#include "tags/id3v2_header.h"
 
 namespace quorvane {
 namespace {
 
+namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-using test::TempDir;
+using Strings = std::vector<std::string>;
 
 // Version field: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5. Mode 3 is single channel.
 constexpr uint32_t Header(uint32_t version, uint32_t layer, uint32_t bitrateIndex, uint32_t rateIndex,
@@ -28,226 +32,135 @@ constexpr uint32_t Header(uint32_t version, uint32_t layer, uint32_t bitrateInde
     return 0xFFE0'0000u | version << 19 | (4 - layer) << 17 | uint32_t{!crc} << 16 | bitrateIndex << 12 |
            rateIndex << 10 | uint32_t{padding} << 9 | mode << 6;
 }
-// MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo: 417 bytes a frame.
-constexpr uint32_t kCbr128 = Header(3, 3, 9, 0);
+constexpr uint32_t kCbr128 = Header(3, 3, 9, 0);  // MPEG-1 Layer III, 44.1 kHz: 417-byte frames
 
-void Put(Bytes& bytes, size_t at, const void* data, size_t n) {
-    if (bytes.size() < at + n) bytes.resize(at + n);
-    std::memcpy(bytes.data() + at, data, n);
-}
 void PutBe32(Bytes& bytes, size_t at, uint32_t v) {
-    const uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-    Put(bytes, at, b, 4);
+    if (bytes.size() < at + 4) bytes.resize(at + 4);
+    for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(v >> (24 - 8 * i));
 }
-void PutLe32(Bytes& bytes, size_t at, uint32_t v) {
-    const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-    Put(bytes, at, b, 4);
-}
-void Append(Bytes& bytes, const Bytes& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
-void Append(Bytes& bytes, const std::string& text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
 Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes all;
-    for (const Bytes& p : parts) Append(all, p);
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
     return all;
 }
-
-// `count` frames of `header`: each the header, then zeros up to its frame length.
+Bytes B(const std::string& text) { return Bytes(text.begin(), text.end()); }
+// `count` frames of `header`, zeros after each header.
 Bytes Frames(uint32_t header, size_t count) {
-    const size_t length = FrameLength(header);
-    Bytes bytes(length * count, 0);
-    for (size_t i = 0; i < count; ++i) PutBe32(bytes, i * length, header);
+    Bytes bytes(FrameLength(header) * count, 0);
+    for (size_t i = 0; i < count; ++i) PutBe32(bytes, i * FrameLength(header), header);
     return bytes;
 }
-
-// Bytes without a single 0xFF, so they can hold no header.
-Bytes Junk(size_t size, uint32_t seed = 1) {
-    std::mt19937 rng(seed);
+// Bytes without a single 0xFF, so they hold no header.
+Bytes Junk(size_t size) {
+    std::mt19937 rng(1);
     Bytes bytes(size);
     for (auto& b : bytes) b = static_cast<uint8_t>(rng() % 0xFF);
     return bytes;
 }
-
-// An ID3v2.3 tag of `body` bytes after its header.
 Bytes Id3v2(uint32_t body, uint8_t major = 3, uint8_t flags = 0) {
-    Bytes tag = {'I', 'D', '3', major, 0, flags, uint8_t((body >> 21) & 0x7F), uint8_t((body >> 14) & 0x7F),
-                 uint8_t((body >> 7) & 0x7F), uint8_t(body & 0x7F)};
+    Bytes tag = {'I', 'D', '3', major, 0, flags, uint8_t(body >> 21 & 0x7F), uint8_t(body >> 14 & 0x7F),
+                 uint8_t(body >> 7 & 0x7F), uint8_t(body & 0x7F)};
     tag.resize(10 + body, 0);
     return tag;
 }
-
-Bytes Id3v1() {
-    Bytes tag(128, ' ');
-    std::memcpy(tag.data(), "TAG", 3);
-    return tag;
-}
-
-// An APEv2 tag of `items` bytes of items: header (when asked), items, footer.
-Bytes ApeTag(uint32_t items, bool withHeader, uint32_t sizeField = 0) {
+Bytes Id3v1() { return Join({B("TAG"), Bytes(125, ' ')}); }
+// An APEv2 tag: header (when asked), `items` bytes, footer; its size field as given.
+Bytes Ape(uint32_t items, bool withHeader, uint32_t sizeField = 0) {
     auto block = [&](bool isHeader) {
-        Bytes b(32, 0);
-        std::memcpy(b.data(), "APETAGEX", 8);
-        PutLe32(b, 8, 2000);
-        PutLe32(b, 12, sizeField ? sizeField : items + 32);
-        PutLe32(b, 16, 1);
-        PutLe32(b, 20, (withHeader ? 0x8000'0000u : 0) | (isHeader ? 0x2000'0000u : 0));
+        Bytes b = Join({B("APETAGEX"), Bytes(24, 0)});
+        const uint32_t fields[] = {2000, sizeField ? sizeField : items + 32, 1,
+                                   (withHeader ? 0x8000'0000u : 0) | (isHeader ? 0x2000'0000u : 0)};
+        std::memcpy(b.data() + 8, fields, 16);  // little-endian
         return b;
     };
-    Bytes tag;
-    if (withHeader) Append(tag, block(true));
-    tag.resize(tag.size() + items, 'a');
-    Append(tag, block(false));
-    return tag;
+    return Join({withHeader ? block(true) : Bytes(), Bytes(items, 'a'), block(false)});
 }
-
-// A Lyrics3 v2 tag: fields "IND" and "LYR" (5-digit sizes), then the 6-digit size of
-// everything from "LYRICSBEGIN" on, `sizeError` added, or the given size text.
-Bytes Lyrics3v2(size_t lyrics, int sizeError = 0, const char* sizeText = nullptr) {
-    char field[6];
-    std::snprintf(field, sizeof field, "%05zu", lyrics);
-    Bytes tag;
-    Append(tag, std::string("LYRICSBEGIN") + "IND00003110" + "LYR" + field + std::string(lyrics, 'l'));
-    char digits[7];
-    std::snprintf(digits, sizeof digits, "%06zu", tag.size() + sizeError);
-    Append(tag, std::string(sizeText ? sizeText : digits) + "LYRICS200");
-    return tag;
+std::string Digits(size_t n, size_t width) { return std::string(width - std::to_string(n).size(), '0') + std::to_string(n); }
+// Lyrics3 v2: the size of everything from "LYRICSBEGIN" (plus `error`, or `size` as given).
+Bytes Lyrics3v2(size_t lyrics, int error = 0, std::string size = "") {
+    const std::string tag = "LYRICSBEGININD00003110LYR" + Digits(lyrics, 5) + std::string(lyrics, 'l');
+    return B(tag + (size.empty() ? Digits(tag.size() + error, 6) : size) + "LYRICS200");
 }
+Bytes Lyrics3v1(size_t lyrics) { return B("LYRICSBEGIN" + std::string(lyrics, 'l') + "LYRICSEND"); }
 
-class StreamFile {
-public:
-    explicit StreamFile(const Bytes& bytes) : path_(dir_ / "stream.mp3") {
-        test::WriteFileBytes(path_, bytes);
+// A file of `bytes`, open as a load opens it (read-ahead) or for plain reads.
+struct StreamFile {
+    explicit StreamFile(const Bytes& bytes, bool loading = false) {
+        test::WriteFileBytes(path, bytes);
         uint32_t error = 0;
-        EXPECT_TRUE(file.Open(PathFromNative(path_.native()), OpenMode::Read, error)) << error;
+        const std::u16string name = PathFromNative(path.native());
+        EXPECT_TRUE(loading ? file.OpenForLoading(name, error) : file.Open(name, OpenMode::Read, error));
     }
     MpegStreamInfo Info(uint64_t audioStart = 0) { return ReadStreamInfo(file, audioStart); }
-    // The same through the read-ahead a load uses.
-    MpegStreamInfo LoadingInfo(uint64_t audioStart = 0) {
-        BinaryFile loading;
-        uint32_t error = 0;
-        EXPECT_TRUE(loading.OpenForLoading(PathFromNative(path_.native()), error));
-        return ReadStreamInfo(loading, audioStart);
-    }
+    test::TempDir dir;
+    std::filesystem::path path = dir / "stream.mp3";
     BinaryFile file;
-
-private:
-    TempDir dir_;
-    std::filesystem::path path_;
 };
 
-// The layout of the header and the tables of the standards, from literal header bytes.
-TEST(FrameHeader, FieldsOfEveryVersionAndLayer) {
-    struct Case {
-        const char* what;
-        uint8_t b[4];
-        uint32_t sampleRate, kbit, samples, length;
-    };
-    const Case cases[] = {
-        {"MPEG-1 III 128 44.1", {0xFF, 0xFB, 0x90, 0x64}, 44100, 128, 1152, 417},
-        {"MPEG-1 III 128 44.1 padded", {0xFF, 0xFB, 0x92, 0x64}, 44100, 128, 1152, 418},
-        {"MPEG-1 III with CRC", {0xFF, 0xFA, 0x90, 0x64}, 44100, 128, 1152, 417},
-        {"MPEG-1 III 320 32", {0xFF, 0xFB, 0xE8, 0x00}, 32000, 320, 1152, 1440},
-        {"MPEG-1 III 32 48", {0xFF, 0xFB, 0x14, 0xC0}, 48000, 32, 1152, 96},
-        {"MPEG-1 II 384 32", {0xFF, 0xFD, 0xE8, 0x00}, 32000, 384, 1152, 1728},
-        {"MPEG-1 II 32 44.1", {0xFF, 0xFD, 0x10, 0x00}, 44100, 32, 1152, 104},
-        {"MPEG-1 I 448 32", {0xFF, 0xFF, 0xE8, 0x00}, 32000, 448, 384, 672},
-        {"MPEG-1 I 32 44.1 padded", {0xFF, 0xFF, 0x12, 0x00}, 44100, 32, 384, 36},
-        {"MPEG-2 III 64 22.05", {0xFF, 0xF3, 0x80, 0x00}, 22050, 64, 576, 208},
-        {"MPEG-2 III 160 16", {0xFF, 0xF3, 0xE8, 0x00}, 16000, 160, 576, 720},
-        {"MPEG-2 III 8 24", {0xFF, 0xF3, 0x14, 0x00}, 24000, 8, 576, 24},
-        {"MPEG-2 II 160 16", {0xFF, 0xF5, 0xE8, 0x00}, 16000, 160, 1152, 1440},
-        {"MPEG-2 I 256 16", {0xFF, 0xF7, 0xE8, 0x00}, 16000, 256, 384, 768},
-        {"MPEG-2 I 144 22.05", {0xFF, 0xF7, 0x90, 0x00}, 22050, 144, 384, 312},
-        {"MPEG-2.5 III 8 8", {0xFF, 0xE3, 0x18, 0xC0}, 8000, 8, 576, 72},
-        {"MPEG-2.5 III 160 11.025 padded", {0xFF, 0xE3, 0xE2, 0x00}, 11025, 160, 576, 1045},
-        {"MPEG-2.5 III 64 12", {0xFF, 0xE3, 0x84, 0x00}, 12000, 64, 576, 384},
-    };
-    for (const Case& c : cases) {
-        const uint32_t h = (uint32_t{c.b[0]} << 24) | (uint32_t{c.b[1]} << 16) | (uint32_t{c.b[2]} << 8) | c.b[3];
-        ASSERT_TRUE(IsFrameHeader(h)) << c.what;
-        EXPECT_EQ(FrameSampleRate(h), c.sampleRate) << c.what;
-        EXPECT_EQ(FrameBitrate(h), c.kbit) << c.what;
-        EXPECT_EQ(FrameSamples(h), c.samples) << c.what;
-        EXPECT_EQ(FrameLength(h), c.length) << c.what;
-    }
-}
-
-TEST(FrameHeader, ReservedAndUnusableValuesAreRejected) {
-    const struct {
-        const char* what;
-        uint32_t h;
-        bool accepted;
-    } cases[] = {
-        {"ten sync bits only", 0xFFDB9064u, false},
-        {"reserved version", 0xFFEB9064u, false},
-        {"reserved layer", 0xFFF99064u, false},
-        {"free format", 0xFFFB0064u, false},
-        {"bitrate index 15", 0xFFFBF064u, false},
-        {"sample rate index 3", 0xFFFB9C64u, false},
-        {"reserved emphasis", 0xFFFB9066u, false},
-        {"emphasis 50/15", 0xFFFB9065u, true},
-        {"emphasis CCITT", 0xFFFB9067u, true},
-        {"MPEG-2.5 Layer III", 0xFFE39064u, true},
-        {"MPEG-1 Layer I with CRC", 0xFFFE1000u, true},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsFrameHeader(c.h), c.accepted) << c.what;
-}
-
-// Where the first frame is found: a header counts only when its stream goes on.
-TEST(ReadStreamInfo, FirstFrameIsTheFirstConfirmedHeader) {
-    const uint32_t mpeg2 = Header(2, 3, 8, 0);  // 22050 Hz, 208 bytes
-    struct Case {
-        const char* what;
-        Bytes bytes;
-        int64_t first;  // -1: no frame
-    };
-    // A header whose partner at the right distance is `partner`.
-    auto fakePair = [](uint32_t h, uint32_t partner) {
-        Bytes b = Frames(h, 1);
-        PutBe32(b, b.size(), partner);
-        return b;
-    };
-    const Bytes oneFrame = Frames(kCbr128, 1);
+// A header counts only when its stream goes on: a header of the same version, layer and
+// sample rate at its frame length, or the end of the audio. ID3v2 tags stacked behind
+// the first are skipped whole (a stream inside, say a picture, is not the audio).
+TEST(FirstFrame, PastJunkFalseSyncWordsAndStackedTagsWithinTheLimit) {
+    const uint32_t mpeg2 = Header(2, 3, 8, 0);  // 64 kbit/s, 22.05 kHz
+    auto fakePair = [](uint32_t partner) { return Join({Frames(kCbr128, 1), Bytes{uint8_t(partner >> 24),
+        uint8_t(partner >> 16), uint8_t(partner >> 8), uint8_t(partner)}}); };
     Bytes fakes = Junk(2048);
     for (size_t at = 7; at + 4 < fakes.size(); at += 301) PutBe32(fakes, at, kCbr128);
-    const Case cases[] = {
-        {"at the start", Frames(kCbr128, 3), 0},
-        {"behind 2 KiB of junk", Join({Junk(2048), Frames(kCbr128, 3)}), 2048},
-        {"behind sync words at the wrong distance", Join({fakes, Frames(kCbr128, 3)}), 2048},
-        {"partner of another sample rate", Join({fakePair(kCbr128, Header(3, 3, 9, 1)), Frames(mpeg2, 3)}), 421},
-        {"partner of another layer", Join({fakePair(kCbr128, Header(3, 2, 9, 0)), Frames(mpeg2, 3)}), 421},
-        {"partner of another version", Join({fakePair(kCbr128, Header(2, 3, 9, 0)), Frames(mpeg2, 3)}), 421},
-        {"partner with reserved emphasis", Join({fakePair(kCbr128, kCbr128 | 2), Frames(mpeg2, 3)}), 421},
-        {"partner of another bitrate and mode", Join({fakePair(kCbr128, Header(3, 3, 14, 0, 3)), Junk(100)}), 0},
-        {"padded partner", Join({fakePair(kCbr128, Header(3, 3, 9, 0, 1, false, true)), Junk(100)}), 0},
-        {"one frame, then the end", Frames(kCbr128, 1), 0},
-        {"one frame, then ID3v1", Join({Frames(kCbr128, 1), Id3v1()}), 0},
-        {"one frame, then an APE tag", Join({Frames(kCbr128, 1), ApeTag(100, true)}), 0},
-        {"one frame, then junk", Join({Frames(kCbr128, 1), Junk(100)}), -1},
-        {"one frame cut short", Bytes(oneFrame.begin(), oneFrame.end() - 1), -1},
-        {"nothing", {}, -1},
-        {"junk only", Junk(100000), -1},
+    auto trap = [](uint8_t major, uint8_t flags) {  // a tag holding 320 kbit/s frames
+        Bytes tag = Id3v2(3000, major, flags);
+        const Bytes fake = Frames(Header(3, 3, 14, 0), 2);
+        std::copy(fake.begin(), fake.end(), tag.begin() + 20);
+        return flags ? Join({tag, Bytes{'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0x17, 0x38}}) : tag;
     };
-    // An audio start beyond the end of the file.
-    StreamFile beyond(Frames(kCbr128, 2));
-    EXPECT_EQ(beyond.Info(1000).version, MpegVersion::None);
-    for (const Case& c : cases) {
-        StreamFile f(c.bytes);
-        for (const MpegStreamInfo& info : {f.Info(), f.LoadingInfo()}) {
-            if (c.first < 0) {
-                EXPECT_EQ(info.version, MpegVersion::None) << c.what;
-                EXPECT_EQ(info.bitrate, 0) << c.what;
-                EXPECT_EQ(info.duration, 0u) << c.what;
-            } else {
-                EXPECT_NE(info.version, MpegVersion::None) << c.what;
-                EXPECT_EQ(info.firstFrame, uint64_t(c.first)) << c.what;
-            }
+    const Bytes first = Id3v2(500), audio = Frames(kCbr128, 4), footed = trap(4, 0x10), oneFrame = Frames(kCbr128, 1);
+    Bytes broken = Join({first, trap(3, 0), audio});
+    broken[510 + 6] = 0x7F;  // the second tag reaches beyond the file: no tag
+    const uint64_t limit = kFrameSearchLimit;
+    const struct {
+        const char* what;
+        Bytes bytes;
+        uint64_t audioStart;
+        int64_t first;  // -1: no frame
+        uint16_t bitrate;
+    } cases[] = {
+        {"at the start", Frames(kCbr128, 3), 0, 0, 128},
+        {"behind 2 KiB of junk", Join({Junk(2048), Frames(kCbr128, 3)}), 0, 2048, 128},
+        {"behind sync words at the wrong distance", Join({fakes, Frames(kCbr128, 3)}), 0, 2048, 128},
+        {"partner of another sample rate", Join({fakePair(Header(3, 3, 9, 1)), Frames(mpeg2, 3)}), 0, 421, 64},
+        {"partner with reserved emphasis", Join({fakePair(kCbr128 | 2), Frames(mpeg2, 3)}), 0, 421, 64},
+        {"partner of another bitrate, mode, padding", Join({fakePair(Header(3, 3, 14, 0, 3, 0, 1)), Junk(99)}), 0, 0, 128},
+        {"one frame, then the end", Frames(kCbr128, 1), 0, 0, 128},
+        {"one frame, then ID3v1", Join({Frames(kCbr128, 1), Id3v1()}), 0, 0, 128},
+        {"one frame, then an APE tag", Join({Frames(kCbr128, 1), Ape(100, true)}), 0, 0, 128},
+        {"one frame, then junk", Join({Frames(kCbr128, 1), Junk(100)}), 0, -1, 0},
+        {"one frame cut short", Bytes(oneFrame.begin(), oneFrame.end() - 1), 0, -1, 0},
+        {"nothing", {}, 0, -1, 0},
+        {"an audio start beyond the end", Frames(kCbr128, 2), 1000, -1, 0},
+        {"junk up to the limit", Join({Junk(700 + limit - 1), Frames(kCbr128, 3)}), 700, 700 + limit - 1, 128},
+        {"junk to the limit", Join({Junk(700 + limit), Frames(kCbr128, 3)}), 700, -1, 0},
+        {"two tags", Join({first, trap(3, 0), audio}), 510, 510 + 3010, 128},
+        {"second tag with a footer", Join({first, footed, audio}), 510, 510 + 3020, 128},
+        {"the first tag's footer left", Join({footed, trap(3, 0), audio}), 3010, 3020 + 3010, 128},
+        {"a gap before the second tag", Join({first, Bytes(1, 0), trap(3, 0), audio}), 510, 511 + 20, 320},
+        {"a second tag beyond the file", broken, 510, 510 + 20, 320},
+    };
+    for (const auto& c : cases) {
+        for (const bool loading : {false, true}) {
+            const MpegStreamInfo info = StreamFile(c.bytes, loading).Info(c.audioStart);
+            EXPECT_EQ(c.first < 0 ? -1 : int64_t(info.firstFrame), c.first) << c.what;
+            EXPECT_EQ(info.version == MpegVersion::None, c.first < 0) << c.what;
+            EXPECT_EQ(info.bitrate, c.bitrate) << c.what;
         }
+    }
+    // Reserved values and free format are no header.
+    for (const uint32_t h : {0xFFDB9064u, 0xFFEB9064u, 0xFFF99064u, 0xFFFB0064u, 0xFFFBF064u, 0xFFFB9C64u, 0xFFFB9066u}) {
+        EXPECT_FALSE(IsFrameHeader(h)) << std::hex << h;
     }
 }
 
-// Streams placed around the ends of the search's reads (the first small read, the
-// 32 KiB blocks with three bytes carried over), each behind a lone sync byte.
-TEST(ReadStreamInfo, FindsFramesAcrossReadBoundaries) {
+// Streams around the ends of the search's reads (the first small read, the 32 KiB blocks
+// with three bytes carried over), each behind a lone sync byte.
+TEST(FirstFrame, FoundAcrossReadBoundaries) {
     std::vector<size_t> offsets = {0};
     for (size_t edge : {size_t{1024}, size_t{1021 + 32768}, size_t{1021 + 32765 + 32768}}) {
         for (size_t d = 0; d <= 8; ++d) offsets.push_back(edge - 5 + d);
@@ -255,373 +168,290 @@ TEST(ReadStreamInfo, FindsFramesAcrossReadBoundaries) {
     for (const size_t at : offsets) {
         Bytes bytes(at, 0x00);
         if (at >= 2) bytes[at - 2] = 0xFF;
-        Append(bytes, Frames(kCbr128, 2));
-        StreamFile f(bytes);
-        for (const MpegStreamInfo& info : {f.Info(), f.LoadingInfo()}) {
-            EXPECT_EQ(info.firstFrame, at) << at;
-            EXPECT_EQ(info.header, kCbr128) << at;
+        for (const bool loading : {false, true}) {
+            const MpegStreamInfo info = StreamFile(Join({bytes, Frames(kCbr128, 2)}), loading).Info();
+            EXPECT_EQ(info.firstFrame, at);
             EXPECT_EQ(info.bitrate, 128) << at;
         }
     }
 }
 
-// The first frame must begin within the search limit behind the audio start.
-TEST(ReadStreamInfo, SearchEndsAtTheLimit) {
-    for (const uint64_t audioStart : {uint64_t{0}, uint64_t{700}}) {
-        for (const uint64_t junk : {kFrameSearchLimit - 1, kFrameSearchLimit}) {
-            Bytes bytes = Junk(audioStart + junk);
-            Append(bytes, Frames(kCbr128, 3));
-            StreamFile f(bytes);
-            const MpegStreamInfo info = f.Info(audioStart);
-            if (junk < kFrameSearchLimit) {
-                EXPECT_EQ(info.firstFrame, audioStart + junk);
-                EXPECT_EQ(info.bitrate, 128);
-            } else {
-                EXPECT_EQ(info.version, MpegVersion::None) << audioStart;
-                EXPECT_EQ(info.bitrate, 0);
-            }
-        }
-    }
-}
-
-// ID3v2 tags directly behind the first are skipped as a whole: the stream-like bytes
-// inside them (a picture, say) are not the audio.
-TEST(ReadStreamInfo, SkipsId3v2TagsStackedBehindTheFirst) {
-    // A tag body holding a stream of its own: 320 kbit/s frames.
-    auto trap = [](uint8_t major, uint8_t flags) {
-        Bytes tag = Id3v2(3000, major, flags);
-        const Bytes fake = Frames(Header(3, 3, 14, 0), 2);
-        std::copy(fake.begin(), fake.end(), tag.begin() + 20);
-        if (flags & 0x10) Append(tag, Bytes{'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0x17, 0x38});  // footer
-        return tag;
-    };
-    const Bytes first = Id3v2(500);
-    const Bytes audio = Frames(kCbr128, 4);
-    struct Case {
-        const char* what;
-        Bytes bytes;
-        uint64_t audioStart;
-        uint64_t firstFrame;
-        uint16_t bitrate;
-    };
-    const Bytes v24Footer = trap(4, 0x10);
-    const Case cases[] = {
-        {"two tags", Join({first, trap(3, 0), audio}), 510, 510 + 3010, 128},
-        {"three tags", Join({first, trap(3, 0), trap(4, 0), audio}), 510, 510 + 2 * 3010, 128},
-        {"second tag with a footer", Join({first, v24Footer, audio}), 510, 510 + 3020, 128},
-        // The reader's audio start leaves a v2.4 footer in front.
-        {"first tag's footer", Join({v24Footer, trap(3, 0), audio}), 3010, 3020 + 3010, 128},
-        {"no first tag", Join({trap(3, 0), audio}), 0, 3010, 128},
-        // Not directly behind: junk, and then the trap's stream is the first one found.
-        {"gap before the second tag", Join({first, Bytes(1, 0), trap(3, 0), audio}), 510, 511 + 20, 320},
-    };
-    for (const Case& c : cases) {
-        StreamFile f(c.bytes);
-        const MpegStreamInfo info = f.Info(c.audioStart);
-        EXPECT_EQ(info.firstFrame, c.firstFrame) << c.what;
-        EXPECT_EQ(info.bitrate, c.bitrate) << c.what;
-    }
-    // A tag reaching beyond the end of the file is not a tag: its bytes are searched.
-    Bytes broken = Join({first, trap(3, 0), audio});
-    broken[510 + 6] = 0x7F;  // size 0x0FE00000 + ...
-    StreamFile f(broken);
-    EXPECT_EQ(f.Info(510).firstFrame, 510u + 20);
-}
-
-// Xing, Info and VBRI headers in the first frame, for each version and channel count.
-TEST(ReadStreamInfo, EncoderHeaders) {
-    struct Case {
+// Xing and Info behind the side information (17/32 bytes for MPEG-1 mono/other, 9/17 for
+// MPEG-2 and 2.5), VBRI 32 bytes behind the header; bitrate = rate × bytes ÷ frames ÷
+// (samples ÷ 8) ÷ 1000, duration = frames × samples ÷ rate.
+TEST(EncoderHeader, XingInfoAndVbri) {
+    const uint32_t mono = Header(3, 3, 9, 0, 3), mpeg2 = Header(2, 3, 8, 0);
+    const uint32_t crc = Header(3, 3, 9, 0, 1, true);
+    const VbrHeader X = VbrHeader::Xing, I = VbrHeader::Info, V = VbrHeader::Vbri, N = VbrHeader::None;
+    const struct {
         const char* what;
         uint32_t header;
-        size_t at;  // from the frame start
+        size_t at;
         const char* tag;
         uint32_t flags, frames, bytes;
         VbrHeader kind;
         uint16_t bitrate;
         uint32_t duration;
         uint32_t rest = 0;  // the header of the frames behind; 0: the same
-    };
-    const uint32_t mono128 = Header(3, 3, 9, 0, 3);
-    const uint32_t mpeg2 = Header(2, 3, 8, 0);        // 22050 Hz, 64 kbit/s
-    const uint32_t mpeg2Mono = Header(2, 3, 8, 0, 3);
-    const uint32_t mpeg25Mono = Header(0, 3, 1, 2, 3);  // 8000 Hz, 8 kbit/s: 72-byte frames
-    const uint32_t crc = Header(3, 3, 9, 0, 1, true);
-    const VbrHeader X = VbrHeader::Xing, I = VbrHeader::Info, N = VbrHeader::None;
-    const Case cases[] = {
-        // 44100 × 300 ÷ 144000 = 91.875; 10000 × 1152 ÷ 44100 = 261.2
-        {"Xing", kCbr128, 36, "Xing", 3, 10000, 3000000, X, 91, 261},
-        {"Xing, other flag bits", kCbr128, 36, "Xing", 0xF3, 10000, 3000000, X, 91, 261},
-        // 48000 × 400 ÷ 144000 = 133.3; 1000 × 1152 ÷ 48000 = 24
-        {"Xing 48 kHz", Header(3, 3, 9, 1), 36, "Xing", 3, 1000, 400000, X, 133, 24},
-        {"Xing 32 kHz, exact", Header(3, 3, 9, 2), 36, "Xing", 3, 1000, 540000, X, 120, 36},
-        {"Xing mono", mono128, 21, "Xing", 3, 10000, 3000000, X, 91, 261},
-        // 22050 × 200 ÷ 72000 = 61.25; 5000 × 576 ÷ 22050 = 130.6
-        {"Xing MPEG-2", mpeg2, 21, "Xing", 3, 5000, 1000000, X, 61, 130},
-        {"Xing MPEG-2 mono", mpeg2Mono, 13, "Xing", 3, 5000, 1000000, X, 61, 130},
-        // 8000 × 100 ÷ 72000 = 11.1; 1000 × 576 ÷ 8000 = 72
-        {"Xing MPEG-2.5 mono", mpeg25Mono, 13, "Xing", 3, 1000, 100000, X, 11, 72},
+    } cases[] = {
+        {"Xing, other flag bits", kCbr128, 36, "Xing", 0xF3, 10000, 3000000, X, 91, 261},  // 91.875, 261.2
+        {"Xing MPEG-2", mpeg2, 21, "Xing", 3, 5000, 1000000, X, 61, 130},  // 61.25, 130.6
         {"Info: constant bitrate", kCbr128, 36, "Info", 3, 10000, 3000000, I, 128, 261},
-        {"Info MPEG-2", mpeg2, 21, "Info", 3, 5000, 1000000, I, 64, 130},
         // ffmpeg gives the Info frame a bitrate of its own: the stream's is behind it.
         {"Info frame of 320 kbit/s", Header(3, 3, 14, 0), 36, "Info", 3, 10000, 3000000, I, 128, 261, kCbr128},
-        {"Xing frame of 320 kbit/s", Header(3, 3, 14, 0), 36, "Xing", 3, 10000, 3000000, X, 91, 261, kCbr128},
         {"Xing without frame count", kCbr128, 36, "Xing", 2, 0, 3000000, X, 0, 0},
         {"Xing frame count 0", kCbr128, 36, "Xing", 3, 0, 3000000, X, 0, 0},
-        {"Info without counts", kCbr128, 36, "Info", 0, 0, 0, I, 128, 0},
         {"tag is case-sensitive", kCbr128, 36, "xing", 3, 10000, 3000000, N, 128, 0},
-        {"mono header, stereo offset", mono128, 36, "Xing", 3, 10000, 3000000, N, 128, 0},
+        {"mono header, stereo offset", mono, 36, "Xing", 3, 10000, 3000000, N, 128, 0},
         {"stereo header, mono offset", kCbr128, 21, "Xing", 3, 10000, 3000000, N, 128, 0},
         {"MPEG-2 at the MPEG-1 offset", mpeg2, 36, "Xing", 3, 5000, 1000000, N, 64, 0},
-        // With a CRC: where lame writes it (as without one), and behind the CRC.
-        {"CRC, lame's place", crc, 36, "Xing", 3, 10000, 3000000, X, 91, 261},
         {"CRC, behind the CRC", crc, 38, "Xing", 3, 10000, 3000000, X, 91, 261},
         {"no CRC, two bytes late", kCbr128, 38, "Xing", 3, 10000, 3000000, N, 128, 0},
-        // Beyond 16 bits only a broken header gets: unknown rather than wrapped around.
-        {"absurd mean frame", kCbr128, 36, "Xing", 3, 1, 0xFFFFFFFF, X, 0, 0},
+        // MPEG-2 stereo at 16 kHz, 36-byte frames: the byte count is cut off, so measured.
+        {"Xing byte count cut by the frame end", Header(2, 3, 1, 2), 21, "Xing", 3, 300, 20000, X, 0, 10},
+        {"Xing byte count inside the frame", Header(2, 3, 2, 2), 21, "Xing", 3, 300, 20000, X, 14, 10},
+        {"absurd mean frame: unknown", kCbr128, 36, "Xing", 3, 1, 0xFFFFFFFF, X, 0, 0},
         {"no Xing in Layer II", Header(3, 2, 9, 0), 36, "Xing", 3, 10000, 3000000, N, 160, 0},
+        {"VBRI", kCbr128, 36, "VBRI", 0, 10000, 3000000, V, 91, 261},
+        {"VBRI MPEG-2", mpeg2, 36, "VBRI", 0, 5000, 1000000, V, 61, 130},
+        // MPEG-2 16 kbit/s at 24 kHz: the 48-byte frame ends inside the counts.
+        {"VBRI cut by the frame end", Header(2, 3, 2, 1), 36, "VBRI", 0, 5000, 1000000, N, 16, 0},
     };
-    for (const Case& c : cases) {
-        Bytes bytes = Frames(c.header, 1);
-        Append(bytes, Frames(c.rest ? c.rest : c.header, 3));
-        Put(bytes, c.at, c.tag, 4);
-        PutBe32(bytes, c.at + 4, c.flags);
-        size_t p = c.at + 8;
-        if (c.flags & 1) PutBe32(bytes, p, c.frames), p += 4;
-        if (c.flags & 2) PutBe32(bytes, p, c.bytes);
-        StreamFile f(bytes);
-        const MpegStreamInfo info = f.Info();
-        EXPECT_EQ(info.vbrHeader, c.kind) << c.what;
-        EXPECT_EQ(info.vbr, c.kind == X) << c.what;
-        EXPECT_EQ(info.bitrate, c.bitrate) << c.what;
-        if (c.kind != N) {
-            EXPECT_EQ(info.duration, c.duration) << c.what;
-            EXPECT_EQ(info.frames, (c.flags & 1) ? c.frames : 0) << c.what;
+    for (const auto& c : cases) {
+        Bytes bytes = Join({Frames(c.header, 1), Frames(c.rest ? c.rest : c.header, 3)});
+        Bytes fields = B(c.tag);
+        if (c.tag == std::string("VBRI")) {
+            fields.insert(fields.end(), {0, 1, 0x04, 0x60, 0, 75});  // version, delay, quality
+            PutBe32(fields, 10, c.bytes);
+            PutBe32(fields, 14, c.frames);
         } else {
-            EXPECT_EQ(info.duration, StreamDuration(bytes.size(), c.bitrate)) << c.what;
+            PutBe32(fields, 4, c.flags);
+            if (c.flags & 1) PutBe32(fields, fields.size(), c.frames);
+            if (c.flags & 2) PutBe32(fields, fields.size(), c.bytes);
         }
-    }
-}
-
-// Fraunhofer's header: "VBRI", version, delay, quality, bytes, frames, 32 bytes behind
-// the frame header whatever the version and channels.
-TEST(ReadStreamInfo, VbriHeader) {
-    struct Case {
-        const char* what;
-        uint32_t header;
-        uint32_t frames, bytes;
-        size_t keep;  // bytes of the VBRI header within the frame
-        uint16_t bitrate;
-        uint32_t duration;
-        bool found;
-    };
-    const Case cases[] = {
-        {"MPEG-1 stereo", kCbr128, 10000, 3000000, 18, 91, 261, true},
-        {"MPEG-1 mono", Header(3, 3, 9, 0, 3), 10000, 3000000, 18, 91, 261, true},
-        {"MPEG-2", Header(2, 3, 8, 0), 5000, 1000000, 18, 61, 130, true},
-        {"frame count 0", kCbr128, 0, 3000000, 18, 0, 0, true},
-        // MPEG-2 Layer III, 16 kbit/s at 24 kHz: the 48-byte frame ends inside the counts.
-        {"cut by the frame end", Header(2, 3, 2, 1), 5000, 1000000, 12, 16, 0, false},
-    };
-    for (const Case& c : cases) {
-        Bytes bytes = Frames(c.header, 4);
-        Bytes vbri = {'V', 'B', 'R', 'I', 0, 1, 0x04, 0x60, 0, 75};
-        PutBe32(vbri, 10, c.bytes);
-        PutBe32(vbri, 14, c.frames);
-        if (c.keep) std::copy(vbri.begin(), vbri.begin() + static_cast<long>(c.keep), bytes.begin() + 36);
-        StreamFile f(bytes);
-        const MpegStreamInfo info = f.Info();
-        EXPECT_EQ(info.vbrHeader, c.found ? VbrHeader::Vbri : VbrHeader::None) << c.what;
-        EXPECT_EQ(info.vbr, c.found) << c.what;
+        fields.resize(std::min<size_t>(fields.size(), FrameLength(c.header) - c.at));  // the rest is the next frame's
+        std::copy(fields.begin(), fields.end(), bytes.begin() + long(c.at));
+        const MpegStreamInfo info = StreamFile(bytes).Info();
+        EXPECT_EQ(info.vbrHeader, c.kind) << c.what;
+        EXPECT_EQ(info.vbr, c.kind == X || c.kind == V) << c.what;
         EXPECT_EQ(info.bitrate, c.bitrate) << c.what;
-        if (c.found) {
-            EXPECT_EQ(info.duration, c.duration) << c.what;
-        }
+        EXPECT_EQ(info.duration, c.kind != N ? c.duration : StreamDuration(bytes.size(), c.bitrate)) << c.what;
     }
 }
 
-// Xing fields that the frame's end cuts off are absent (the bytes behind it are the
-// next frame's); a byte count that is absent is measured from the audio.
-TEST(ReadStreamInfo, XingFieldsCutByTheFrameEnd) {
-    // MPEG-2 Layer III stereo at 16 kHz: 8 kbit/s frames are 36 bytes, 16 kbit/s 72;
-    // the Xing header starts at 21, its byte count at 33.
-    struct Case {
-        const char* what;
-        uint32_t header;
-        bool bytesKept;
-    };
-    const Case cases[] = {
-        {"byte count cut", Header(2, 3, 1, 2), false},
-        {"all fields inside", Header(2, 3, 2, 2), true},
-    };
-    for (const Case& c : cases) {
-        Bytes bytes = Frames(c.header, 200);
-        Put(bytes, 21, "Xing", 4);
-        PutBe32(bytes, 25, 3);
-        PutBe32(bytes, 29, 300);
-        const uint32_t byteCount = 20000;
-        if (c.bytesKept) PutBe32(bytes, 33, byteCount);
-        StreamFile f(bytes);
-        const MpegStreamInfo info = f.Info();
-        ASSERT_EQ(info.vbrHeader, VbrHeader::Xing) << c.what;
-        EXPECT_EQ(info.frames, 300u);
-        EXPECT_EQ(info.duration, 300u * 576 / 16000) << c.what;
-        // 16000 × mean frame ÷ 72000, the mean frame from the count or from the file
-        const double bytesUsed = c.bytesKept ? byteCount : double(bytes.size());
-        EXPECT_EQ(info.bitrate, uint16_t(16000 * (bytesUsed / 300) / 72000)) << c.what;
-    }
-    // A Xing frame cut by the end of the file is no frame.
-    Bytes cut = Frames(kCbr128, 1);
-    Put(cut, 36, "Xing", 4);
-    PutBe32(cut, 40, 3);
-    for (const size_t keep : {size_t{4 + 32 + 6}, size_t{4 + 32 + 16}, cut.size() - 1}) {
-        StreamFile f(Bytes(cut.begin(), cut.begin() + static_cast<long>(keep)));
-        EXPECT_EQ(f.Info().version, MpegVersion::None) << keep;
-    }
-}
-
-// The tags at the end of the file are not audio.
+// The tags at the end of the file are not audio: what is left counts for the duration.
 TEST(AudioEnd, TagsAtTheEndAreCutOff) {
     const Bytes audio = Frames(kCbr128, 400);  // 166,800 bytes: 10 s at 128 kbit/s
-    struct Case {
+    const size_t lyrics300 = Lyrics3v2(300).size();
+    const struct {
         const char* what;
         Bytes tail;
         size_t audioTail;  // bytes of `tail` that are audio after all
-    };
-    // Lyrics3 v1 holds at most 5100 bytes of lyrics.
-    Bytes lyrics3v1, lyrics3v1TooLong, lyrics3v1Empty;
-    Append(lyrics3v1, "LYRICSBEGIN" + std::string(5100, 'l') + "LYRICSEND");
-    Append(lyrics3v1TooLong, "LYRICSBEGIN" + std::string(5101, 'l') + "LYRICSEND");
-    Append(lyrics3v1Empty, std::string("LYRICSBEGIN") + "LYRICSEND");
-    const size_t lyrics300 = Lyrics3v2(300).size();
-    const Case cases[] = {
+    } cases[] = {
         {"nothing", {}, 0},
         {"ID3v1", Id3v1(), 0},
-        {"APE tag with header", ApeTag(40000, true), 0},
-        {"APE tag without header", ApeTag(40000, false), 0},
-        {"APE tag, then ID3v1", Join({ApeTag(40000, true), Id3v1()}), 0},
-        {"APE tag, footer only", ApeTag(0, false), 0},
-        {"APE size below the footer", ApeTag(0, false, 31), 32},
-        {"APE size beyond the audio", ApeTag(100, false, 200000), 132},
-        {"Lyrics3 v2, then ID3v1", Join({Lyrics3v2(30000), Id3v1()}), 0},
-        {"Lyrics3 v2 without ID3v1", Lyrics3v2(30000), 0},
+        {"APE tag with header, then ID3v1", Join({Ape(40000, true), Id3v1()}), 0},
+        {"APE tag without header", Ape(40000, false), 0},
+        {"APE size below the footer", Ape(0, false, 31), 32},
+        {"APE size beyond the audio", Ape(100, false, 200000), 132},
+        {"Lyrics3 v2", Lyrics3v2(30000), 0},
         {"Lyrics3 v2, size not digits", Join({Lyrics3v2(300, 0, "0003x0"), Id3v1()}), lyrics300},
         {"Lyrics3 v2, size one too large", Join({Lyrics3v2(300, 1), Id3v1()}), lyrics300},
         {"Lyrics3 v2, size one too small", Join({Lyrics3v2(300, -1), Id3v1()}), lyrics300},
-        {"Lyrics3 v1, then ID3v1", Join({lyrics3v1, Id3v1()}), 0},
-        {"Lyrics3 v1 too long", Join({lyrics3v1TooLong, Id3v1()}), lyrics3v1TooLong.size()},
-        {"Lyrics3 v1 without lyrics", Join({lyrics3v1Empty, Id3v1()}), 0},
-        {"APE, Lyrics3 v2, ID3v1", Join({ApeTag(1000, true), Lyrics3v2(500), Id3v1()}), 0},
-        {"Lyrics3 v2, APE, ID3v1", Join({Lyrics3v2(500), ApeTag(1000, false), Id3v1()}), 0},
+        {"Lyrics3 v1 of 5100 bytes", Join({Lyrics3v1(5100), Id3v1()}), 0},
+        {"Lyrics3 v1 of 5101 bytes", Join({Lyrics3v1(5101), Id3v1()}), 5101 + 20},
+        {"Lyrics3 v1 without lyrics", Join({Lyrics3v1(0), Id3v1()}), 0},
+        {"APE, Lyrics3 v2, ID3v1", Join({Ape(1000, true), Lyrics3v2(500), Id3v1()}), 0},
+        {"Lyrics3 v2, APE, ID3v1", Join({Lyrics3v2(500), Ape(1000, false), Id3v1()}), 0},
     };
-    for (const Case& c : cases) {
-        const Bytes bytes = Join({audio, c.tail});
-        StreamFile f(bytes);
+    for (const auto& c : cases) {
+        StreamFile f(Join({audio, c.tail}), true);
         const uint64_t end = audio.size() + c.audioTail;
         EXPECT_EQ(AudioEnd(f.file, 0), end) << c.what;
         const MpegStreamInfo info = f.Info();
         EXPECT_EQ(info.bitrate, 128) << c.what;
         EXPECT_EQ(info.duration, end / 16000) << c.what;
-        EXPECT_EQ(f.LoadingInfo().duration, end / 16000) << c.what;
     }
-    // Tags never reach below the floor: a file that is an ID3v1 record and nothing else.
-    StreamFile v1Only(Id3v1());
+    StreamFile v1Only(Id3v1());  // tags never reach below the floor
     EXPECT_EQ(AudioEnd(v1Only.file, 0), 0u);
     EXPECT_EQ(AudioEnd(v1Only.file, 1), 128u);
-    EXPECT_EQ(AudioEnd(v1Only.file, 500), 128u);
 }
 
-// The duration counts the audio bytes from the first frame: not the tags, not the junk.
-TEST(ReadStreamInfo, DurationCountsOnlyTheAudio) {
-    Bytes bytes = Id3v2(1'000'000);  // a big picture: over a minute at 128 kbit/s
-    Append(bytes, Junk(3000));
-    Append(bytes, Frames(kCbr128, 1000));  // 417,000 bytes: 26.06 s
-    Append(bytes, ApeTag(50000, true));
-    Append(bytes, Id3v1());
-    StreamFile f(bytes);
-    const uint64_t audioStart = ReadAudioStart(f.file);
-    ASSERT_EQ(audioStart, 1'000'010u);
-    const MpegStreamInfo info = f.Info(audioStart);
-    EXPECT_EQ(info.firstFrame, 1'003'010u);
-    EXPECT_EQ(info.version, MpegVersion::Mpeg1);
-    EXPECT_EQ(info.layer, 3);
-    EXPECT_EQ(info.sampleRate, 44100u);
-    EXPECT_EQ(info.channelMode, ChannelMode::JointStereo);
-    EXPECT_EQ(info.bitrate, 128);
-    EXPECT_FALSE(info.vbr);
-    EXPECT_EQ(info.duration, 26u);
+// Seconds are exact and held at 32 bits: through the file layer on a 600 MiB (sparse)
+// file, whose bytes × 8 overflow 32 bits, and for a frame count whose product does.
+TEST(Duration, ExactForEverySize) {
+    EXPECT_EQ(StreamDuration(std::numeric_limits<uint64_t>::max(), 1), std::numeric_limits<uint32_t>::max());
+    StreamFile big(Frames(kCbr128, 2));
+    ASSERT_EQ(truncate(big.path.c_str(), off_t{600} << 20), 0);
+    EXPECT_EQ(big.Info().duration, 39321u);  // 629,145,600 × 8 ÷ 128,000
+
+    Bytes many = Frames(Header(0, 3, 1, 2, 3), 3);  // 576 samples at 8000 Hz
+    std::memcpy(many.data() + 13, "Info", 4);
+    PutBe32(many, 17, 1);
+    PutBe32(many, 21, 0xFFFFFFFF);
+    EXPECT_EQ(StreamFile(many).Info().duration, uint32_t(uint64_t{0xFFFFFFFF} * 576 / 8000));
 }
 
-TEST(Id3v2Header, AudioStartRules) {
-    auto start = [](std::initializer_list<uint8_t> h, uint64_t fileSize) {
-        uint8_t header[kV2HeaderSize] = {};
-        std::copy(h.begin(), h.end(), header);
-        const auto parsed = ParseV2Header(header, kV2HeaderSize, fileSize);
-        return parsed ? parsed->Extent() : 0;
-    };
-    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x02, 0x01}, 1000), 10u + 257);
-    EXPECT_EQ(start({'I', 'D', '3', 4, 0, 0x40, 0x01, 0x02, 0x03, 0x04}, 1u << 30),
-              10u + ((1u * 128 + 2) * 128 + 3) * 128 + 4);
-    EXPECT_EQ(start({'I', 'D', '3', 2, 0, 0, 0, 0, 0, 0x20}, 1000), 42u);   // v2.2: size only
-    EXPECT_EQ(start({'I', 'D', '3', 5, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);    // v2.5 unknown
-    EXPECT_EQ(start({'I', 'D', '2', 3, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);
-    EXPECT_EQ(start({'i', 'D', '3', 3, 0, 0, 0, 0, 0, 0x20}, 1000), 0u);
-    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x68}, 1000), 1010u);  // size = file size
-    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x07, 0x69}, 1000), 0u);     // beyond the file
-    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0}, 10), 0u);             // header only
-    // The top bit of each size byte is not masked off.
-    EXPECT_EQ(start({'I', 'D', '3', 3, 0, 0, 0, 0, 0x00, 0x80}, 1000), 138u);
-
-    TempDir dir;
-    test::WriteFileBytes(dir / "short.mp3", {'I', 'D', '3', 3, 0});
-    BinaryFile f;
+// As a load does it: the read-ahead, the audio start from the tag header.
+MpegStreamInfo Analyze(const fs::path& path) {
+    BinaryFile file;
     uint32_t error = 0;
-    ASSERT_TRUE(f.Open(PathFromNative((dir / "short.mp3").native()), OpenMode::Read, error));
-    EXPECT_EQ(ReadAudioStart(f), 0u);
+    EXPECT_TRUE(file.OpenForLoading(PathFromNative(path.native()), error));
+    return ReadStreamInfo(file, ReadAudioStart(file));
 }
 
-TEST(StreamDuration, WholeSecondsFromSizeAndBitrate) {
+struct Probe {
+    std::string codec;
+    uint32_t sampleRate = 0;
+    double bitrate = 0, duration = 0;  // bit/s, s
+};
+
+Probe FfProbe(const fs::path& path) {
+    const test::CommandResult r = test::RunCommand({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                    "stream=codec_name,sample_rate,bit_rate:format=duration", "-of",
+                                                    "csv=p=0", path.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string out = r.out;  // "mp3,44100,128000[,...]\n[...]12.04\n"
+    std::replace(out.begin(), out.end(), ',', ' ');
+    std::istringstream in(out);
+    Probe p;
+    in >> p.codec >> p.sampleRate >> p.bitrate;
+    for (std::string word; in >> word;) p.duration = std::atof(word.c_str());
+    return p;
+}
+
+// Silent Layer I frames (no subband has bits), which ffmpeg cannot encode: 12 s of
+// them, with padding slots where the frame length has a remainder, as an encoder does.
+void LayerIFile(const fs::path& path, uint32_t header) {
+    const uint32_t rate = FrameSampleRate(header), bps = FrameBitrate(header) * 1000;
+    Bytes bytes;
+    for (uint64_t i = 0, remainder = 0; i < 12 * rate / 384; ++i) {
+        remainder += 12ull * bps % rate;
+        const bool pad = remainder >= rate;
+        remainder -= pad ? rate : 0;
+        PutBe32(bytes, bytes.size(), header | (pad ? 0x200u : 0));
+        bytes.resize(bytes.size() - 4 + FrameLength(header | (pad ? 0x200u : 0)), 0);
+    }
+    test::WriteFileBytes(path, bytes);
+}
+
+// `maker`: "lame" and its options, "ffmpeg" and its output options, "layer1" and a header.
+void MakeFile(const Strings& maker, int rate, const fs::path& path) {
+    const Strings args(maker.begin() + 1, maker.end());
+    if (maker[0] == "lame") return test::MakeMp3(path, args, 12.0, rate);
+    if (maker[0] == "layer1") return LayerIFile(path, static_cast<uint32_t>(std::stoul(args[0], nullptr, 16)));
+    Strings argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=12", "-ar", std::to_string(rate)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(path.string());
+    ASSERT_EQ(test::RunCommand(argv).status, 0);
+}
+
+// Wraps the file sys.argv[1] as sys.argv[2] says; sys.argv[3] is a stream to hide in a tag.
+constexpr char kWrappers[] = R"PY(
+import sys, random, io
+from mutagen.id3 import ID3, APIC, TIT2, PRIV
+from mutagen.apev2 import APEv2, APEValue, BINARY
+path, how = sys.argv[1], sys.argv[2]
+audio, rng = open(path, 'rb').read(), random.Random(5)
+def tag(extra=None, picture=0):
+    t = ID3()
+    t.add(TIT2(encoding=3, text='Title'))
+    if picture:
+        t.add(APIC(encoding=0, mime='image/jpeg', type=3, desc='cover', data=bytes(i * 7 % 251 for i in range(picture))))
+    if extra:
+        t.add(PRIV(owner='trap', data=extra))
+    return t
+def raw(t):
+    f = io.BytesIO()
+    t.save(f, v2_version=3, padding=lambda info: 100)
+    return f.getvalue()
+if how == 'cover+apev2+v1':
+    a = APEv2()
+    a['Cover Art (Front)'] = APEValue(b'c.jpg\x00' + bytes(rng.randrange(256) for _ in range(60000)), BINARY)
+    a.save(path)
+    tag(picture=1000000).save(path, v2_version=3, v1=2)
+elif how == 'tag+junk':
+    # Junk full of sync words: lone headers and the first four bytes of this very file.
+    junk = bytearray(rng.randrange(256) for _ in range(2048))
+    for at in range(5, 2040, 97):
+        junk[at:at + 4] = audio[0:4] if at % 2 else b'\xff\xfb\x90\x64'
+    open(path, 'wb').write(raw(tag()) + bytes(junk) + audio)
+elif how == 'two tags':
+    # The second tag holds a stream of its own (320 kbit/s frames) in a private frame.
+    open(path, 'wb').write(raw(tag()) + raw(tag(extra=open(sys.argv[3], 'rb').read()[:4000])) + audio)
+)PY";
+
+// Each file against ffprobe; the lame files marked `wrap` also wrapped in a 1 MB cover,
+// APE and ID3v1 tags, junk behind a tag, and a stacked tag, which change no figure.
+TEST(RealStreams, EveryVersionAndLayerAgreesWithFfprobeAndTagsChangeNothing) {
+    using V = MpegVersion;
+    const VbrHeader X = VbrHeader::Xing, I = VbrHeader::Info, N = VbrHeader::None;
     const struct {
-        uint64_t bytes;
-        uint16_t kbit;
-        uint32_t seconds;
-    } cases[] = {
-        {4'000'000, 128, 250},
-        {4'000'000, 0, 0},
-        {15'999, 128, 0},
-        {16'000, 128, 1},
-        {3'000'000, 91, 263},  // 3,000,000 × 8 ÷ 91,000 = 263.7
-        // Sizes whose × 8 overflows 32 bits.
-        {uint64_t{1} << 29, 128, 33554},
-        {uint64_t{5} << 30, 32, uint32_t((uint64_t{5} << 30) * 8 / 32000)},
-        {std::numeric_limits<uint64_t>::max(), 1, std::numeric_limits<uint32_t>::max()},
+        const char* what;
+        Strings maker;
+        int rate;
+        MpegVersion version;
+        uint8_t layer;
+        VbrHeader header;
+        bool mono = false, wrap = false;
+    } encodes[] = {
+        {"MPEG-1 CBR, Info", {"lame", "-b", "128"}, 44100, V::Mpeg1, 3, I, false, true},
+        {"MPEG-1 CBR, no header", {"lame", "-b", "128", "-t"}, 44100, V::Mpeg1, 3, N, false, true},
+        {"MPEG-1 VBR", {"lame", "-V", "4"}, 44100, V::Mpeg1, 3, X, false, true},
+        {"MPEG-1 mono CBR 48 kHz", {"lame", "-m", "m", "-b", "64"}, 48000, V::Mpeg1, 3, I, true},
+        {"MPEG-1 mono VBR 32 kHz", {"lame", "-m", "m", "-V", "6"}, 32000, V::Mpeg1, 3, X, true},
+        {"MPEG-2 CBR 22.05 kHz", {"lame", "-b", "64"}, 22050, V::Mpeg2, 3, I, false, true},
+        {"MPEG-2 VBR 24 kHz", {"lame", "-V", "6"}, 24000, V::Mpeg2, 3, X},
+        {"MPEG-2 mono, no header, 16 kHz", {"lame", "-m", "m", "-b", "32", "-t"}, 16000, V::Mpeg2, 3, N, true},
+        {"MPEG-2.5 CBR 11.025 kHz", {"lame", "-b", "32"}, 11025, V::Mpeg25, 3, I},
+        {"MPEG-2.5 mono VBR 8 kHz", {"lame", "-m", "m", "-V", "7"}, 8000, V::Mpeg25, 3, X, true},
+        {"MPEG-2.5, no header, 12 kHz", {"lame", "-b", "24", "-t", "--resample", "12"}, 12000, V::Mpeg25, 3, N},
+        {"CRC, CBR", {"lame", "-p", "-b", "128"}, 44100, V::Mpeg1, 3, I},
+        {"CRC, MPEG-2 mono VBR", {"lame", "-p", "-m", "m", "-V", "6"}, 22050, V::Mpeg2, 3, X, true},
+        {"Layer II 44.1 kHz", {"ffmpeg", "-ac", "2", "-b:a", "192k", "-c:a", "mp2", "-f", "mp2"}, 44100, V::Mpeg1, 2, N},
+        {"Layer II 48 kHz 384", {"ffmpeg", "-ac", "2", "-b:a", "384k", "-c:a", "mp2", "-f", "mp2"}, 48000, V::Mpeg1, 2, N},
+        {"Layer II MPEG-2 mono", {"ffmpeg", "-ac", "1", "-b:a", "64k", "-c:a", "mp2", "-f", "mp2"}, 22050, V::Mpeg2, 2, N, true},
+        // ffmpeg's muxer: an ID3v2 tag, and an Info frame with a bitrate of its own.
+        {"ffmpeg's MP3 muxer", {"ffmpeg", "-ac", "1", "-b:a", "32k", "-c:a", "libmp3lame"}, 22050, V::Mpeg2, 3, I, true},
+        {"Layer I 384", {"layer1", "FFFFC000"}, 44100, V::Mpeg1, 1, N},
+        {"Layer I MPEG-2 mono", {"layer1", "FFF780C0"}, 22050, V::Mpeg2, 1, N, true},
     };
-    for (const auto& c : cases) EXPECT_EQ(StreamDuration(c.bytes, c.kbit), c.seconds) << c.bytes << "/" << c.kbit;
-}
+    test::TempDir dir;
+    const fs::path path = dir / "stream.mp3", wrapped = dir / "wrapped.mp3", trap = dir / "trap.mp3";
+    test::MakeMp3(trap, {"-b", "320", "-t"}, 1.0);
+    for (const auto& e : encodes) {
+        MakeFile(e.maker, e.rate, path);
+        const Probe probe = FfProbe(path);
+        const MpegStreamInfo info = Analyze(path);
+        ASSERT_EQ(info.version, e.version) << e.what;
+        EXPECT_EQ(info.layer, e.layer) << e.what;
+        EXPECT_EQ(probe.codec, "mp" + std::to_string(e.layer)) << e.what;
+        EXPECT_EQ(info.sampleRate, probe.sampleRate) << e.what;
+        EXPECT_EQ(info.vbrHeader, e.header) << e.what;
+        EXPECT_EQ(info.vbr, e.header == X) << e.what;
+        EXPECT_EQ(info.channelMode == ChannelMode::SingleChannel, e.mono) << e.what;
+        // A VBR mean, or whole kbit/s at low rates, may be off by 1 kbit/s.
+        EXPECT_NEAR(info.bitrate * 1000.0, probe.bitrate, std::max(0.02 * probe.bitrate, info.vbr ? 1000.0 : 0.0))
+            << e.what;
+        EXPECT_GT(probe.duration, 11.0) << e.what;
+        EXPECT_NEAR(info.duration, probe.duration, 1.0) << e.what;
 
-// A 600 MiB file (sparse) analysed through the file layer: 64-bit sizes all the way,
-// and a frame count whose seconds fill 32 bits is held there.
-TEST(StreamDuration, LargeFilesAndCounts) {
-    TempDir dir;
-    const auto path = dir / "big.mp3";
-    test::WriteFileBytes(path, Frames(kCbr128, 2));
-    const uint64_t size = uint64_t{600} << 20;
-    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
-    BinaryFile f;
-    uint32_t error = 0;
-    ASSERT_TRUE(f.Open(PathFromNative(path.native()), OpenMode::Read, error));
-    const MpegStreamInfo info = ReadStreamInfo(f, 0);
-    ASSERT_EQ(info.bitrate, 128);
-    // 629,145,600 × 8 ÷ 128,000 = 39321.6; the 32-bit product would give 5767.
-    EXPECT_EQ(info.duration, 39321u);
-
-    // 0xFFFFFFFF frames of 576 samples at 8000 Hz: 309 million seconds, within 32 bits;
-    // the product itself is not.
-    Bytes bytes = Frames(Header(0, 3, 1, 2, 3), 3);
-    Put(bytes, 13, "Info", 4);
-    PutBe32(bytes, 17, 1);
-    PutBe32(bytes, 21, 0xFFFFFFFF);
-    StreamFile many(bytes);
-    EXPECT_EQ(many.Info().duration, uint32_t(uint64_t{0xFFFFFFFF} * 576 / 8000));
+        const Bytes clean = test::ReadFileBytes(path);
+        auto figures = [](const MpegStreamInfo& i) { return std::tuple(i.bitrate, i.vbr, i.duration, i.header, i.frames); };
+        for (const char* how : {"cover+apev2+v1", "tag+junk", "two tags"}) {
+            if (!e.wrap) break;
+            fs::copy_file(path, wrapped, fs::copy_options::overwrite_existing);
+            const test::CommandResult r = test::RunPython(kWrappers, {wrapped.string(), how, trap.string()});
+            ASSERT_EQ(r.status, 0) << r.err;
+            const Bytes bytes = test::ReadFileBytes(wrapped);
+            const MpegStreamInfo again = Analyze(wrapped);
+            EXPECT_EQ(figures(again), figures(info)) << e.what << ", " << how;
+            // The first frame is where the clean file's bytes begin.
+            ASSERT_LE(again.firstFrame + clean.size(), bytes.size()) << how;
+            EXPECT_TRUE(std::equal(clean.begin(), clean.end(), bytes.begin() + long(again.firstFrame))) << how;
+        }
+    }
 }
 
 }  // namespace

@@ -41,10 +41,12 @@ Bytes Expected(const Bytes& head, const Bytes& old, size_t keepFrom) {
 std::vector<fs::path> Leftovers(const fs::path& dir) {
     std::vector<fs::path> found;
     for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().filename().string().find(kRewriteTempMarker) != std::string::npos) found.push_back(entry.path());
+        if (IsRewriteLeftover(entry.path().filename().string())) found.push_back(entry.path());
     }
     return found;
 }
+
+void Clean(const fs::path& dir, UserPrompts& prompts) { CleanStaleRewrites(PathFromNative(dir.string()), prompts); }
 
 void Rewrite(BinaryFile& file, const fs::path& path, const Bytes& head, uint64_t keepFrom, SaveFaults* faults = nullptr) {
     RewriteFile(file, PathFromNative(path.string()), head, keepFrom, faults);
@@ -56,14 +58,26 @@ struct stat Stat(const fs::path& path) {
     return st;
 }
 
-// Runs `body` in a child process; its exit status, or 200 + the signal that ended it.
-int InChild(const std::function<int()>& body) {
+// Starts `body` in a child process that never returns into the test (an exception
+// ends it with status 99).
+pid_t Spawn(const std::function<int()>& body) {
     const pid_t pid = fork();
-    if (pid == 0) _exit(body());
+    if (pid != 0) return pid;
+    try {
+        _exit(body());
+    } catch (...) {
+        _exit(99);
+    }
+}
+
+// The exit status of a child, or 200 + the signal that ended it.
+int Wait(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
 }
+
+int InChild(const std::function<int()>& body) { return Wait(Spawn(body)); }
 
 // Heads and cuts on both sides of the move block and the copy block (8 of them); the
 // handle is kept across rewrites, so it must always be the file now under the name.
@@ -149,76 +163,210 @@ struct FailAt : SaveFaults {
     bool die = false;
 };
 
-// At each step, in the head, at its end, inside the first and the last copy block: a
-// failure (also with other hard links) or a kill leaves the old file, and a failure
-// no temporary file; a kill at a random moment leaves the old file or the new one.
-TEST(FileRewrite, AFailureOrAKillAtAnyStepLeavesTheOriginal) {
+// At each step, in the head, at its end, inside the first and the last copy block, and
+// (with other hard links) while the old file is overwritten from the copy: a failure, or
+// a kill, followed by the clean-up of the directory leaves the old file or, once the copy
+// back had begun, the new one, and no copy. A kill at a random moment likewise.
+TEST(FileRewrite, AFailureOrAKillAtAnyStepThenACleanUpLeaveTheOldOrTheNewFileAndNoCopy) {
     test::TempDir dir;
-    const fs::path path = dir / "song.mp3";
+    const fs::path path = dir / "song.mp3", alias = dir / "alias.mp3";
     const Bytes old = RandomBytes(1024 * 1024 + 5, 7), head(5000, 0x55);
     const Bytes expected = Expected(head, old, 100);
-    std::vector<FailAt> points = {{SaveStep::CreateTemp, UINT64_MAX}, {SaveStep::SyncTemp, UINT64_MAX}};
-    for (uint64_t budget : {0ull, 4999ull, 5000ull, 200000ull, 1000000ull}) points.push_back({{}, budget});
-    for (const char* how : {"fail", "fail with another link", "kill"}) {
-        const std::string mode = how;
-        points.push_back({mode == "fail with another link" ? SaveStep::CopyBack : SaveStep::Rename, UINT64_MAX});
-        for (FailAt f : points) {
-            SCOPED_TRACE(testing::Message() << how << ", budget " << f.budget);
-            test::WriteFileBytes(path, old);
-            if (mode == "fail with another link") fs::create_hard_link(path, dir / "alias.mp3");
-            BinaryFile file = OpenForSave(path);
-            if (mode == "kill") {
-                f.die = true;
-                file.Close();
-                EXPECT_EQ(InChild([&] {
-                              BinaryFile child = OpenForSave(path);
-                              Rewrite(child, path, head, 100, &f);
-                              return 1;
-                          }),
-                          0);
-                for (const auto& left : Leftovers(dir.Path())) fs::remove(left);
-            } else {
-                EXPECT_THROW(Rewrite(file, path, head, 100, &f), FileException);
-                EXPECT_EQ(file.GetSize(), old.size());  // the handle still holds the original
-            }
-            EXPECT_EQ(ReadFileBytes(path), old);
-            EXPECT_TRUE(Leftovers(dir.Path()).empty());
-            fs::remove(dir / "alias.mp3");
+    test::RecordingPrompts prompts;
+    auto check = [&](const Bytes& now, bool links, const std::string& what) {
+        EXPECT_TRUE(Leftovers(dir.Path()).empty()) << what;
+        if (links) {
+            EXPECT_EQ(ReadFileBytes(alias), now) << what;
         }
-        points.pop_back();
+        fs::remove(alias);
+    };
+    for (const bool links : {false, true}) {
+        for (const bool kill : {false, true}) {
+            std::vector<FailAt> points = {{SaveStep::CreateTemp, UINT64_MAX}, {SaveStep::SyncTemp, UINT64_MAX},
+                                          {links ? SaveStep::CopyBack : SaveStep::Rename, UINT64_MAX}};
+            for (uint64_t budget : {0ull, 4999ull, 5000ull, 200000ull, 1000000ull}) points.push_back({{}, budget});
+            // Into the copy back: the old file is partly overwritten, the copy complete.
+            const uint64_t copied = expected.size();
+            if (links) for (uint64_t budget : {copied, copied + 1, copied + 200000}) points.push_back({{}, budget});
+            for (FailAt f : points) {
+                const bool finished = f.budget >= copied && f.budget != UINT64_MAX;
+                const std::string what = std::string(kill ? "kill" : "fail") + (links ? " with another link" : "") +
+                                         ", budget " + std::to_string(f.budget);
+                test::WriteFileBytes(path, old);
+                if (links) fs::create_hard_link(path, alias);
+                if (kill) {
+                    f.die = true;
+                    EXPECT_EQ(InChild([&] {
+                                  BinaryFile child = OpenForSave(path);
+                                  Rewrite(child, path, head, 100, &f);
+                                  return 1;
+                              }),
+                              0) << what;
+                } else {
+                    BinaryFile file = OpenForSave(path);
+                    EXPECT_THROW(Rewrite(file, path, head, 100, &f), FileException) << what;
+                    if (!finished) {
+                        EXPECT_EQ(file.GetSize(), old.size()) << what;  // still the original
+                        EXPECT_TRUE(Leftovers(dir.Path()).empty()) << what;
+                    }
+                }
+                EXPECT_EQ(Leftovers(dir.Path()).size(), (kill && f.step != SaveStep::CreateTemp) || finished ? 1u : 0u)
+                    << what;
+                Clean(dir.Path(), prompts);
+                const Bytes now = ReadFileBytes(path);
+                EXPECT_TRUE(now == (finished ? expected : old)) << what;
+                check(now, links, what);
+            }
+        }
     }
-    // Once the copy back into a hard-linked file has begun, the complete copy is kept.
-    fs::create_hard_link(path, dir / "alias.mp3");
-    BinaryFile file = OpenForSave(path);
-    FailAt late({}, head.size() + old.size() + 200000);
-    EXPECT_THROW(Rewrite(file, path, head, 0, &late), FileException);
-    const auto left = Leftovers(dir.Path());
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(ReadFileBytes(left[0]), Expected(head, old, 0));
-    file.Close();
 
     std::mt19937 rng(42);
-    for (int round = 0; round < 10; ++round) {
+    for (int round = 0; round < 12; ++round) {
+        const bool links = round % 2;
         test::WriteFileBytes(path, old);
+        if (links) fs::create_hard_link(path, alias);
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        if (child == 0) {
+        const pid_t child = Spawn([&] {
             BinaryFile saving = OpenForSave(path);
             (void)!write(ready[1], "g", 1);
             Rewrite(saving, path, head, 100);
-            _exit(0);
-        }
+            return 0;
+        });
+        close(ready[1]);
         char go = 0;
         ASSERT_EQ(read(ready[0], &go, 1), 1);
         close(ready[0]);
-        close(ready[1]);
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 8000));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
+        Clean(dir.Path(), prompts);
         const Bytes now = ReadFileBytes(path);
         EXPECT_TRUE(now == old || now == expected) << "round " << round << ": neither the old nor the new file";
+        check(now, links, "round " + std::to_string(round));
     }
+    EXPECT_EQ(prompts.Count(), 0u);
+}
+
+// Stops a rewrite in a child process at `step` (or at the copy's rename to its
+// complete name) until the parent says go on.
+struct PauseAt : SaveFaults {
+    PauseAt(std::optional<SaveStep> s, int toParent, int fromParent) : step(s), out(toParent), in(fromParent) {}
+    void Pause() const {
+        char c = 'p';
+        (void)!write(out, &c, 1);
+        (void)!read(in, &c, 1);
+    }
+    void BeforeStep(SaveStep s) override {
+        if (step == s) Pause();
+    }
+    void After(SaveEvent e, int) override {
+        if (!step && e == SaveEvent::Renamed) Pause();
+    }
+    std::optional<SaveStep> step;
+    int out, in;
+};
+
+// Two processes: the copy of a live save, partial or complete, is never touched by a
+// clean-up, and the save then ends as it would have. A clean-up running all through
+// many saves never breaks one (a copy is locked from the moment it has its name).
+TEST(FileRewrite, ACleanUpNeverTouchesTheCopyOfALiveSave) {
+    test::TempDir dir;
+    const fs::path path = dir / "song.mp3";
+    const Bytes old = RandomBytes(300000, 3), head(4000, 0x33);
+    test::RecordingPrompts prompts;
+    for (const bool links : {false, true}) {
+        SCOPED_TRACE(links ? "other links" : "one link");
+        test::WriteFileBytes(path, old);
+        if (links) fs::create_hard_link(path, dir / "alias.mp3");
+        int up[2], down[2];
+        ASSERT_EQ(pipe(up), 0);
+        ASSERT_EQ(pipe(down), 0);
+        const pid_t child = Spawn([&] {
+            close(up[0]);  // the parent's ends: a parent gone ends the pause
+            close(down[1]);
+            PauseAt pause(links ? std::nullopt : std::optional(SaveStep::SyncTemp), up[1], down[0]);
+            BinaryFile saving = OpenForSave(path);
+            Rewrite(saving, path, head, 0, &pause);
+            return 0;
+        });
+        close(up[1]);
+        close(down[0]);
+        char c = 0;
+        EXPECT_EQ(read(up[0], &c, 1), 1);
+        const auto copies = Leftovers(dir.Path());
+        EXPECT_EQ(copies.size(), 1u);
+        const Bytes copy = copies.empty() ? Bytes() : ReadFileBytes(copies[0]);
+        Clean(dir.Path(), prompts);
+        EXPECT_EQ(Leftovers(dir.Path()), copies);
+        if (!copies.empty()) {
+            EXPECT_EQ(ReadFileBytes(copies[0]), copy);
+        }
+        EXPECT_EQ(ReadFileBytes(path), old);
+        EXPECT_EQ(write(down[1], "g", 1), 1);
+        close(up[0]);
+        close(down[1]);
+        EXPECT_EQ(Wait(child), 0);
+        EXPECT_EQ(ReadFileBytes(path), Expected(head, old, 0));
+        EXPECT_TRUE(Leftovers(dir.Path()).empty());
+        fs::remove(dir / "alias.mp3");
+    }
+
+    test::WriteFileBytes(path, RandomBytes(20000, 4));
+    const pid_t saver = Spawn([&] {
+        BinaryFile saving = OpenForSave(path);
+        for (int i = 0; i < 300; ++i) Rewrite(saving, path, Bytes(1 + i % 7, uint8_t(i)), i % 7);
+        return 0;
+    });
+    int status = 0;
+    while (waitpid(saver, &status, WNOHANG) == 0) Clean(dir.Path(), prompts);
+    EXPECT_EQ(status, 0) << "a save failed while its directory was cleaned";
+    EXPECT_TRUE(Leftovers(dir.Path()).empty());
+    EXPECT_EQ(prompts.Count(), 0u);
+}
+
+// A complete copy stays while another process has its file open for writing, and stays
+// (reported once) when its file is gone; the names of copies are exact.
+TEST(FileRewrite, ACompleteCopyWithoutItsFileIsKeptAndReportedOnce) {
+    test::TempDir dir;
+    const fs::path path = dir / "song.mp3";
+    const Bytes old = RandomBytes(300000, 5), head(100, 1);
+    test::WriteFileBytes(path, old);
+    fs::create_hard_link(path, dir / "alias.mp3");
+    {
+        BinaryFile file = OpenForSave(path);
+        FailAt late({}, head.size() + old.size() + 1000);
+        EXPECT_THROW(Rewrite(file, path, head, 0, &late), FileException);
+    }
+    const auto copies = Leftovers(dir.Path());
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(copies[0]), Expected(head, old, 0));
+    test::RecordingPrompts prompts;
+    {
+        BinaryFile holder = OpenForSave(path);  // a live writer of the file: try later
+        Clean(dir.Path(), prompts);
+        EXPECT_EQ(Leftovers(dir.Path()), copies);
+    }
+    fs::remove(path);  // the file (this inode, under this name) is gone
+    test::WriteFileBytes(path, old);
+    Clean(dir.Path(), prompts);
+    Clean(dir.Path(), prompts);
+    EXPECT_EQ(Leftovers(dir.Path()), copies);
+    EXPECT_EQ(ReadFileBytes(path), old);
+    const auto p = prompts.Prompts();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].kind, "error");
+    EXPECT_NE(p[0].text.find(u"kept as \"" + PathFromNative(copies[0].string()) + u"\""), std::u16string::npos)
+        << U8(p[0].text);
+
+    const std::pair<const char*, bool> names[] = {
+        {".a.mp3.qvsave-abc12xyz", true},        {".a.mp3.qvcopy-abc12xyz-1f0a", true},
+        {"a.mp3.qvsave-abc12xyz", false},        {".a.mp3.qvsave-abc12xy", false},
+        {".a.mp3.qvsave-abc12xyz.mp3", false},   {".a.mp3.qvsave-ABC12XYZ", false},
+        {".a.mp3.qvcopy-abc12xyz", false},       {".a.mp3.qvcopy-abc12xyz-1g", false},
+        {".a.mp3.qvcopy-abc12xyz-", false},      {".a.mp3.qvcopy-abc12xyz-11111111111111111", false},
+    };
+    for (const auto& [name, leftover] : names) EXPECT_EQ(IsRewriteLeftover(name), leftover) << name;
 }
 
 // Real failures, each in a child: a directory the copy cannot be made in (as nobody,
@@ -295,8 +443,9 @@ TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndTheDirectoryAfter) {
     fs::create_hard_link(path, dir / "alias.mp3");
     Recorder h(Stat(path).st_ino, 9000 + 306900);
     Rewrite(file, path, Bytes(9000, 2), 0, &h);
-    EXPECT_EQ(h.log, (Strings{"create", "write", "before sync", "sync copy whole", "before copy back", "write",
-                              "sync old whole", "sync dir"}));
+    // The copy is named complete, durably, before the first byte of the old file changes.
+    EXPECT_EQ(h.log, (Strings{"create", "write", "before sync", "sync copy whole", "before copy back",
+                              "rename copy whole", "sync dir", "write", "sync old whole", "sync dir"}));
 }
 
 }  // namespace

@@ -97,9 +97,17 @@ TEST(V2Header, ReaderWriterAndRemoverAgree) {
 
             test::WriteFileBytes(path, bytes);
             BinaryFile again = test::OpenForSave(path);
-            const bool removed = RemoveV2Tag(again, NativePath(path));
-            EXPECT_EQ(removed, audioStart > 0 && audioStart < bytes.size());
-            EXPECT_EQ(test::ReadFileBytes(path), removed ? Bytes(bytes.begin() + long(audioStart), bytes.end()) : bytes);
+            // The remover takes every whole tag, also one with nothing behind it, and
+            // names one that claims more than the file holds instead of leaving it silently.
+            const V2Removal removal = RemoveV2Tags(again, NativePath(path));
+            const auto decoded = DecodeV2Header(bytes.data(), bytes.size());
+            const bool whole = decoded && decoded->Extent() <= bytes.size();
+            EXPECT_EQ(removal.tags, whole ? 1 : 0);
+            EXPECT_EQ(removal.overlong.has_value(), decoded && !whole);
+            if (whole) {
+                EXPECT_EQ(audioStart, decoded->Extent());
+            }
+            EXPECT_EQ(test::ReadFileBytes(path), whole ? Bytes(bytes.begin() + long(audioStart), bytes.end()) : bytes);
         }
     }
 }

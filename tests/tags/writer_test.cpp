@@ -95,7 +95,7 @@ TEST_F(WriterTest, FilesAndTagsTooLargeAreRefusedUntouched) {
         EXPECT_EQ(fs::file_size(path), size);
     }
     BinaryFile file = test::OpenForSave(path_);
-    EXPECT_THROW(RemoveV2Tag(file, NativePath(path_)), FileException);
+    EXPECT_THROW(RemoveV2Tags(file, NativePath(path_)), FileException);
     file.Close();
     Bytes head(start.size());
     std::ifstream(path_, std::ios::binary).read(reinterpret_cast<char*>(head.data()), long(head.size()));
@@ -131,7 +131,7 @@ TEST_F(WriterTest, AFailedSaveKeepsTheTagUnsavedAndTheNextOneGoesThrough) {
             FailAfter faults(budget);
             TagWriteOptions options{.decreasePaddingVal = c.decrease, .faults = &faults};
             try {
-                c.remove ? RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
+                c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
                 ADD_FAILURE() << "no failure";
             } catch (const FileException& e) {
                 EXPECT_EQ(e.error, uint32_t(ENOSPC));
@@ -139,11 +139,58 @@ TEST_F(WriterTest, AFailedSaveKeepsTheTagUnsavedAndTheNextOneGoesThrough) {
             EXPECT_TRUE(tag.IsChanged());  // the file itself is the rewrite's to keep intact
 
             options.faults = nullptr;
-            c.remove ? RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
+            c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
             EXPECT_FALSE(tag.IsChanged());
             EXPECT_TRUE(AudioBytes(After()) == audio);
         }
     }
+}
+
+// Tags stacked at the start all go (the reader shows the first one's frames); a tag
+// whose header claims more than is left is named and left with what follows it.
+TEST_F(WriterTest, RemovalTakesEveryStackedTagAndNamesAnOverlongOne) {
+    const Bytes first = Tag(3, Text(3, "TIT2", "First"), 20), second = Tag(4, Text(4, "TIT2", "Second"));
+    const Bytes footed = Cat({Tag(4, Text(4, "TPE1", "F"), 0, 0x10), B("3DI"), B({4, 0, 0x10, 0, 0, 0, 12})});
+    const Bytes overlong = Cat({B("ID3"), B({3, 0, 0}), Syncsafe(5000), Bytes(100, 1)});
+    const Bytes audio = Audio(5000, 3);
+    Bytes nine;
+    for (int i = 0; i < 9; ++i) nine = Cat({nine, second});
+    struct Case {
+        const char* name;
+        Bytes before;
+        int tags;
+        Bytes after;
+        std::optional<uint64_t> overlongAt;
+    };
+    const Case cases[] = {
+        {"two tags", Cat({first, second, audio}), 2, audio, {}},
+        {"a footer between", Cat({first, footed, second, audio}), 3, audio, {}},
+        {"tags only", Cat({first, second}), 2, {}, {}},
+        {"a header only", Tag(3, {}), 1, {}, {}},
+        {"junk between", Cat({first, Bytes(1, 0), second, audio}), 1, Cat({Bytes(1, 0), second, audio}), {}},
+        {"overlong behind", Cat({first, overlong}), 1, overlong, first.size()},
+        {"overlong first", Cat({overlong, Audio(200, 4)}), 0, Cat({overlong, Audio(200, 4)}), 0},
+        {"more than the bound", Cat({nine, audio}), 8, Cat({second, audio}), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BinaryFile file = Open(c.before);
+        Id3Tag tag;
+        tag.SetText(kFrameTIT2, u"x");
+        const V2Removal removal = RemoveV2(tag, file, NativePath(path_), {});
+        EXPECT_FALSE(tag.IsChanged());
+        EXPECT_EQ(removal.tags, c.tags);
+        EXPECT_EQ(removal.bytes, c.before.size() - c.after.size());
+        EXPECT_EQ(removal.overlong ? std::optional(removal.overlong->offset) : std::nullopt, c.overlongAt);
+        if (removal.overlong) {
+            EXPECT_EQ(removal.overlong->claimed, 5010u);
+            EXPECT_EQ(removal.overlong->available, c.before.size() - *c.overlongAt);
+        }
+        EXPECT_EQ(After(), c.after);
+    }
+    Id3Tag read;
+    EXPECT_EQ(ReadTagBytes(dir_, cases[0].before, read), first.size());
+    EXPECT_EQ(TextOf(read, kFrameTIT2), "First");
 }
 
 TEST_F(WriterTest, MarksDecideAndOnlyTheFramesAreMarkedSaved) {

@@ -1,6 +1,7 @@
 // The real program under Xvfb, driven with xdotool as a person would: start it on a
-// directory, select the rows, remove their ID3v1 tags from the Edit menu, save with
-// Ctrl+S, quit from the File menu; then mutagen reads the files.
+// directory, select the rows, remove their ID3v1 tags from the Edit menu (or rename them
+// from their tags in the "Rename" dialog), save with Ctrl+S, quit from the File menu;
+// then mutagen reads the files.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QThread>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -71,7 +73,28 @@ protected:
         ASSERT_EQ(r.status, 0) << r.err;
         std::this_thread::sleep_for(300ms);
     }
+    // Starts the program on `directory` with its own settings; the window's id.
+    std::string StartProgram(QProcess& program, const std::filesystem::path& directory) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), xvfb_.Name());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QUORVANE_SETTINGS"), QString::fromStdString((settings_ / "settings.ini").string()));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.Path().string()));
+        program.setProcessEnvironment(env);
+        program.setProgram(QStringLiteral(QUORVANE_GUI_PATH));
+        program.setArguments({QString::fromStdString(directory.string())});
+        program.start();
+        if (!program.waitForStarted(10000)) return {};
+        return FindWindow("^Quorvane 1.7$");
+    }
+    // The first window whose title matches, once it shows; empty when none.
+    std::string FindWindow(const std::string& title) {
+        const CommandResult found = Xdotool({"search", "--sync", "--limit", "1", "--name", title});
+        return found.status == 0 ? found.out.substr(0, found.out.find('\n')) : std::string();
+    }
+    void Focus(const std::string& window) { ASSERT_EQ(Xdotool({"windowfocus", "--sync", window}).status, 0); }
     Xvfb xvfb_;
+    TempDir settings_, runtime_;
 };
 
 TEST_F(EndToEnd, RemoveV1SaveAndQuitThroughTheWindow) {
@@ -144,6 +167,76 @@ for path in sys.argv[1:]:
 )", paths);
     ASSERT_EQ(checked.status, 0) << checked.err;
     EXPECT_EQ(checked.out, "01 one.mp3 v1=0 title=Song 0\n02 two.mp3 v1=0 title=Song 1\n03 three.mp3 v1=0 title=Song 2\n");
+}
+
+TEST_F(EndToEnd, RenameFromTagsSaveAndQuitThroughTheWindow) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    }
+    ASSERT_TRUE(xvfb_.Start());
+
+    TempDir tree;
+    std::vector<std::string> paths;
+    for (const char* name : {"01 one.mp3", "02 two.mp3", "03 three.mp3"}) {
+        paths.push_back((tree / name).string());
+        MakeMp3(paths.back(), {"-b", "128"}, 1.0);
+    }
+    const CommandResult tagged = RunPython(R"(
+import sys
+from mutagen.id3 import ID3, TIT2, TPE1, TRCK
+for i, path in enumerate(sys.argv[1:]):
+    tag = ID3()
+    tag.add(TIT2(encoding=3, text=['Song %d' % i]))
+    tag.add(TPE1(encoding=3, text=['AC/DC']))
+    tag.add(TRCK(encoding=3, text=['%d' % (i + 1)]))
+    tag.save(path, v2_version=3)
+)", paths);
+    ASSERT_EQ(tagged.status, 0) << tagged.err;
+
+    QProcess program;
+    const std::string window = StartProgram(program, tree.Path());
+    ASSERT_FALSE(window.empty());
+    std::this_thread::sleep_for(1500ms);  // the rows arrive with the row timer
+    Focus(window);
+
+    // The first two rows (the list is in name order), then Edit > Rename...
+    ASSERT_EQ(Xdotool({"mousemove", "--window", window, "500", "600", "click", "1"}).status, 0);
+    std::this_thread::sleep_for(300ms);
+    Keys("Home");
+    Keys("shift+Down");
+    Keys("alt+e");
+    Keys("Down");
+    Keys("Down");    // past Remove ID3v2 and the separator
+    Keys("Return");  // Rename...
+    const std::string dialog = FindWindow("^Rename$");
+    ASSERT_FALSE(dialog.empty());
+    Focus(dialog);
+    ASSERT_EQ(Xdotool({"type", "--delay", "40", "<track> <artist> - <title>"}).status, 0);
+    std::this_thread::sleep_for(300ms);
+    Keys("Return");
+    Focus(window);
+    Keys("ctrl+s");
+    std::this_thread::sleep_for(1500ms);
+    Keys("alt+f");
+    Keys("x");
+    const bool ended = program.waitForFinished(15000);
+    if (!ended) program.kill();
+    ASSERT_TRUE(ended) << "the program did not quit";
+    EXPECT_EQ(program.exitCode(), 0);
+
+    const CommandResult checked = RunPython(R"(
+import os, sys
+from mutagen.id3 import ID3
+for name in sorted(os.listdir(sys.argv[1])):
+    tag = ID3(os.path.join(sys.argv[1], name))
+    print('%s|%s|%s' % (name, tag['TIT2'], tag['TRCK']))
+)", {tree.Path().string()});
+    ASSERT_EQ(checked.status, 0) << checked.err;
+    EXPECT_EQ(checked.out,
+              "01 AC DC - Song 0.mp3|Song 0|1\n"
+              "02 AC DC - Song 1.mp3|Song 1|2\n"
+              "03 three.mp3|Song 2|3\n");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@ namespace quorvane::ui {
 
 QString DialogFileChooser::ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) {
     QFileDialog dialog(parent, QString(), request.directory);
+    dialog.setWindowTitle(QStringLiteral("Save As"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(request.filters);

@@ -154,6 +154,7 @@ void GenerateDialog::UpdatePreview() {
         previewFields_[i]->setText(ToQString(fields[i]));
         previewFields_[i]->setCursorPosition(0);
     }
+    previewPrompts_.ShowNew();
 }
 
 void GenerateDialog::accept() {

@@ -73,6 +73,7 @@ void RenameDialog::UpdatePreview() {
     prompts_.NextRun();
     preview_->setText(ToQString(RenamePreview(Expression(), targets_, prompts_)));
     preview_->setCursorPosition(0);
+    prompts_.ShowNew();
 }
 
 }  // namespace quorvane::ui

@@ -12,6 +12,7 @@
 #include "tags/frame_id.h"
 #include "ui/generate_dialog.h"
 #include "ui/history_combo.h"
+#include "ui/rename_dialog.h"
 
 namespace quorvane::test {
 namespace {
@@ -196,6 +197,26 @@ TEST_F(GenerateDialogTest, ThePageShowingDecidesWhichGenerationRuns) {
     EXPECT_EQ(Frame(0, kFrameTPE1), u"A");
     EXPECT_EQ(Frame(0, kFrameTIT2), u"");
     EXPECT_TRUE(StoredList(kGenNormalsHistory).empty());
+}
+
+TEST_F(GenerateDialogTest, TooltipsFollowTheSettingInBothDialogs) {
+    LoadNamed({"a.mp3"});
+    const QString boxTip = QStringLiteral("Enter text/variables, or select a previously used expression");
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        SettingsStore::Instance().WriteBool("Tooltips", on);
+        const auto tip = [on](const QString& text) { return on ? text : QString(); };
+        ASSERT_TRUE(Generate([&](GenerateDialog& dialog) {
+            EXPECT_EQ(dialog.PatternBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.RegExpBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.GenerateButton().toolTip(), QString());
+        }));
+        ASSERT_TRUE(WithDialog<ui::RenameDialog>([&] { Trigger(ui::Command::Rename); }, [&](ui::RenameDialog& dialog) {
+            EXPECT_EQ(dialog.ExpressionBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.RenameButton().toolTip(), tip(QStringLiteral("Rename the files")));
+            EXPECT_EQ(dialog.CancelButton().toolTip(), QString());
+        }));
+    }
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ QLabel* HelpLabel(const char* text, QWidget* parent) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
+    label->setObjectName(QStringLiteral("help"));
     return label;
 }
 

@@ -1,13 +1,10 @@
-// The "Rename" dialog through the window's command: its preview, its history in the
-// settings file, its boxes, its keys and what it does to the rows.
-#include <QLabel>
-#include <QLineEdit>
+// The "Rename" dialog through the window's command: preview, history in the settings
+// file, the unknown-field box, its keys and what it does to the rows and files.
 #include <QPushButton>
 
 #include <filesystem>
 
 #include "dialog_fixture.h"
-#include "library/edit_gate.h"
 #include "operations/history.h"
 #include "ui/history_combo.h"
 #include "ui/rename_dialog.h"
@@ -16,125 +13,85 @@ namespace quorvane::test {
 namespace {
 
 using ui::RenameDialog;
+using Strings = std::vector<std::u16string>;
 
 class RenameDialogTest : public DialogTest {
 protected:
-    void LoadTwo() {
-        MakeFiles({
-            {"d/a.mp3", {}, 1.0, "Intro", "AC/DC", "", "7"},
-            {"d/b.mp3", {}, 1.0, "Two", "B", "", "12"},
-        });
+    void SetUp() override {
+        DialogTest::SetUp();
+        MakeFiles({{"d/a.mp3", {}, 1.0, "Intro", "AC/DC", "", "7"}, {"d/b.mp3", {}, 1.0, "Two", "B", "", "12"}});
         LoadTree(2, "d");
         a_ = RowOfFile(QStringLiteral("a.mp3"));
         b_ = RowOfFile(QStringLiteral("b.mp3"));
     }
-    // Opens the dialog and types `expression`; `finish` ends it.
+    // Types `expression` into a new dialog; `finish` ends it.
     bool Rename(const QString& expression, const std::function<void(RenameDialog&)>& finish) {
-        return WithDialog<RenameDialog>([&] { Trigger(ui::Command::Rename); },
-                                        [&](RenameDialog& dialog) {
-                                            QTest::keyClicks(&dialog.ExpressionBox().Edit(), expression);
-                                            finish(dialog);
-                                        });
+        return WithDialog<RenameDialog>(ui::Command::Rename, [&](RenameDialog& dialog) {
+            QTest::keyClicks(&dialog.ExpressionBox().Edit(), expression);
+            finish(dialog);
+        });
     }
-    int a_ = -1;
-    int b_ = -1;
+    static void Confirm(RenameDialog& dialog) { dialog.RenameButton().click(); }
+    int a_ = -1, b_ = -1;
 };
 
-TEST_F(RenameDialogTest, PreviewShowsTheFirstTargetsNameAsExpandedAndEnterRenamesTheTargets) {
-    LoadTwo();
+TEST_F(RenameDialogTest, PreviewsTheFirstTargetAndEnterRenamesEveryTarget) {
     SettingsStore::Instance().WriteStringList(kRenamesHistory, {u"<title>", u"<artist> - <title>"});
     SelectRows({a_, b_});
     std::vector<QString> previews;
-    ASSERT_TRUE(WithDialog<RenameDialog>([&] { Trigger(ui::Command::Rename); }, [&](RenameDialog& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Rename"));
-        EXPECT_EQ(dialog.ExpressionBox().History(), (std::vector<std::u16string>{u"<artist> - <title>", u"<title>"}));
-        EXPECT_EQ(dialog.ExpressionBox().Text(), u"");  // the edit part starts empty
-        for (const QString& step : {QStringLiteral("<artist"), QStringLiteral("> - <TRACK>")}) {
-            QTest::keyClicks(&dialog.ExpressionBox().Edit(), step);
-            previews.push_back(dialog.Preview());
-        }
-        // Enter in the box confirms the dialog.
+    ASSERT_TRUE(Rename(QStringLiteral("<artist"), [&](RenameDialog& dialog) {
+        EXPECT_EQ(dialog.ExpressionBox().History(), (Strings{u"<artist> - <title>", u"<title>"}));
+        previews.push_back(dialog.Preview());  // an unfinished variable is dropped
+        QTest::keyClicks(&dialog.ExpressionBox().Edit(), QStringLiteral("> - <TRACK>"));
+        previews.push_back(dialog.Preview());
         QTest::keyClick(&dialog.ExpressionBox().Edit(), Qt::Key_Return);
         EXPECT_FALSE(dialog.isVisible());
     }));
-    // An unfinished variable is dropped; the preview keeps "/" and shows ".mp3".
-    EXPECT_EQ(previews, (std::vector<QString>{QStringLiteral(".mp3"), QStringLiteral("AC/DC - 07.mp3")}));
+    EXPECT_EQ(previews, (std::vector<QString>{".mp3", "AC/DC - 07.mp3"}));  // before "/" becomes a blank
     EXPECT_EQ(Cell(a_, ui::kColumnFilename), QStringLiteral("AC DC - 07.mp3"));
     EXPECT_EQ(Cell(b_, ui::kColumnFilename), QStringLiteral("B - 12.mp3"));
     EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 2"));
-    EXPECT_EQ(prompts_.Count(), 0u);
+    EXPECT_EQ(Stored(kRenamesHistory), (Strings{u"<title>", u"<artist> - <title>", u"<artist> - <TRACK>"}));
 
+    // Escape cancels; used again, an expression is listed once, first.
+    ASSERT_TRUE(Rename(QStringLiteral("<year>"), [](RenameDialog& dialog) {
+        EXPECT_EQ(dialog.ExpressionBox().Text(), u"<year>");
+        QTest::keyClick(&dialog.ExpressionBox().Edit(), Qt::Key_Escape);
+    }));
+    window_->List().clearSelection();  // every listed file
+    ASSERT_TRUE(Rename(QStringLiteral("<title>"), Confirm));
+    ASSERT_TRUE(Rename(QString(), [](RenameDialog& dialog) {
+        EXPECT_EQ(dialog.ExpressionBox().History(), (Strings{u"<title>", u"<artist> - <TRACK>", u"<artist> - <title>"}));
+        EXPECT_EQ(dialog.ExpressionBox().Text(), u"");  // the edit part starts empty
+    }));
     Trigger(ui::Command::Save);
     WaitForSaveEnd();
-    EXPECT_TRUE(std::filesystem::exists(tree_ / "d/AC DC - 07.mp3"));
-    EXPECT_TRUE(std::filesystem::exists(tree_ / "d/B - 12.mp3"));
-    EXPECT_FALSE(std::filesystem::exists(tree_ / "d/a.mp3"));
-}
-
-TEST_F(RenameDialogTest, HistoryIsStoredNewestLastListedNewestFirstAndKeptOnce) {
-    LoadTwo();
-    SelectRows({a_});
-    // Nothing stored: the default expression is stored and listed.
-    ASSERT_TRUE(Rename(QStringLiteral("<title>"), [](RenameDialog& dialog) {
-        EXPECT_EQ(dialog.ExpressionBox().History(), std::vector<std::u16string>{std::u16string(u"<artist> - <track> - <title>")});
-        dialog.RenameButton().click();
-    }));
-    ASSERT_TRUE(Rename(QStringLiteral("<year>"), [](RenameDialog& dialog) {
-        QTest::keyClick(&dialog.ExpressionBox().Edit(), Qt::Key_Escape);  // Escape cancels
-    }));
-    EXPECT_EQ(StoredList(kRenamesHistory), (std::vector<std::u16string>{u"<artist> - <track> - <title>", u"<title>"}));
-    ASSERT_TRUE(Rename(QStringLiteral("<artist> - <track> - <title>"), [](RenameDialog& dialog) {
-        EXPECT_EQ(dialog.ExpressionBox().History(),
-                  (std::vector<std::u16string>{u"<title>", u"<artist> - <track> - <title>"}));
-        dialog.RenameButton().click();
-    }));
-    EXPECT_EQ(StoredList(kRenamesHistory), (std::vector<std::u16string>{u"<title>", u"<artist> - <track> - <title>"}));
-    EXPECT_EQ(Cell(a_, ui::kColumnFilename), QStringLiteral("AC DC - 07 - Intro.mp3"));
-
-    // An entry in the older notation is listed and stored in the new one.
-    SettingsStore::Instance().WriteStringList(kRenamesHistory, {u"%artist - %title", u"<title>"});
-    ASSERT_TRUE(Rename(QString(), [](RenameDialog& dialog) {
-        EXPECT_EQ(dialog.ExpressionBox().History(), (std::vector<std::u16string>{u"<artist> - <title>", u"<title>"}));
-    }));
-    EXPECT_EQ(StoredList(kRenamesHistory), (std::vector<std::u16string>{u"<title>", u"<artist> - <title>"}));
+    EXPECT_TRUE(std::filesystem::exists(tree_ / "d/Intro.mp3") && std::filesystem::exists(tree_ / "d/Two.mp3"));
+    EXPECT_EQ(prompts_.Count(), 0u);
 }
 
 TEST_F(RenameDialogTest, AnUnknownFieldIsToldWhenItsBracketClosesNotOnEveryKeyAfter) {
-    LoadTwo();
     SelectRows({a_});
-    size_t afterOpen = 0, afterClose = 0, afterMore = 0, afterSecond = 0;
+    std::vector<size_t> counts;
     QString preview;
     ASSERT_TRUE(Rename(QStringLiteral("<artist> <x"), [&](RenameDialog& dialog) {
-        afterOpen = prompts_.Count();
-        QTest::keyClicks(&dialog.ExpressionBox().Edit(), QStringLiteral(">"));
-        afterClose = prompts_.Count();
-        QTest::keyClicks(&dialog.ExpressionBox().Edit(), QStringLiteral(" - more"));
-        afterMore = prompts_.Count();
+        for (const char* more : {"", ">", " - more"}) {
+            QTest::keyClicks(&dialog.ExpressionBox().Edit(), QString::fromUtf8(more));
+            counts.push_back(prompts_.Count());
+        }
         preview = dialog.Preview();
-        // Mended, then mistaken anew: told again.
-        dialog.ExpressionBox().setEditText(QStringLiteral("<artist>"));
+        dialog.ExpressionBox().setEditText(QStringLiteral("<artist>"));  // mended, then mistaken anew
         dialog.ExpressionBox().setEditText(QStringLiteral("<artist> <x>"));
-        afterSecond = prompts_.Count();
-        dialog.RenameButton().click();
+        counts.push_back(prompts_.Count());
+        Confirm(dialog);
     }));
-    EXPECT_EQ(afterOpen, 0u);
-    EXPECT_EQ(afterClose, 1u);
-    EXPECT_EQ(afterMore, 1u);
-    EXPECT_EQ(afterSecond, 2u);
+    EXPECT_EQ(counts, (std::vector<size_t>{0, 1, 1, 2}));
     EXPECT_EQ(preview, QString());
-    // The apply tells it once more and renames nothing; the expression is kept.
+    // The apply tells it once more under "Error", renames nothing and keeps the expression.
     EXPECT_EQ(CountPrompts("error", u"Unrecognized field: x"), 3u);
     EXPECT_EQ(prompts_.Prompts().back().caption, u"Error");
     EXPECT_EQ(Cell(a_, ui::kColumnFilename), QStringLiteral("a.mp3"));
-    EXPECT_EQ(StoredList(kRenamesHistory).back(), u"<artist> <x>");
-    EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
-}
-
-TEST_F(RenameDialogTest, WithNoSelectionEveryListedFileIsRenamed) {
-    LoadTwo();
-    ASSERT_TRUE(Rename(QStringLiteral("<title>"), [](RenameDialog& dialog) { dialog.RenameButton().click(); }));
-    EXPECT_EQ(Cell(a_, ui::kColumnFilename), QStringLiteral("Intro.mp3"));
-    EXPECT_EQ(Cell(b_, ui::kColumnFilename), QStringLiteral("Two.mp3"));
+    EXPECT_EQ(Stored(kRenamesHistory).back(), u"<artist> <x>");
 }
 
 }  // namespace

@@ -40,9 +40,6 @@ constexpr int kIdleWatchMs = 50;
 // Rows added in one go: a few milliseconds of work, even while the loader thread
 // competes for the processor.
 constexpr size_t kRowsPerSlice = 1000;
-// The commands whose dialogs a later change adds.
-constexpr Command kCommandsStillToCome[] = {Command::Rename,    Command::Generate,  Command::ExportM3u,
-                                            Command::ExportPls, Command::ExportXml, Command::ExportPictures};
 }  // namespace
 
 MainWindow::MainWindow(UserPrompts& prompts, DesktopLauncher& launcher, QWidget* parent)
@@ -187,7 +184,6 @@ void MainWindow::CreateActions() {
     MakeAction(Command::Enqueue, QStringLiteral("Enqueue"), &MainWindow::Enqueue);
     MakeAction(Command::ExploreDirectory, QStringLiteral("Explore directory"), &MainWindow::ExploreDirectory);
 
-    for (Command command : kCommandsStillToCome) CommandAction(command)->setEnabled(false);
     // Shortcuts work wherever the focus is in this window.
     for (QAction* action : actions_) {
         if (action) addAction(action);
@@ -269,7 +265,6 @@ void MainWindow::CreateBars() {
     renameButton_ = new QPushButton(QStringLiteral("Rename"), trackBar);
     if (tips) renameButton_->setToolTip(QStringLiteral("Rename selected files based on ID3 tags"));
     connect(renameButton_, &QPushButton::clicked, this, &MainWindow::RenameFromTags);
-    renameButton_->setEnabled(CommandAction(Command::Rename)->isEnabled());
     trackBar->addWidget(renameButton_);
 
     addToolBarBreak();

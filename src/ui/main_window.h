@@ -16,6 +16,7 @@
 #include "library/mp3_file_record.h"
 #include "library/save_controller.h"
 #include "operations/text_cleanup.h"
+#include "ui/file_chooser.h"
 
 class QComboBox;
 class QLabel;
@@ -78,6 +79,9 @@ public:
     void AddDirectoryPath(const QString& path);
 
     QAction* CommandAction(Command command) const { return actions_[static_cast<size_t>(command)]; }
+    // Where the exports ask for their file or folder (QFileDialog unless replaced; the
+    // chooser must outlive the window's use of it).
+    void SetFileChooser(FileChooser& chooser) { chooser_ = &chooser; }
     QPushButton* TrackButton() const { return trackButton_; }
 
     // The rows the selection commands act on, top to bottom as listed.
@@ -127,8 +131,7 @@ public slots:
     // Reads the four list settings again and redraws the rows.
     void ApplyListSettings();
 
-    // The dialogs that a later change adds: their commands are wired here and stay
-    // disabled until then.
+    // The rename and generation dialogs and the exports, on TargetRecords().
     void RenameFromTags();
     void GenerateTags();
     void ExportPlaylistM3u();
@@ -169,6 +172,10 @@ private:
     void SyncDirectoryEntries();
     void AfterListCommand();
     bool HasDirectoryUrl(const QMimeData* mime) const;
+    // True, after telling the user, when a running save covers one of the records an
+    // export would read.
+    bool RefuseExportWhileSaving(std::span<const RecordPtr> records);
+    void ExportPlaylist(const Exporter& exporter);
 
     UserPrompts& prompts_;
     DesktopLauncher& launcher_;
@@ -188,6 +195,8 @@ private:
     QPushButton* renameButton_ = nullptr;
     QComboBox* directories_ = nullptr;
     std::array<QLabel*, 3> panes_{};
+    DialogFileChooser dialogChooser_;
+    FileChooser* chooser_ = &dialogChooser_;
 
     QTimer rowTimer_;
     QTimer idleWatch_;

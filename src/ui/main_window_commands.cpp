@@ -123,31 +123,6 @@ void MainWindow::ShowPreferences() {
     ApplyListSettings();
 }
 
-void MainWindow::RenameFromTags() {
-    // The "Rename" dialog plugs in here: it plans new names for TargetRecords(), checks
-    // RefuseWhileSaving, applies them and calls RecordsChanged().
-}
-
-void MainWindow::GenerateTags() {
-    // The "Generate ID3 Tags" dialog plugs in here, on TargetRecords() like Rename.
-}
-
-void MainWindow::ExportPlaylistM3u() {
-    // The M3U playlist export of TargetRecords() plugs in here.
-}
-
-void MainWindow::ExportPlaylistPls() {
-    // The PLS playlist export of TargetRecords() plugs in here.
-}
-
-void MainWindow::ExportXml() {
-    // The "Export XML" dialog and export of TargetRecords() plug in here.
-}
-
-void MainWindow::ExportPictures() {
-    // The picture export of TargetRecords() plugs in here.
-}
-
 // --- Help menu ---------------------------------------------------------------------------
 
 void MainWindow::ShowHelp() { OpenManual(launcher_, prompts_, FindManual()); }

@@ -204,39 +204,6 @@ TEST_F(CommandsTest, TrackToggleNumbersRowsInTheOrderClicked) {
     EXPECT_EQ(track.text(), QStringLiteral("Track 1"));
 }
 
-// Holds the saver inside its first file until released.
-class HeldSave {
-public:
-    explicit HeldSave(TagSaver& saver) {
-        saver.SetSaveFunction([this](Mp3FileRecord& record) {
-            {
-                std::unique_lock lock(mutex_);
-                entered_ = true;
-                changed_.notify_all();
-                changed_.wait(lock, [this] { return released_; });
-            }
-            SaveRecord(record, prompts_, WriteOptionsFromSettings());
-        });
-    }
-    bool WaitEntered() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return entered_; });
-    }
-    void Release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-    ~HeldSave() { Release(); }
-
-private:
-    RecordingPrompts prompts_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool entered_ = false;
-    bool released_ = false;
-};
-
 TEST_F(CommandsTest, CommandsThatChangeRecordsAreRefusedWhileTheyAreSaved) {
     LoadThree();
     HeldSave held(window_->Saver());

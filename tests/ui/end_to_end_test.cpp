@@ -1,6 +1,7 @@
 // The real program under Xvfb, driven with xdotool as a person would: start it on a
-// directory, select the rows, remove their ID3v1 tags from the Edit menu, save with
-// Ctrl+S, quit from the File menu; then mutagen reads the files.
+// directory, select the rows, remove their ID3v1 tags from the Edit menu (or rename them
+// from their tags in the "Rename" dialog), save with Ctrl+S, quit from the File menu;
+// then mutagen reads the files.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -62,6 +63,29 @@ private:
 
 class EndToEnd : public ::testing::Test {
 protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+            GTEST_SKIP() << "Xvfb or xdotool is not installed";
+        }
+        ASSERT_TRUE(xvfb_.Start());
+        // Three files with a title, an artist, a track and an ID3v1 tag.
+        for (const char* name : {"01 one.mp3", "02 two.mp3", "03 three.mp3"}) {
+            paths_.push_back((tree_ / name).string());
+            MakeMp3(paths_.back(), {"-b", "128"}, 1.0);
+        }
+        const CommandResult tagged = RunPython(R"(
+import sys
+from mutagen.id3 import ID3, TIT2, TPE1, TRCK
+for i, path in enumerate(sys.argv[1:]):
+    tag = ID3()
+    tag.add(TIT2(encoding=3, text=['Song %d' % i]))
+    tag.add(TPE1(encoding=3, text=['AC/DC']))
+    tag.add(TRCK(encoding=3, text=['%d' % (i + 1)]))
+    tag.save(path, v1=2, v2_version=3)
+)", paths_);
+        ASSERT_EQ(tagged.status, 0) << tagged.err;
+    }
     CommandResult Xdotool(std::vector<std::string> args) {
         args.insert(args.begin(), {"env", "DISPLAY=" + xvfb_.Name().toStdString(), "xdotool"});
         return RunCommand(args);
@@ -71,79 +95,94 @@ protected:
         ASSERT_EQ(r.status, 0) << r.err;
         std::this_thread::sleep_for(300ms);
     }
-    Xvfb xvfb_;
-};
-
-TEST_F(EndToEnd, RemoveV1SaveAndQuitThroughTheWindow) {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    // The first window whose title matches, once it shows; empty when none.
+    std::string FindWindow(const std::string& title) {
+        const CommandResult found = Xdotool({"search", "--sync", "--limit", "1", "--name", title});
+        return found.status == 0 ? found.out.substr(0, found.out.find('\n')) : std::string();
     }
-    ASSERT_TRUE(xvfb_.Start());
-
-    TempDir tree, settings, runtime;
-    const char* names[] = {"01 one.mp3", "02 two.mp3", "03 three.mp3"};
-    std::vector<std::string> paths;
-    for (const char* name : names) {
-        paths.push_back((tree / name).string());
-        MakeMp3(paths.back(), {"-b", "128"}, 1.0);
+    void Focus(const std::string& window) { ASSERT_EQ(Xdotool({"windowfocus", "--sync", window}).status, 0); }
+    // Starts the program on the tree with its own settings, and puts the focus on the
+    // first row of the list.
+    void Start() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), xvfb_.Name());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QUORVANE_SETTINGS"), QString::fromStdString((settings_ / "settings.ini").string()));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.Path().string()));
+        program_.setProcessEnvironment(env);
+        program_.setProgram(QStringLiteral(QUORVANE_GUI_PATH));
+        program_.setArguments({QString::fromStdString(tree_.Path().string())});
+        program_.start();
+        ASSERT_TRUE(program_.waitForStarted(10000));
+        window_ = FindWindow("^Quorvane 1.7$");
+        ASSERT_FALSE(window_.empty());
+        std::this_thread::sleep_for(1500ms);  // the rows arrive with the row timer
+        Focus(window_);
+        // Into the list below its rows, then to the first row.
+        ASSERT_EQ(Xdotool({"mousemove", "--window", window_, "500", "600", "click", "1"}).status, 0);
+        std::this_thread::sleep_for(300ms);
+        Keys("Home");
     }
-    const CommandResult tagged = RunPython(R"(
-import sys
-from mutagen.id3 import ID3, TIT2
-for i, path in enumerate(sys.argv[1:]):
-    tag = ID3()
-    tag.add(TIT2(encoding=3, text=['Song %d' % i]))
-    tag.save(path, v1=2, v2_version=3)
-)", paths);
-    ASSERT_EQ(tagged.status, 0) << tagged.err;
-
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), xvfb_.Name());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("QUORVANE_SETTINGS"), QString::fromStdString((settings / "settings.ini").string()));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path().string()));
-    program.setProcessEnvironment(env);
-    program.setProgram(QStringLiteral(QUORVANE_GUI_PATH));
-    program.setArguments({QString::fromStdString(tree.Path().string())});
-    program.start();
-    ASSERT_TRUE(program.waitForStarted(10000));
-
-    const CommandResult found = Xdotool({"search", "--sync", "--limit", "1", "--name", "^Quorvane 1.7$"});
-    ASSERT_EQ(found.status, 0) << found.err;
-    std::string window = found.out.substr(0, found.out.find('\n'));
-    ASSERT_FALSE(window.empty());
-    std::this_thread::sleep_for(1500ms);  // the rows arrive with the row timer
-    ASSERT_EQ(Xdotool({"windowfocus", "--sync", window}).status, 0);
-
-    // Into the list below its rows, then the first row and down to the last with Shift.
-    ASSERT_EQ(Xdotool({"mousemove", "--window", window, "500", "600", "click", "1"}).status, 0);
-    std::this_thread::sleep_for(300ms);
-    Keys("Home");
-    Keys("shift+End");
-    Keys("alt+e");   // Edit
-    Keys("Return");  // its first item: Remove ID3v1
-    Keys("ctrl+s");
-    std::this_thread::sleep_for(1500ms);
-    Keys("alt+f");
-    Keys("x");  // E&xit
-    const bool ended = program.waitForFinished(15000);
-    if (!ended) program.kill();
-    ASSERT_TRUE(ended) << "the program did not quit";
-    EXPECT_EQ(program.exitCode(), 0);
-
-    const CommandResult checked = RunPython(R"(
-import sys
+    // Ctrl+S, then File > Exit; the program must end by itself.
+    void SaveAndQuit() {
+        Focus(window_);
+        Keys("ctrl+s");
+        std::this_thread::sleep_for(1500ms);
+        Keys("alt+f");
+        Keys("x");  // E&xit
+        const bool ended = program_.waitForFinished(15000);
+        if (!ended) program_.kill();
+        ASSERT_TRUE(ended) << "the program did not quit";
+        EXPECT_EQ(program_.exitCode(), 0);
+    }
+    // mutagen's view of the tree: "name|v1|TIT2|TRCK" per file in name order.
+    std::string Files() {
+        const CommandResult checked = RunPython(R"(
+import os, sys
 from mutagen.id3 import ID3
-for path in sys.argv[1:]:
+for name in sorted(os.listdir(sys.argv[1])):
+    path = os.path.join(sys.argv[1], name)
     with open(path, 'rb') as f:
         f.seek(-128, 2)
         v1 = f.read(3) == b'TAG'
-    print('%s v1=%d title=%s' % (path.rsplit('/', 1)[1], v1, ID3(path)['TIT2']))
-)", paths);
-    ASSERT_EQ(checked.status, 0) << checked.err;
-    EXPECT_EQ(checked.out, "01 one.mp3 v1=0 title=Song 0\n02 two.mp3 v1=0 title=Song 1\n03 three.mp3 v1=0 title=Song 2\n");
+    tag = ID3(path, load_v1=False)
+    print('%s|%d|%s|%s' % (name, v1, tag['TIT2'], tag['TRCK']))
+)", {tree_.Path().string()});
+        EXPECT_EQ(checked.status, 0) << checked.err;
+        return checked.out;
+    }
+
+    Xvfb xvfb_;
+    TempDir tree_, settings_, runtime_;
+    std::vector<std::string> paths_;
+    QProcess program_;
+    std::string window_;
+};
+
+TEST_F(EndToEnd, RemoveV1SaveAndQuitThroughTheWindow) {
+    Start();
+    Keys("shift+End");  // every row
+    Keys("alt+e");      // Edit
+    Keys("Return");     // its first item: Remove ID3v1
+    SaveAndQuit();
+    EXPECT_EQ(Files(), "01 one.mp3|0|Song 0|1\n02 two.mp3|0|Song 1|2\n03 three.mp3|0|Song 2|3\n");
+}
+
+TEST_F(EndToEnd, RenameFromTagsSaveAndQuitThroughTheWindow) {
+    Start();
+    Keys("shift+Down");  // the first two rows (the list is in name order)
+    Keys("alt+e");
+    Keys("Down");
+    Keys("Down");    // past Remove ID3v2 and the separator
+    Keys("Return");  // Rename...
+    const std::string dialog = FindWindow("^Rename$");
+    ASSERT_FALSE(dialog.empty());
+    Focus(dialog);
+    ASSERT_EQ(Xdotool({"type", "--delay", "40", "<track> <artist> - <title>"}).status, 0);
+    std::this_thread::sleep_for(300ms);
+    Keys("Return");
+    SaveAndQuit();
+    EXPECT_EQ(Files(), "01 AC DC - Song 0.mp3|1|Song 0|1\n02 AC DC - Song 1.mp3|1|Song 1|2\n03 three.mp3|1|Song 2|3\n");
 }
 
 }  // namespace

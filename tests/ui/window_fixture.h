@@ -6,12 +6,17 @@
 #include <QFile>
 #include <QTest>
 
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "library/codec_options.h"
 #include "library/directory_loader.h"
+#include "library/save_record.h"
+#include "library/tag_saver.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
@@ -50,6 +55,39 @@ struct TestFile {
     double seconds = 1.0;
     std::string title, artist, album, track, year, genre;
     bool v1 = false;                    // also an ID3v1 tag
+};
+
+// Holds the saver inside its first file until released.
+class HeldSave {
+public:
+    explicit HeldSave(TagSaver& saver) {
+        saver.SetSaveFunction([this](Mp3FileRecord& record) {
+            {
+                std::unique_lock lock(mutex_);
+                entered_ = true;
+                changed_.notify_all();
+                changed_.wait(lock, [this] { return released_; });
+            }
+            SaveRecord(record, prompts_, WriteOptionsFromSettings());
+        });
+    }
+    bool WaitEntered() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return entered_; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    ~HeldSave() { Release(); }
+
+private:
+    RecordingPrompts prompts_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool entered_ = false;
+    bool released_ = false;
 };
 
 class WindowTest : public ::testing::Test {

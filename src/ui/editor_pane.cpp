@@ -1,0 +1,34 @@
+#include "ui/editor_pane.h"
+
+#include "ui/editor_services.h"
+
+namespace quorvane::ui {
+
+EditorPane::EditorPane(EditorServices& services, QWidget* parent) : QWidget(parent), services_(services) {}
+
+void EditorPane::ShowSelection(std::vector<RecordPtr> selection) {
+    if (freshness_ == Freshness::Released || selection != shown_) {
+        Reload(std::move(selection));
+    } else if (freshness_ == Freshness::RecordsChanged) {
+        freshness_ = Freshness::Current;
+        Fill(true);
+    }
+}
+
+void EditorPane::Reload(std::vector<RecordPtr> selection) {
+    shown_ = std::move(selection);
+    freshness_ = Freshness::Current;
+    Fill(false);
+}
+
+void EditorPane::MarkStale() {
+    if (freshness_ == Freshness::Current) freshness_ = Freshness::RecordsChanged;
+}
+
+void EditorPane::Release() {
+    shown_.clear();
+    shown_.shrink_to_fit();
+    freshness_ = Freshness::Released;
+}
+
+}  // namespace quorvane::ui

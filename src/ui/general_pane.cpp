@@ -44,6 +44,7 @@ QPushButton* MakeButton(const QString& text, const QString& tip, bool tips, QWid
 GeneralPane::GeneralPane(EditorServices& services, QWidget* parent) : EditorPane(services, parent) {
     setObjectName(QStringLiteral("generalPane"));
     auto* grid = new QGridLayout;
+    auto* shortRow = new QHBoxLayout;  // Year, Track and Genre share the fourth row
     int row = 0;
     for (const V2Field field : kPageOrder) {
         auto* edit = new MultiValueEdit(this);
@@ -54,16 +55,24 @@ GeneralPane::GeneralPane(EditorServices& services, QWidget* parent) : EditorPane
         fields_[static_cast<size_t>(field)] = edit;
         auto* label = new QLabel(Label(field), this);
         label->setBuddy(edit);
-        // Lead Artist, Album and Title take a row each; Year and Track share the fourth.
-        if (field == V2Field::Track) {
-            grid->addWidget(label, 3, 2);
-            grid->addWidget(edit, 3, 3);
+        if (field == V2Field::Year) {
+            grid->addWidget(label, row, 0);
+            grid->addLayout(shortRow, row, 1);
+            shortRow->addWidget(edit);
+        } else if (field == V2Field::Track) {
+            shortRow->addSpacing(8);
+            shortRow->addWidget(label);
+            shortRow->addWidget(edit);
         } else {
             grid->addWidget(label, row, 0);
-            grid->addWidget(edit, row, 1, 1, field == V2Field::Year ? 1 : 5);
+            grid->addWidget(edit, row, 1);
             ++row;
         }
     }
+    // Wide enough for "(multiple)" and a track such as 12/15; the genre takes the rest.
+    const int shortWidth = fontMetrics().horizontalAdvance(QStringLiteral("(multiple)")) + 28;
+    Field(V2Field::Year).setFixedWidth(shortWidth);
+    Field(V2Field::Track).setFixedWidth(shortWidth);
     genre_ = new QComboBox(this);
     genre_->setObjectName(QStringLiteral("Genre"));
     genre_->setEditable(true);
@@ -74,11 +83,10 @@ GeneralPane::GeneralPane(EditorServices& services, QWidget* parent) : EditorPane
     for (uint32_t index = 0; index < kGenreCount; ++index) genre_->addItem(ToQString(GenreName(index)));
     auto* genreLabel = new QLabel(QStringLiteral("Genre"), this);
     genreLabel->setBuddy(genre_);
-    grid->addWidget(genreLabel, 3, 4);
-    grid->addWidget(genre_, 3, 5);
+    shortRow->addSpacing(8);
+    shortRow->addWidget(genreLabel);
+    shortRow->addWidget(genre_, 1);
     grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
-    grid->setColumnStretch(5, 2);
     connect(genre_, &QComboBox::activated, this, [this] { genreChanged_ = true; });
     connect(genre_->lineEdit(), &QLineEdit::textEdited, this, [this] { genreChanged_ = true; });
 

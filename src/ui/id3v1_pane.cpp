@@ -24,7 +24,7 @@ struct FieldSpec {
     std::optional<std::u16string> V1Edits::*edit;
     int maxLength;
     bool digits;
-    int row, column;  // in the page's grid
+    int row, column;  // in the page's grid; Track and Year share a cell
 };
 
 // In the page's order; the widths are those of the ID3v1 tag.
@@ -33,7 +33,7 @@ constexpr FieldSpec kFields[Id3v1Pane::kFieldCount] = {
     {"Title", &V1PaneFields::title, &V1Edits::title, 30, false, 0, 2},
     {"Album", &V1PaneFields::album, &V1Edits::album, 30, false, 1, 0},
     {"Track", &V1PaneFields::track, &V1Edits::track, 3, true, 1, 2},
-    {"Year", &V1PaneFields::year, &V1Edits::year, 4, true, 1, 4},
+    {"Year", &V1PaneFields::year, &V1Edits::year, 4, true, 1, 2},
     {"Comment", &V1PaneFields::comment, &V1Edits::comment, 29, false, 2, 2},
 };
 
@@ -42,6 +42,8 @@ constexpr FieldSpec kFields[Id3v1Pane::kFieldCount] = {
 Id3v1Pane::Id3v1Pane(EditorServices& services, QWidget* parent) : EditorPane(services, parent) {
     setObjectName(QStringLiteral("id3v1Pane"));
     auto* grid = new QGridLayout;
+    auto* numbers = new QHBoxLayout;
+    const int shortWidth = fontMetrics().horizontalAdvance(QStringLiteral("(multiple)")) + 28;
     for (size_t i = 0; i < kFieldCount; ++i) {
         const FieldSpec& spec = kFields[i];
         auto* edit = new MultiValueEdit(this);
@@ -51,15 +53,22 @@ Id3v1Pane::Id3v1Pane(EditorServices& services, QWidget* parent) : EditorPane(ser
         fields_[i] = edit;
         auto* label = new QLabel(QString::fromLatin1(spec.label), this);
         label->setBuddy(edit);
-        grid->addWidget(label, spec.row, spec.column);
-        // Title and Comment reach to the right edge; Album leaves room for Track and Year.
-        const bool wide = spec.column == 2 && !spec.digits;
-        grid->addWidget(edit, spec.row, spec.column + 1, 1, wide ? 3 : 1);
+        if (spec.digits) {
+            edit->setFixedWidth(shortWidth);
+            if (i == kTrack) {
+                grid->addWidget(label, spec.row, spec.column);
+                grid->addLayout(numbers, spec.row, spec.column + 1);
+            } else {
+                numbers->addSpacing(8);
+                numbers->addWidget(label);
+            }
+            numbers->addWidget(edit);
+        } else {
+            grid->addWidget(label, spec.row, spec.column);
+            grid->addWidget(edit, spec.row, spec.column + 1);
+        }
     }
-    // Track and Year are short; they need no more room than their digits.
-    const int digitWidth = fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16;
-    Field(kTrack).setMaximumWidth(digitWidth);
-    Field(kYear).setMaximumWidth(digitWidth + fontMetrics().horizontalAdvance(QStringLiteral("0")));
+    numbers->addStretch();
     genre_ = new QComboBox(this);
     genre_->setObjectName(QStringLiteral("Genre"));
     genre_->setMaxVisibleItems(20);

@@ -75,9 +75,13 @@ QRect PicturePreview::ImageRect() const {
 void PicturePreview::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Button));
-    if (!image_) return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(ImageRect(), WrapImage(*image_));
+    if (image_) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(ImageRect(), WrapImage(*image_));
+    }
+    // A thin frame shows where the box is, also while it is empty.
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void PicturePreview::mouseReleaseEvent(QMouseEvent* event) {
@@ -126,7 +130,7 @@ PictureDialog::PictureDialog(PictureEditor& editor, EditorServices& services, QW
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(preview_);
+    left->addWidget(preview_, 0, Qt::AlignHCenter);
     left->addWidget(hint);
     left->addStretch();
     auto* form = new QFormLayout;

@@ -1,5 +1,8 @@
 #include "ui/editor_pane.h"
 
+#include <QKeyEvent>
+#include <QPushButton>
+
 #include "ui/editor_services.h"
 
 namespace quorvane::ui {
@@ -23,6 +26,23 @@ void EditorPane::Reload(std::vector<RecordPtr> selection) {
 
 void EditorPane::MarkStale() {
     if (freshness_ == Freshness::Current) freshness_ = Freshness::RecordsChanged;
+}
+
+bool EditorPane::HandleFormKey(const QKeyEvent& event, const std::function<void()>& save,
+                               const std::function<void()>& cancel) {
+    if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+        } else {
+            save();
+        }
+        return true;
+    }
+    if (event.key() == Qt::Key_Escape) {
+        cancel();
+        return true;
+    }
+    return false;
 }
 
 void EditorPane::Release() {

@@ -4,6 +4,7 @@
 // (or the records it shows were changed by something else meanwhile).
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 #include "library/mp3_file_record.h"
@@ -37,6 +38,9 @@ protected:
     // Fills the controls from Shown(); with `keepTyped` a field the user changed keeps
     // its text.
     virtual void Fill(bool keepTyped) = 0;
+    // A field page's keys that its fields leave alone: Enter presses the focused button,
+    // or else saves the page; Escape cancels it. False for other keys.
+    bool HandleFormKey(const QKeyEvent& event, const std::function<void()>& save, const std::function<void()>& cancel);
 
     EditorServices& services_;
 

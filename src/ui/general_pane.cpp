@@ -212,20 +212,7 @@ void GeneralPane::ConvertUnderscores() {
 }
 
 void GeneralPane::keyPressEvent(QKeyEvent* event) {
-    // Keys the fields leave alone: Enter saves the page, Escape cancels it.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            button->click();
-        } else {
-            Save();
-        }
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        Cancel();
-        return;
-    }
-    EditorPane::keyPressEvent(event);
+    if (!HandleFormKey(*event, [this] { Save(); }, [this] { Cancel(); })) EditorPane::keyPressEvent(event);
 }
 
 }  // namespace quorvane::ui

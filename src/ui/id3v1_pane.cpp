@@ -147,19 +147,7 @@ bool Id3v1Pane::Save() {
 void Id3v1Pane::Cancel() { Reload(services_.window.SelectedRecords()); }
 
 void Id3v1Pane::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            button->click();
-        } else {
-            Save();
-        }
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        Cancel();
-        return;
-    }
-    EditorPane::keyPressEvent(event);
+    if (!HandleFormKey(*event, [this] { Save(); }, [this] { Cancel(); })) EditorPane::keyPressEvent(event);
 }
 
 }  // namespace quorvane::ui

@@ -87,7 +87,8 @@ TagEditor::TagEditor(MainWindow& window, UserPrompts& prompts, DesktopLauncher& 
     Visible().ShowSelection(window.SelectedRecords());
 }
 
-TagEditor::~TagEditor() = default;
+// The pages go before the previews they may still wait for.
+TagEditor::~TagEditor() { delete tabs_; }
 
 void TagEditor::ShowPage(Page page) { tabs_->setCurrentIndex(static_cast<int>(page)); }
 

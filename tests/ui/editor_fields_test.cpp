@@ -254,11 +254,14 @@ TEST_F(NextFile, SelectsTheRowAfterTheHighestSelected) {
         // The pages show the new selection at once.
         EXPECT_EQ(General().Shown().size(), c.after.size());
     }
-    // "Track #" numbers rows the user selects, not the one Next File moves to.
-    Select({4});
+    // "Track #" numbers rows the user selects (the page shows the number), not the one
+    // Next File moves to.
     window_->TrackButton()->click();
+    Select({4});
+    EXPECT_EQ(Field(V2Field::Track).text(), QStringLiteral("1"));
     QTest::mouseClick(&Editor().NextFileButton(), Qt::LeftButton);
     EXPECT_EQ(RecordAt(5)->Tag().GetText(kFrameTRCK), u"");
+    EXPECT_EQ(Field(V2Field::Track).Placeholder(), QStringLiteral("(empty)"));
     window_->TrackButton()->click();
 }
 

@@ -117,8 +117,9 @@ for i, path in enumerate(sys.argv[1:]):
     std::this_thread::sleep_for(1500ms);  // the rows arrive with the row timer
     ASSERT_EQ(Xdotool({"windowfocus", "--sync", window}).status, 0);
 
-    // Into the list below its rows, then the first row and down to the last with Shift.
-    ASSERT_EQ(Xdotool({"mousemove", "--window", window, "500", "600", "click", "1"}).status, 0);
+    // Into the list below its rows (the tag editor takes the lower part of the window),
+    // then the first row and down to the last with Shift.
+    ASSERT_EQ(Xdotool({"mousemove", "--window", window, "500", "300", "click", "1"}).status, 0);
     std::this_thread::sleep_for(300ms);
     Keys("Home");
     Keys("shift+End");

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "library/mp3_file_record.h"
 #include "tags/frame_id.h"
@@ -16,6 +17,15 @@ namespace quorvane {
 // case-insensitively over the typed length; none for an empty `typed`.
 std::optional<std::u16string> CompletionSource(std::span<const RecordPtr> selection, FrameId id,
                                                std::u16string_view typed);
+
+// The distinct non-empty texts of the frame over the selection, in the order first met.
+// Completing from them offers what CompletionSource offers, so an edit can take them once
+// per selection instead of reading every record at each key.
+std::vector<std::u16string> CompletionValues(std::span<const RecordPtr> selection, FrameId id);
+
+// The first of `values` that begins with `typed`, compared case-insensitively over the
+// typed length; none for an empty `typed`.
+std::optional<std::u16string> FirstCompletion(std::span<const std::u16string> values, std::u16string_view typed);
 
 // What the edit shows after a completion: the typed characters as typed, then the rest
 // of the stored value, which is selected so that typing on overwrites it.
@@ -37,6 +47,9 @@ public:
     // text, or none. Only a caret at the end of the text is completed; a suffix put in
     // the middle would garble what follows the caret.
     std::optional<Completion> Complete(std::span<const RecordPtr> selection, FrameId id, std::u16string_view text,
+                                       size_t caret) const;
+    // The same from the values CompletionValues took.
+    std::optional<Completion> Complete(std::span<const std::u16string> values, std::u16string_view text,
                                        size_t caret) const;
 
 private:

@@ -12,7 +12,16 @@ PictureEditor::PictureEditor(std::vector<RecordPtr> selection, uint8_t type)
     SelectType(openedType_);
 }
 
+PictureEditor::PictureEditor(std::vector<RecordPtr> selection, const SharedPicture& picked)
+    : selection_(std::move(selection)), openedType_(picked.type < kPictureTypeCount ? picked.type : 0) {
+    type_ = openedType_;
+    foundDescription_ = picked.description;
+    if (picked.format != PictureFormat::None && !picked.bytes.empty()) image_ = {picked.bytes, picked.format};
+    picked_ = picked;
+}
+
 void PictureEditor::SelectType(uint8_t type) {
+    picked_.reset();
     type_ = type < kPictureTypeCount ? type : 0;
     foundDescription_.reset();
     image_ = {};
@@ -43,6 +52,7 @@ bool PictureEditor::Apply(std::u16string_view description, const EditGate& gate,
     change.description = foundDescription_ && description == *foundDescription_ ? std::u16string(description)
                                                                                 : CutPictureDescription(description);
     if (newImage_) change.image = &image_;
+    if (picked_) return SetListedPicture(selection_, *picked_, change, gate, prompts);
     return SetPictures(selection_, change, gate, prompts);
 }
 

@@ -10,6 +10,7 @@
 
 #include "library/mp3_file_record.h"
 #include "operations/image_file.h"
+#include "operations/shared_pictures.h"
 
 namespace quorvane {
 
@@ -20,6 +21,9 @@ class PictureEditor {
 public:
     // The selection the dialog edits, and the type it opens with ("Add": 0, "Other").
     PictureEditor(std::vector<RecordPtr> selection, uint8_t type);
+    // "Edit" on a picture the user picked: it opens with that picture (which need not be
+    // the first of its type), and OK changes that picture until another type is picked.
+    PictureEditor(std::vector<RecordPtr> selection, const SharedPicture& picked);
 
     // Shows the picture of `type` of the first selected file, as when the user picks a
     // type: an image loaded from a file before is discarded.
@@ -57,6 +61,7 @@ private:
     std::optional<std::u16string> foundDescription_;
     ImageFile image_;
     bool newImage_ = false;
+    std::optional<SharedPicture> picked_;
 };
 
 }  // namespace quorvane

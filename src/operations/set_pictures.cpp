@@ -1,8 +1,11 @@
 #include "operations/set_pictures.h"
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "library/edit_gate.h"
+#include "operations/listed_picture.h"
 #include "platform/user_prompts.h"
 #include "tags/id3_tag.h"
 #include "tags/id3v2_write_plan.h"
@@ -57,7 +60,11 @@ uint64_t FramesSizeBound(const Id3Tag& tag) {
 
 bool PictureFitsIntoTag(const Id3Tag& tag, uint8_t type, PictureFormat format, uint64_t imageSize,
                         size_t descriptionLength) {
-    const Id3Frame* old = tag.FindPicture(type);
+    return PictureFitsInPlaceOf(tag, tag.FindPicture(type), format, imageSize, descriptionLength);
+}
+
+bool PictureFitsInPlaceOf(const Id3Tag& tag, const Id3Frame* old, PictureFormat format, uint64_t imageSize,
+                          size_t descriptionLength) {
     const uint64_t others = FramesSizeBound(tag) - (old ? FrameBound(*old) : 0);
     // Encoding byte, MIME type and its terminator, type byte, description, image.
     const uint64_t picture =
@@ -66,34 +73,66 @@ bool PictureFitsIntoTag(const Id3Tag& tag, uint8_t type, PictureFormat format, u
     return others + picture + kV2PaddingBlock <= kV2MaxTagSize;
 }
 
-bool SetPictures(std::span<const RecordPtr> records, const PictureChange& change, const EditGate& gate,
-                 UserPrompts& prompts) {
+namespace {
+
+// The frame of each file a change goes into; null when the file has none (a new image
+// then adds one).
+using TargetFrame = std::function<Id3Frame*(const Id3Tag& tag, size_t index)>;
+
+void ChangeFrame(Id3Frame& frame, uint8_t type, std::u16string_view description, const ImageFile* image) {
+    if (image) {
+        if (AsciiField* mime = frame.Ascii(FieldRole::MimeType)) mime->SetValue(PictureMimeType(image->format));
+        if (DataField* data = frame.Data(FieldRole::PictureData)) data->SetData(image->bytes);
+    }
+    if (TextField* text = frame.Text(FieldRole::Description)) text->SetText(description);
+    if (DataField* typeByte = frame.Data(FieldRole::PictureType)) typeByte->SetData(std::span<const uint8_t>(&type, 1));
+}
+
+bool ApplyChange(std::span<const RecordPtr> records, const PictureChange& change, const EditGate& gate,
+                 UserPrompts& prompts, const TargetFrame& target) {
     if (RefuseWhileSaving(gate, records, prompts)) return false;
     const uint8_t type = change.type < kPictureTypeCount ? change.type : 0;
+    std::vector<Id3Frame*> frames;
+    frames.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) frames.push_back(target(records[i]->Tag(), i));
     // Checked for every file before any changes, so a refusal leaves the selection as it was.
-    for (const RecordPtr& record : change.image ? records : std::span<const RecordPtr>()) {
-        const Id3Tag& tag = record->Tag();
-        const std::u16string description = change.description.value_or(DescriptionOf(tag.FindPicture(type)));
-        if (!PictureFitsIntoTag(tag, type, change.image->format, change.image->bytes.size(), description.size())) {
-            prompts.ShowError(ProgramTitle(), TooLargeText(*record));
+    for (size_t i = 0; change.image && i < records.size(); ++i) {
+        const std::u16string description = change.description.value_or(DescriptionOf(frames[i]));
+        if (!PictureFitsInPlaceOf(records[i]->Tag(), frames[i], change.image->format, change.image->bytes.size(),
+                                  description.size())) {
+            prompts.ShowError(ProgramTitle(), TooLargeText(*records[i]));
             return false;
         }
     }
-    for (const RecordPtr& record : records) {
-        Id3Tag& tag = record->Tag();
-        Id3Frame* frame = tag.FindPicture(type);
-        const std::u16string description = change.description.value_or(DescriptionOf(frame));
-        if (change.image) {
-            tag.SetPicture(type, PictureMimeType(change.image->format), description, change.image->bytes);
-            continue;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const std::u16string description = change.description.value_or(DescriptionOf(frames[i]));
+        if (frames[i]) {
+            ChangeFrame(*frames[i], type, description, change.image);
+        } else if (change.image) {
+            records[i]->Tag().SetPicture(type, PictureMimeType(change.image->format), description,
+                                         change.image->bytes);
         }
-        // No new image: the file keeps its picture's bytes and MIME type, and a file
-        // without a picture of this type is left alone.
-        if (!frame) continue;
-        if (TextField* text = frame->Text(FieldRole::Description)) text->SetText(description);
-        if (DataField* typeByte = frame->Data(FieldRole::PictureType)) typeByte->SetData(std::span<const uint8_t>(&type, 1));
+        // No new image and no picture of the type: the file is left alone.
     }
     return true;
+}
+
+}  // namespace
+
+bool SetPictures(std::span<const RecordPtr> records, const PictureChange& change, const EditGate& gate,
+                 UserPrompts& prompts) {
+    const uint8_t type = change.type < kPictureTypeCount ? change.type : 0;
+    return ApplyChange(records, change, gate, prompts,
+                       [type](const Id3Tag& tag, size_t) { return tag.FindPicture(type); });
+}
+
+bool SetListedPicture(std::span<const RecordPtr> records, const SharedPicture& picked, const PictureChange& change,
+                      const EditGate& gate, UserPrompts& prompts) {
+    const uint8_t type = change.type < kPictureTypeCount ? change.type : 0;
+    return ApplyChange(records, change, gate, prompts, [&picked, type](const Id3Tag& tag, size_t index) {
+        Id3Frame* frame = FindListedPicture(tag, picked, index == 0);
+        return frame ? frame : tag.FindPicture(type);
+    });
 }
 
 }  // namespace quorvane

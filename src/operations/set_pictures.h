@@ -9,6 +9,7 @@
 
 #include "library/mp3_file_record.h"
 #include "operations/image_file.h"
+#include "operations/shared_pictures.h"
 
 namespace quorvane {
 
@@ -42,11 +43,20 @@ uint64_t FramesSizeBound(const Id3Tag& tag);
 // of an ID3v2 tag (its padding included).
 bool PictureFitsIntoTag(const Id3Tag& tag, uint8_t type, PictureFormat format, uint64_t imageSize,
                         size_t descriptionLength);
+// The same with the picture put in place of `old` (a frame of the tag; null adds one).
+bool PictureFitsInPlaceOf(const Id3Tag& tag, const Id3Frame* old, PictureFormat format, uint64_t imageSize,
+                          size_t descriptionLength);
 
 // Applies the change to every record. Refused, with one message and nothing changed,
 // while a save covers any of the records, or when the new image would make a file's
 // tag larger than an ID3v2 tag can be. False when refused.
 bool SetPictures(std::span<const RecordPtr> records, const PictureChange& change, const EditGate& gate,
                  UserPrompts& prompts);
+
+// The same for a picture the user picked in the Pictures tab, its type kept: in each file
+// the frame that holds the picked picture changes (not the first of its type, which may
+// be another); a file that no longer holds it is treated as by SetPictures.
+bool SetListedPicture(std::span<const RecordPtr> records, const SharedPicture& picked, const PictureChange& change,
+                      const EditGate& gate, UserPrompts& prompts);
 
 }  // namespace quorvane

@@ -20,12 +20,15 @@ std::vector<SharedPicture> SharedPictures(std::span<const RecordPtr> records) {
     std::vector<SharedPicture> shared;
     if (records.empty()) return shared;
     const Id3Tag& first = records.front()->Tag();
+    size_t position = 0;
     for (const Id3Frame* frame = first.FindFrame(kFrameAPIC); frame; frame = first.FindFrame(kFrameAPIC, frame)) {
+        const size_t at = position++;
         const bool everywhere = std::all_of(records.begin() + 1, records.end(), [frame](const RecordPtr& record) {
             return HoldsEqualPicture(record->Tag(), *frame);
         });
         if (!everywhere) continue;
         SharedPicture picture;
+        picture.position = at;
         picture.type = PictureTypeOf(*frame);
         if (const AsciiField* mime = frame->Ascii(FieldRole::MimeType)) picture.mimeType = mime->Value();
         picture.format = PictureFormatFromMime(picture.mimeType);

@@ -1,6 +1,7 @@
 #pragma once
 // The pictures the Pictures tab shows for a selection: those every selected file holds
 // alike.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@ namespace quorvane {
 // One shown picture, copied out of the first selected file: the tab may keep it while
 // the records change.
 struct SharedPicture {
+    size_t position = 0;  // among the first selected file's APIC frames
     uint8_t type = 0;  // the icon's caption is PictureTypeName(type)
     std::string mimeType;
     PictureFormat format = PictureFormat::None;  // from the MIME type; None gives no thumbnail

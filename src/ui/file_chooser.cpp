@@ -6,6 +6,11 @@
 
 namespace quorvane::ui {
 
+QString FileChooser::ChooseSaveFile(QWidget*, const SaveFileRequest&) { return {}; }
+QString FileChooser::ChooseDirectory(QWidget*, const QString&, const QString&) { return {}; }
+QString FileChooser::OpenFile(QWidget*, const QString&, const QStringList&) { return {}; }
+QString FileChooser::SaveFile(QWidget*, const QString&, const QString&, const QString&, const QString&) { return {}; }
+
 QString DialogFileChooser::ChooseSaveFile(QWidget* parent, const SaveFileRequest& request) {
     QFileDialog dialog(parent, QString(), request.directory);
     dialog.setWindowTitle(QStringLiteral("Save As"));
@@ -20,6 +25,27 @@ QString DialogFileChooser::ChooseSaveFile(QWidget* parent, const SaveFileRequest
 
 QString DialogFileChooser::ChooseDirectory(QWidget* parent, const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
+}
+
+QString DialogFileChooser::OpenFile(QWidget* parent, const QString& caption, const QStringList& filters) {
+    QFileDialog dialog(parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+QString DialogFileChooser::SaveFile(QWidget* parent, const QString& caption, const QString& name,
+                                    const QString& filter, const QString& suffix) {
+    QFileDialog dialog(parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(suffix);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
 }
 
 QStringList DialogFilters(std::span<const FileFilter> filters) {

@@ -31,6 +31,7 @@
 #include "ui/qt_text.h"
 #include "ui/record_list_model.h"
 #include "ui/save_bridge.h"
+#include "ui/tag_editor.h"
 
 namespace quorvane::ui {
 
@@ -65,6 +66,10 @@ MainWindow::MainWindow(UserPrompts& prompts, DesktopLauncher& launcher, QWidget*
     view_ = new FileListView(*rows_, this);
     splitter_ = new QSplitter(Qt::Vertical, this);
     splitter_->addWidget(view_);
+    editor_ = new TagEditor(*this, prompts_, launcher_, splitter_);
+    splitter_->addWidget(editor_);
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 0);
     splitter_->setChildrenCollapsible(false);
     setCentralWidget(splitter_);
 
@@ -405,12 +410,14 @@ void MainWindow::FlushRemovedRows() {
     }
     rows_->Remove(removed);
     UpdateStatus();
+    emit RecordsDropped();
 }
 
 void MainWindow::EmptyList() {
     removedRecords_.clear();
     pendingRows_.clear();
     rows_->Clear();
+    emit RecordsDropped();
     emit SelectionRefreshed();
 }
 

@@ -37,6 +37,7 @@ class DesktopLauncher;
 class FileListView;
 class RecordListModel;
 class SaveBridge;
+class TagEditor;
 
 enum class Command {
     Clear,
@@ -90,6 +91,9 @@ public:
     std::vector<RecordPtr> TargetRecords() const;
     // After a command changed records in memory: their rows, the status and the panes.
     void RecordsChanged(std::span<const RecordPtr> records);
+    // Only this row of the view is selected, focused and scrolled to (none when out of
+    // range), without the selection handling (no track numbering); the panes refresh.
+    void SelectOnlyRow(int viewRow);
 
     // The status bar's panes, the "Loaded Directories" entries, the list.
     QString StatusText(int pane) const;
@@ -97,6 +101,7 @@ public:
     FileListView& List() const { return *view_; }
     RecordListModel& Rows() const { return *rows_; }
     QSplitter& Splitter() const { return *splitter_; }
+    TagEditor& Editor() const { return *editor_; }
 
     DirectoryLoader& Loader() { return *loader_; }
     TagSaver& Saver() { return *saver_; }
@@ -112,6 +117,9 @@ signals:
     void SelectionRefreshed();
     // Records changed by a command of the window: visible panes reload.
     void RecordsEdited();
+    // Records left the list (Clear, Refresh List, a directory removed): nothing may keep
+    // editing them.
+    void RecordsDropped();
 
 public slots:
     void ClearList();
@@ -189,6 +197,7 @@ private:
     RecordListModel* rows_;
     FileListView* view_;
     QSplitter* splitter_;
+    TagEditor* editor_;
     std::array<QAction*, static_cast<size_t>(Command::Count)> actions_{};
     QMenu* contextMenu_ = nullptr;
     QPushButton* trackButton_ = nullptr;

@@ -114,6 +114,21 @@ void MainWindow::SelectAll() {
     emit SelectionRefreshed();
 }
 
+void MainWindow::SelectOnlyRow(int viewRow) {
+    selectionHandling_ = false;
+    QItemSelectionModel* selection = view_->selectionModel();
+    if (viewRow >= 0 && viewRow < view_->model()->rowCount()) {
+        const QModelIndex index = view_->model()->index(viewRow, 0);
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view_->scrollTo(index);
+    } else {
+        selection->clearSelection();
+    }
+    selectionHandling_ = true;
+    selectionTimer_.stop();
+    emit SelectionRefreshed();
+}
+
 void MainWindow::ShowPreferences() {
     {
         PreferencesDialog dialog(prompts_, this);

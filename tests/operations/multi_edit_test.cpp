@@ -94,6 +94,28 @@ TEST(Completion, TypedCaseKeptRestFromTheStoredValue) {
     EXPECT_EQ(completer.Complete(records, kFrameTPE1, u"Ab", 1), std::nullopt);  // caret inside
 }
 
+// Completing from the values taken once per selection offers what reading every record
+// at each key offers: the first value in selection order, each distinct value once.
+TEST(Completion, ValuesTakenOnceCompleteAsTheRecordsDo) {
+    const std::vector<RecordPtr> records = {
+        MemoryRecord(), MemoryRecord({{kFrameTPE1, u"Metallica"}}), MemoryRecord({{kFrameTPE1, u"ABBA"}}),
+        MemoryRecord({{kFrameTPE1, u"Metallica"}}), MemoryRecord({{kFrameTPE1, u"abba gold"}}),
+        MemoryRecord({{kFrameTPE1, u""}})};
+    const std::vector<std::u16string> values = CompletionValues(records, kFrameTPE1);
+    EXPECT_EQ(values, (std::vector<std::u16string>{u"Metallica", u"ABBA", u"abba gold"}));
+    InlineCompleter completer;
+    for (const char16_t* typed : {u"m", u"Ab", u"ABBA ", u"abba g", u"x", u"", u"Metallica"}) {
+        const std::u16string_view text(typed);
+        EXPECT_EQ(completer.Complete(values, text, text.size()), completer.Complete(records, kFrameTPE1, text, text.size()))
+            << U8(typed);
+        EXPECT_EQ(FirstCompletion(values, text), CompletionSource(records, kFrameTPE1, text)) << U8(typed);
+    }
+    EXPECT_EQ(completer.Complete(values, u"Ab", 2), (Completion{u"AbBA", 2, 4}));
+    completer.KeyPressed(true);
+    EXPECT_EQ(completer.Complete(values, u"Ab", 2), std::nullopt);
+    EXPECT_TRUE(CompletionValues({}, kFrameTPE1).empty());
+}
+
 class V1Pane : public EditTest {
 protected:
     RecordPtr WithV1(const char* name, const char16_t* artist, uint8_t track, uint8_t genre) {

@@ -9,6 +9,7 @@
 
 #include "library/edit_gate.h"
 #include "operations/delete_pictures.h"
+#include "operations/listed_picture.h"
 #include "operations/picture_editor.h"
 #include "operations/save_picture.h"
 #include "operations/set_pictures.h"
@@ -201,6 +202,52 @@ TEST_F(PictureEdits, DeleteTakesTheFirstOfATypeAndDeleteAllEveryPicture) {
     EXPECT_EQ(DeletePicture(both_, 21, gate_, prompts_), 1u);  // 21 counts as 0, like the stored 25
     EXPECT_EQ(DeleteAllPictures(both_, gate_, prompts_), 2u);
     EXPECT_TRUE(a_->Tag().Frames().empty() && b_->Tag().Frames().empty() && a_->Tag().IsChanged());
+}
+
+// Two pictures of one type in both files: the one picked is edited and deleted, in the
+// first file by its position, in the others by its content.
+TEST_F(PictureEdits, ThePickedPictureIsEditedAndDeletedNotTheFirstOfItsType) {
+    for (const RecordPtr& r : both_) {
+        while (r->Tag().RemoveFrameById(kFrameAPIC)) {
+        }
+    }
+    AddPicture(a_, 3, "image/png", u"same", "X");
+    AddPicture(a_, 3, "image/png", u"same", "X");  // a copy: the position tells which
+    AddPicture(a_, 3, "image/png", u"second", "Y");
+    AddPicture(b_, 3, "image/png", u"second", "Y");
+    AddPicture(b_, 3, "image/png", u"same", "X");
+    const auto shared = SharedPictures(both_);
+    ASSERT_EQ(shared.size(), 3u);
+    EXPECT_EQ(shared[1].position, 1u);
+    EXPECT_EQ(FindListedPicture(a_->Tag(), shared[1], true), a_->Tag().Frames()[1].get());
+    EXPECT_EQ(FindListedPicture(b_->Tag(), shared[1], false), b_->Tag().Frames()[1].get());
+    EXPECT_EQ(FindListedPicture(b_->Tag(), shared[2], false), b_->Tag().Frames()[0].get());
+
+    PictureEditor editor(both_, shared[2]);
+    EXPECT_EQ(editor.Type(), 3);
+    EXPECT_EQ(editor.FoundDescription(), u"second");
+    EXPECT_TRUE(editor.HasImage() && !editor.HasNewImage());
+    ASSERT_TRUE(editor.Apply(u"renamed", gate_, prompts_));
+    EXPECT_EQ(PictureOf(a_, 3) + " " + PictureOf(b_, 3), "image/png|same|X image/png|renamed|Y");
+
+    const ImageFile jpeg{B("JPG"), PictureFormat::Jpeg};
+    ASSERT_TRUE(SetListedPicture(both_, SharedPictures(both_)[1], {3, std::nullopt, &jpeg}, gate_, prompts_));
+    EXPECT_EQ(U8(a_->Tag().Frames()[0]->Text(FieldRole::Description)->Text()) + "," +
+                  a_->Tag().Frames()[1]->Ascii(FieldRole::MimeType)->Value(),
+              "same,image/jpg");  // the copy at position 1 took the image, the first kept its own
+    EXPECT_EQ(PictureOf(b_, 3), "image/png|renamed|Y");
+    EXPECT_EQ(b_->Tag().Frames()[1]->Ascii(FieldRole::MimeType)->Value(), "image/jpg");
+
+    editor.SelectType(3);  // a type picked again: back to the first of the type
+    EXPECT_EQ(editor.FoundDescription(), u"same");
+
+    const auto listed = SharedPictures(both_);
+    ASSERT_EQ(listed.size(), 2u);  // a's untouched copy is not in b
+    EXPECT_EQ(DeleteListedPicture(both_, listed[1], gate_, prompts_), 2u);
+    EXPECT_EQ(a_->Tag().Frames().size(), 2u);
+    EXPECT_EQ(PictureOf(b_, 3), "image/jpg|same|JPG");
+    EXPECT_EQ(DeleteListedPicture(both_, listed[1], SavingGate(a_), prompts_), 0u);
+    EXPECT_EQ(prompts_.Prompts().back().text, kEditWhileSaving);
 }
 
 TEST(TempImage, WritesIntoItsOwnDirectoryAndNeverThroughALink) {

@@ -10,29 +10,6 @@
 
 namespace quorvane::test {
 
-HeldSave::HeldSave(TagSaver& saver) {
-    saver.SetSaveFunction([this](Mp3FileRecord& record) {
-        {
-            std::unique_lock lock(mutex_);
-            entered_ = true;
-            changed_.notify_all();
-            changed_.wait(lock, [this] { return released_; });
-        }
-        SaveRecord(record, prompts_, WriteOptionsFromSettings());
-    });
-}
-
-bool HeldSave::WaitEntered() {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return entered_; });
-}
-
-void HeldSave::Release() {
-    std::lock_guard lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-}
-
 void EditorTest::SetUp() {
     WindowTest::SetUp();
     Editor().SetFileChooser(chooser_);

@@ -30,22 +30,6 @@ public:
     QString proposed;
 };
 
-// Makes the saver wait inside its first file until released.
-class HeldSave {
-public:
-    explicit HeldSave(TagSaver& saver);
-    ~HeldSave() { Release(); }
-    bool WaitEntered();
-    void Release();
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool entered_ = false;
-    bool released_ = false;
-    RecordingPrompts prompts_;
-};
-
 class EditorTest : public WindowTest {
 protected:
     void SetUp() override;

@@ -24,29 +24,26 @@ using namespace std::chrono_literals;
 
 class Xvfb {
 public:
-    // Starts a server on the first free display from :91; false when none started.
+    // Starts a server on a display the server picks itself (it writes the number to its
+    // standard output), so tests running side by side never share one; false when none
+    // started.
     bool Start() {
-        for (int display = 91; display < 110; ++display) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) ||
-                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display))) {
-                continue;
-            }
-            name_ = QStringLiteral(":%1").arg(display);
-            server_.setProgram(QStringLiteral("Xvfb"));
-            server_.setArguments({name_, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                  QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            server_.start();
-            if (!server_.waitForStarted(5000)) continue;
-            for (int i = 0; i < 100; ++i) {
-                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) return true;
-                if (server_.state() != QProcess::Running) break;
-                std::this_thread::sleep_for(50ms);
-            }
-            server_.kill();
-            server_.waitForFinished();
+        server_.setProgram(QStringLiteral("Xvfb"));
+        server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                              QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                              QStringLiteral("tcp")});
+        server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server_.start();
+        if (!server_.waitForStarted(5000)) return false;
+        QByteArray number;
+        for (int i = 0; i < 200 && !number.contains('\n'); ++i) {
+            if (server_.state() != QProcess::Running) return false;
+            server_.waitForReadyRead(50);
+            number += server_.readAllStandardOutput();
         }
-        return false;
+        if (!number.contains('\n')) return false;
+        name_ = QStringLiteral(":%1").arg(QString::fromLatin1(number.trimmed()));
+        return true;
     }
     ~Xvfb() {
         if (server_.state() != QProcess::NotRunning) {

@@ -40,15 +40,20 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
 void AppendJson(std::string& out, std::u16string_view text) {
-    out.reserve(out.size() + text.size() + 2);
     out.push_back('"');
     for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        // Printable ASCII, nearly every character of a listing, goes out as it is.
-        if (c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\') {
-            out.push_back(static_cast<char>(c));
-            continue;
+        // Printable ASCII, nearly every character of a listing, goes out in runs as it is.
+        size_t end = i;
+        while (end < text.size() && text[end] >= 0x20 && text[end] < 0x80 && text[end] != u'"' && text[end] != u'\\')
+            ++end;
+        if (end > i) {
+            const size_t at = out.size();
+            out.resize(at + (end - i));
+            for (size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+            i = end;
+            if (i == text.size()) break;
         }
+        const char16_t c = text[i];
         switch (c) {
             case u'"': out += "\\\""; continue;
             case u'\\': out += "\\\\"; continue;

@@ -13,6 +13,8 @@
 namespace quorvane::cli {
 namespace {
 
+using namespace std::string_view_literals;
+
 struct ListArguments {
     bool json = false;
     std::vector<std::string> paths;
@@ -32,26 +34,26 @@ std::u16string_view TextOf(const Id3Tag& tag, FrameId id) {
 // Rows are appended to one buffer: a listing of many files makes no string per cell.
 void AppendJsonRow(std::string& out, const Mp3FileRecord& r) {
     // Names as the bytes on disk: a name that is not UTF-8 can still be found again.
-    out += "  {\"path\": ";
+    out += "  {\"path\": "sv;
     AppendJson(out, r.FullPath());
-    out += ", \"directory\": ";
+    out += ", \"directory\": "sv;
     AppendJson(out, r.Directory());
-    out += ", \"filename\": ";
+    out += ", \"filename\": "sv;
     AppendJson(out, r.FileName());
     for (const auto& [name, id] : kTextColumns) {
-        out += ", \"";
+        out += ", \""sv;
         out += name;
-        out += "\": ";
+        out += "\": "sv;
         AppendJson(out, TextOf(r.Tag(), id));
     }
-    out += ", \"genre\": ";
+    out += ", \"genre\": "sv;
     AppendJson(out, r.Tag().GetGenre());
-    out += ", \"bitrate\": ";
+    out += ", \"bitrate\": "sv;
     out += std::to_string(r.Stream().bitrate);
-    out += ", \"duration\": ";
+    out += ", \"duration\": "sv;
     out += std::to_string(r.Stream().duration);
-    out += ", \"vbr\": ";
-    out += r.Stream().vbr ? "true}" : "false}";
+    out += ", \"vbr\": "sv;
+    out += r.Stream().vbr ? "true}"sv : "false}"sv;
 }
 
 void AppendTsvRow(std::string& out, const Mp3FileRecord& r) {

@@ -15,15 +15,44 @@ void AppendHex(std::string& out, const char* format, unsigned value) {
     out += buffer;
 }
 
+// One code point (not a surrogate) as UTF-8.
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
-std::string JsonString(std::u16string_view text) {
-    std::string out = "\"";
-    out.reserve(text.size() + 2);
+void AppendJson(std::string& out, std::u16string_view text) {
+    out.push_back('"');
     for (size_t i = 0; i < text.size(); ++i) {
+        // Printable ASCII, nearly every character of a listing, goes out in runs as it is.
+        size_t end = i;
+        while (end < text.size() && text[end] >= 0x20 && text[end] < 0x80 && text[end] != u'"' && text[end] != u'\\')
+            ++end;
+        if (end > i) {
+            const size_t at = out.size();
+            out.resize(at + (end - i));
+            for (size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+            i = end;
+            if (i == text.size()) break;
+        }
         const char16_t c = text[i];
         switch (c) {
             case u'"': out += "\\\""; continue;
@@ -36,15 +65,21 @@ std::string JsonString(std::u16string_view text) {
             default: break;
         }
         if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            out += Utf16ToUtf8(text.substr(i, 2));
+            AppendUtf8(out, 0x10000 + ((c - 0xD800u) << 10) + (text[i + 1] - 0xDC00u));
             ++i;
         } else if (c < 0x20 || IsHighSurrogate(c) || IsLowSurrogate(c)) {
             AppendHex(out, "\\u%04x", c);
         } else {
-            out += Utf16ToUtf8(text.substr(i, 1));
+            AppendUtf8(out, c);
         }
     }
-    return out + "\"";
+    out.push_back('"');
+}
+
+std::string JsonString(std::u16string_view text) {
+    std::string out;
+    AppendJson(out, text);
+    return out;
 }
 
 std::string JsonLatin1(std::string_view bytes) {
@@ -53,9 +88,8 @@ std::string JsonLatin1(std::string_view bytes) {
     return JsonString(text);
 }
 
-std::string TsvCell(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
+void AppendTsvCell(std::string& out, std::string_view bytes) {
+    out.reserve(out.size() + bytes.size());
     for (const char ch : bytes) {
         const auto byte = static_cast<unsigned char>(ch);
         switch (byte) {
@@ -71,6 +105,11 @@ std::string TsvCell(std::string_view bytes) {
                 }
         }
     }
+}
+
+std::string TsvCell(std::string_view bytes) {
+    std::string out;
+    AppendTsvCell(out, bytes);
     return out;
 }
 

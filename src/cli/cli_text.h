@@ -16,6 +16,8 @@ namespace quorvane::cli {
 // on disk: json.loads followed by os.fsencode (Python's "surrogateescape") gives them back,
 // and the output stays valid UTF-8.
 std::string JsonString(std::u16string_view text);
+// The same, appended to `out` (rows of many strings are built without temporaries).
+void AppendJson(std::string& out, std::u16string_view text);
 // The same for 8-bit fields (COMM language, APIC MIME type): each byte is one character
 // (Latin-1), so bytes above 127 never reach the output raw.
 std::string JsonLatin1(std::string_view bytes);
@@ -25,6 +27,7 @@ std::string JsonLatin1(std::string_view bytes);
 // "\t", "\n", "\r", any other control byte "\xHH", so every row stays on one line and a
 // name can be recovered.
 std::string TsvCell(std::string_view bytes);
+void AppendTsvCell(std::string& out, std::string_view bytes);
 
 // Lower-case hexadecimal SHA-256 of the bytes.
 std::string Sha256Hex(std::span<const uint8_t> bytes);

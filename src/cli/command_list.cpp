@@ -13,6 +13,8 @@
 namespace quorvane::cli {
 namespace {
 
+using namespace std::string_view_literals;
+
 struct ListArguments {
     bool json = false;
     std::vector<std::string> paths;
@@ -22,39 +24,82 @@ struct ListArguments {
 constexpr std::pair<std::string_view, FrameId> kTextColumns[] = {
     {"track", kFrameTRCK}, {"artist", kFrameTPE1}, {"album", kFrameTALB}, {"title", kFrameTIT2}, {"year", kFrameTDRC}};
 
-std::string JsonRow(const Mp3FileRecord& r) {
-    // Names as the bytes on disk: a name that is not UTF-8 can still be found again.
-    std::string row = "  {\"path\": " + JsonString(r.FullPath()) + ", \"directory\": " + JsonString(r.Directory()) +
-                      ", \"filename\": " + JsonString(r.FileName());
-    for (const auto& [name, id] : kTextColumns) {
-        row += ", \"" + std::string(name) + "\": " + JsonString(r.Tag().GetText(id));
-    }
-    return row + ", \"genre\": " + JsonString(r.Tag().GetGenre()) + ", \"bitrate\": " +
-           std::to_string(r.Stream().bitrate) + ", \"duration\": " + std::to_string(r.Stream().duration) +
-           ", \"vbr\": " + (r.Stream().vbr ? "true" : "false") + "}";
+// The first text of the frame, as Id3Tag::GetText gives it, without copying it.
+std::u16string_view TextOf(const Id3Tag& tag, FrameId id) {
+    const Id3Frame* frame = tag.FindFrame(id);
+    const TextField* field = frame ? frame->Text() : nullptr;
+    return field ? std::u16string_view(field->Text()) : std::u16string_view();
 }
 
-std::string TsvRow(const Mp3FileRecord& r) {
-    std::string row = TsvCell(PathToNative(r.FileName()));
-    for (const auto& column : kTextColumns) row += "\t" + TsvCell(U8(r.Tag().GetText(column.second)));
-    return row + "\t" + U8(BitrateText(r)) + "\t" + TsvCell(PathToNative(r.Directory())) + "\t" +
-           TsvCell(U8(r.Tag().GetGenre())) + "\t" + U8(DurationText(r)) + "\n";
+// Rows are appended to one buffer: a listing of many files makes no string per cell.
+void AppendJsonRow(std::string& out, const Mp3FileRecord& r) {
+    // Names as the bytes on disk: a name that is not UTF-8 can still be found again.
+    out += "  {\"path\": "sv;
+    AppendJson(out, r.FullPath());
+    out += ", \"directory\": "sv;
+    AppendJson(out, r.Directory());
+    out += ", \"filename\": "sv;
+    AppendJson(out, r.FileName());
+    for (const auto& [name, id] : kTextColumns) {
+        out += ", \""sv;
+        out += name;
+        out += "\": "sv;
+        AppendJson(out, TextOf(r.Tag(), id));
+    }
+    out += ", \"genre\": "sv;
+    AppendJson(out, r.Tag().GetGenre());
+    out += ", \"bitrate\": "sv;
+    out += std::to_string(r.Stream().bitrate);
+    out += ", \"duration\": "sv;
+    out += std::to_string(r.Stream().duration);
+    out += ", \"vbr\": "sv;
+    out += r.Stream().vbr ? "true}"sv : "false}"sv;
 }
+
+void AppendTsvRow(std::string& out, const Mp3FileRecord& r) {
+    AppendTsvCell(out, PathToNative(r.FileName()));
+    for (const auto& column : kTextColumns) {
+        out += '\t';
+        AppendTsvCell(out, U8(TextOf(r.Tag(), column.second)));
+    }
+    out += '\t';
+    out += U8(BitrateText(r));
+    out += '\t';
+    AppendTsvCell(out, PathToNative(r.Directory()));
+    out += '\t';
+    AppendTsvCell(out, U8(r.Tag().GetGenre()));
+    out += '\t';
+    out += U8(DurationText(r));
+    out += '\n';
+}
+
+// Rows go out in blocks of about this size (never as one string for all files).
+constexpr size_t kOutputBlock = 1 << 16;
 
 int RunList(CommandContext& context, const ListArguments& arguments) {
     if (!context.OpenSettings()) return kExitFileError;
-    const FileSet files(context, arguments.paths);
-    // Rows go out one by one (stdio buffers them), never as one string for all files.
+    FileSet files(context, arguments.paths);
     std::string out = arguments.json ? "[" : "Filename\tTrack\tArtist\tAlbum\tTitle\tYear\tBitrate\tDirectory\tGenre\tDuration\n";
+    out.reserve(kOutputBlock + 4096);
     bool first = true;
     for (const RecordPtr& record : files.Records()) {
-        out += arguments.json ? (first ? "\n" : ",\n") + JsonRow(*record) : TsvRow(*record);
+        if (arguments.json) {
+            out += first ? "\n" : ",\n";
+            AppendJsonRow(out, *record);
+        } else {
+            AppendTsvRow(out, *record);
+        }
         first = false;
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        out.clear();
+        if (out.size() >= kOutputBlock) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
     }
     if (arguments.json) out += first ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
+    // The records go with the process: destroying thousands of tags one by one would
+    // cost a good part of the listing.
+    files.KeepUntilExit();
     return files.ExitStatus();
 }
 

@@ -3,13 +3,15 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <set>
+#include <thread>
 #include <utility>
 
 #include "cli/command_line.h"
 #include "library/codec_options.h"
 #include "library/directory_loader.h"
+#include "library/parallel_load.h"
 #include "platform/binary_file.h"
 #include "platform/text_codec.h"
 
@@ -17,6 +19,8 @@ namespace quorvane::cli {
 namespace {
 
 constexpr char16_t kOpenError[] = u"Error when opening file";
+// Files are loaded on this many threads at once (the machine's cores permitting).
+const unsigned kLoadThreads = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
 
 }  // namespace
 
@@ -31,12 +35,32 @@ FileSet::FileSet(CommandContext& context, const std::vector<std::string>& paths)
         }
     }
     context_.Progress().Clear();
-    // A file named twice, or named and found in a directory named too, is worked on once.
-    std::set<std::pair<dev_t, ino_t>> seen;
-    std::erase_if(records_, [&seen](const RecordPtr& record) {
-        struct stat st {};
-        return stat(PathToNative(record->DiskPath()).c_str(), &st) == 0 && !seen.insert({st.st_dev, st.st_ino}).second;
-    });
+    DropRepeats();
+}
+
+void FileSet::DropRepeats() {
+    // A file named twice, or named and found in a directory named too (or reached by a
+    // link), is worked on once, where it came first. Files are known by what their loads
+    // opened: sorted by file and then position, a repeat follows its first.
+    std::vector<std::pair<FileIdentity, size_t>> files;
+    files.reserve(records_.size());
+    for (size_t i = 0; i < records_.size(); ++i)
+        if (records_[i]->LoadedFile().IsKnown()) files.emplace_back(records_[i]->LoadedFile(), i);
+    std::sort(files.begin(), files.end());
+    std::vector<bool> repeat(records_.size(), false);
+    for (size_t k = 1; k < files.size(); ++k)
+        if (files[k].first == files[k - 1].first) repeat[files[k].second] = true;
+    size_t kept = 0;
+    for (size_t i = 0; i < records_.size(); ++i)
+        if (!repeat[i]) records_[kept++] = std::move(records_[i]);
+    records_.resize(kept);
+}
+
+void FileSet::KeepUntilExit() {
+    // Deliberately never deleted; still reachable, so no leak checker objects.
+    static auto* const kept = new std::vector<RecordPtr>();
+    kept->insert(kept->end(), std::make_move_iterator(records_.begin()), std::make_move_iterator(records_.end()));
+    records_.clear();
 }
 
 int FileSet::ExitStatus() const { return found_ == 0 ? kExitFileError : context_.ExitStatus(); }
@@ -52,17 +76,29 @@ void FileSet::AddDirectory(const std::string& path) {
         return;
     }
     const size_t foundBefore = found_;
-    DirectoryLoader loader(context_.Prompts(), false);
-    loader.SetSkipUnopened(true);
-    loader.SetLoadFunction([this](Mp3FileRecord& record) {
-        ++found_;
-        const bool opened = record.LoadFile(context_.Prompts(), options_);
-        context_.Progress().Show(std::to_string(found_) + " files, " + PathToNative(record.Directory()));
-        return opened;
+    std::vector<RecordPtr> found;
+    {
+        // The scan only finds the files, in its order; they are loaded below.
+        DirectoryLoader loader(context_.Prompts(), false);
+        loader.SetLoadFunction([this](Mp3FileRecord&) {
+            ++found_;
+            return true;
+        });
+        loader.AddDirectory(name);
+        loader.ScanPending(context_.Recurse());
+        found = loader.TakeNewRecords();
+    }
+    // Two files at a time, each taken in scan order: its failure reported, the record
+    // kept when its file opened.
+    size_t loaded = 0;
+    LoadInOrder(found, options_, kLoadThreads, [&](size_t index, const Mp3FileRecord::LoadResult& result) {
+        if (!result.error.empty()) context_.Prompts().ShowError(ProgramTitle(), result.error);
+        ++loaded;
+        if (context_.Progress().Enabled())
+            context_.Progress().Show(std::to_string(foundBefore + loaded) + " files, " +
+                                     PathToNative(found[index]->Directory()));
+        if (result.opened) records_.push_back(found[index]);
     });
-    loader.AddDirectory(name);
-    loader.ScanPending(context_.Recurse());
-    for (RecordPtr& record : loader.TakeNewRecords()) records_.push_back(std::move(record));
     if (found_ == foundBefore) context_.Prompts().ShowInformation(ProgramTitle(), u"No MP3 files in " + name);
 }
 
@@ -87,7 +123,8 @@ void FileSet::AddFile(const std::string& path) {
     const SharedText shared(directory);
     auto record = std::make_shared<Mp3FileRecord>(shared, file, shared);
     const bool opened = record->LoadFile(context_.Prompts(), options_);
-    context_.Progress().Show(std::to_string(found_) + " files, " + PathToNative(directory));
+    if (context_.Progress().Enabled())
+        context_.Progress().Show(std::to_string(found_) + " files, " + PathToNative(directory));
     if (opened) records_.push_back(std::move(record));
 }
 

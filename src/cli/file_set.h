@@ -2,6 +2,8 @@
 // The files a command works on: the files and directories named on the command line, in
 // the order given. A directory is scanned like "Add directory" (its files sorted by name,
 // then its subdirectories, these only when recursing); a file is loaded as it is named.
+// The files a scan finds are loaded on two threads, and taken (reported, listed) in the
+// scan's order.
 //
 // Every failure is reported once through the context's prompts (and so counts for the
 // exit status): a file that cannot be opened (by LoadFile's message; it gets no record),
@@ -24,12 +26,17 @@ public:
     FileSet(CommandContext& context, const std::vector<std::string>& paths);
 
     const std::vector<RecordPtr>& Records() const { return records_; }
+    // Hands the records to the process, which keeps them until it exits instead of
+    // destroying them one by one: for a command that is done with them (Records() is
+    // empty afterwards). The desktop program has no such shortcut.
+    void KeepUntilExit();
     // No file was found at all, or a failure was reported: status 1.
     int ExitStatus() const;
 
 private:
     void AddDirectory(const std::string& path);
     void AddFile(const std::string& path);
+    void DropRepeats();
 
     CommandContext& context_;
     LoadOptions options_;

@@ -21,6 +21,8 @@ public:
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
+    // Standard error is a terminal: Show shows something.
+    bool Enabled() const { return enabled_; }
     void Show(const std::string& text);
     void Clear();
     // Clears the line and runs `print` before the line may be shown again.

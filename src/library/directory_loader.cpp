@@ -293,7 +293,8 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
     }
     // Every listing takes the files of a directory in the order of their names, then its
     // subdirectories in the same order, whatever order the file system keeps.
-    std::vector<std::string> files;
+    // Files by their bytes on disk, which give the order, and their names as held.
+    std::vector<std::pair<std::string, std::u16string>> files;
     std::vector<std::string> subdirectories;
     bool leftovers = false;
     while (const dirent* entry = readdir(dir.get())) {
@@ -302,7 +303,8 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
         leftovers = leftovers || IsRewriteLeftover(raw);
         const EntryKind kind = KindOf(dir.get(), *entry);
         if (kind == EntryKind::File) {
-            if (HasMp3Extension(PathFromNative(raw))) files.emplace_back(raw);
+            std::u16string name = PathFromNative(raw);
+            if (HasMp3Extension(name)) files.emplace_back(raw, std::move(name));
         } else if (kind == EntryKind::Directory && state.recurse) {
             if (!IsSkippedDirectoryName(PathFromNative(raw))) subdirectories.emplace_back(raw);
         }
@@ -311,12 +313,12 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
     // Copies left by a killed save go before the files are read: an interrupted save of
     // a file is finished first, so the file is loaded whole.
     if (leftovers) CleanStaleRewrites(path, prompts_);
-    std::sort(files.begin(), files.end());
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::sort(subdirectories.begin(), subdirectories.end());
     const SharedText directory(path);  // held by every record found here
-    for (const std::string& name : files) {
+    for (auto& file : files) {
         if (StopRequested(state)) break;
-        LoadAndAdd(std::make_shared<Mp3FileRecord>(directory, PathFromNative(name), state.rootText), state);
+        LoadAndAdd(std::make_shared<Mp3FileRecord>(directory, std::move(file.second), state.rootText), state);
     }
     for (const std::string& name : subdirectories) {
         if (StopRequested(state)) break;

@@ -2,6 +2,7 @@
 
 #include "mp3/mpeg_stream.h"
 #include "platform/binary_file.h"
+#include "platform/user_prompts.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2_reader.h"
 
@@ -26,13 +27,19 @@ void Mp3FileRecord::SetFileName(std::u16string_view name) {
 }
 
 bool Mp3FileRecord::LoadFile(UserPrompts& prompts, const LoadOptions& options) {
+    const LoadResult result = Load(options);
+    if (!result.error.empty()) prompts.ShowError(ProgramTitle(), result.error);
+    return result.opened;
+}
+
+Mp3FileRecord::LoadResult Mp3FileRecord::Load(const LoadOptions& options) {
     const std::u16string path = FullPath();
     BinaryFile file;
     uint32_t error = 0;
-    if (!file.OpenForLoading(path, error)) {
-        ShowFileError(prompts, u"Error when opening file", path, FileException{error});
-        return false;
-    }
+    if (!file.OpenForLoading(path, error))
+        return {false, FileErrorText(u"Error when opening file", path, FileException{error})};
+    loadedFile_ = file.Identity();
+    LoadResult result{true, {}};
     try {
         const uint64_t audioStart = ReadV2(tag_, file, options.tag);
         const MpegStreamInfo info = ReadStreamInfo(file, audioStart);
@@ -46,10 +53,10 @@ bool Mp3FileRecord::LoadFile(UserPrompts& prompts, const LoadOptions& options) {
         // Frames made from ID3v1 make the tag changed: the next save writes them.
         if (audioStart == 0 && options.autoConvertToV2) tag_.CopyFromV1();
     } catch (const FileException& failure) {
-        ShowFileError(prompts, u"Error when parsing file", path, failure);
+        result.error = FileErrorText(u"Error when parsing file", path, failure);
     }
     file.Close();
-    return true;
+    return result;
 }
 
 void Mp3FileRecord::RequestRemoveV1() {

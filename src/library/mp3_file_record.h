@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/binary_file.h"
 #include "platform/paths.h"
 #include "tags/id3_tag.h"
 #include "tags/tag_options.h"
@@ -60,6 +61,17 @@ public:
     // `prompts` once and the record keeps what was read before it. False when the file
     // could not be opened (the record then stays empty).
     bool LoadFile(UserPrompts& prompts, const LoadOptions& options);
+    // What a load met: whether the file opened, and the text of the failure to report
+    // (FileErrorText; empty when there is none).
+    struct LoadResult {
+        bool opened = false;
+        std::u16string error;
+    };
+    // LoadFile without the report, which the caller makes. It touches nothing but this
+    // record, so that several records can be loaded on several threads at once.
+    LoadResult Load(const LoadOptions& options);
+    // The file the last load opened; not known before.
+    const FileIdentity& LoadedFile() const { return loadedFile_; }
 
     Id3Tag& Tag() { return tag_; }
     const Id3Tag& Tag() const { return tag_; }
@@ -105,6 +117,7 @@ private:
     SharedText directory_;
     SharedText rootDirectory_;
     StreamFigures stream_;
+    FileIdentity loadedFile_;
     bool removeV1Requested_ = false;
     bool removeV2Requested_ = false;
     bool hasV1_ = false;

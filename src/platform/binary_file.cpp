@@ -64,7 +64,7 @@ BinaryFile::~BinaryFile() { Close(); }
 
 BinaryFile::BinaryFile(BinaryFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), readOnlyRegular_(std::exchange(other.readOnlyRegular_, false)),
-      openSize_(other.openSize_), ahead_(std::move(other.ahead_)) {}
+      openSize_(other.openSize_), identity_(std::exchange(other.identity_, {})), ahead_(std::move(other.ahead_)) {}
 
 BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     if (this != &other) {
@@ -72,6 +72,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         readOnlyRegular_ = std::exchange(other.readOnlyRegular_, false);
         openSize_ = other.openSize_;
+        identity_ = std::exchange(other.identity_, {});
         ahead_ = std::move(other.ahead_);
     }
     return *this;
@@ -157,6 +158,8 @@ bool BinaryFile::Open(std::u16string_view path, OpenMode mode, uint32_t& error) 
 #endif
     readOnlyRegular_ = !writes && statOk && S_ISREG(st.st_mode);
     openSize_ = statOk ? static_cast<uint64_t>(st.st_size) : 0;
+    identity_ = statOk ? FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}
+                       : FileIdentity{};
     fd_ = fd;
     error = 0;
     return true;
@@ -165,6 +168,7 @@ bool BinaryFile::Open(std::u16string_view path, OpenMode mode, uint32_t& error) 
 bool BinaryFile::Close() {
     ahead_.reset();
     readOnlyRegular_ = false;
+    identity_ = {};
     if (fd_ < 0) return false;
     const int fd = std::exchange(fd_, -1);
     return ::close(fd) == 0;
@@ -249,9 +253,15 @@ uint32_t BinaryFile::ReadAheadRead(unsigned char* out, uint32_t count) {
         }
         a.filled = 0;  // a failing read leaves nothing stale behind
         a.start = position;
-        const uint32_t got = ReadAt(fd_, a.bytes.data(), kReadAheadSize, position);
+        // Not past the size taken at the open: the read of a file's last bytes then needs
+        // no second call to learn where the file ends. Should the file have grown since,
+        // a read beyond that size still goes to the file.
+        const uint32_t wanted = position < openSize_ && openSize_ - position < kReadAheadSize
+                                    ? static_cast<uint32_t>(openSize_ - position)
+                                    : kReadAheadSize;
+        const uint32_t got = ReadAt(fd_, a.bytes.data(), wanted, position);
         a.filled = got;
-        a.reachesEnd = got < kReadAheadSize;
+        a.reachesEnd = got < wanted;
         if (got == 0) break;
     }
     return done;

@@ -1,6 +1,7 @@
 #pragma once
 // Every byte the program reads from or writes to a file passes through BinaryFile, and
 // every failure of the system below it becomes one exception type, FileException.
+#include <compare>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +22,15 @@ struct FileException {
 inline constexpr uint32_t kErrorSharingViolation = 0x8000'0020u;
 // A file too large for the operation (the tag writer's 32-bit arithmetic).
 inline constexpr uint32_t kErrorFileTooLarge = 0x8000'0021u;
+
+// Which file a name led to when it was opened: two names of one file (links) give the
+// same identity.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;  // 0: not known
+    bool IsKnown() const { return inode != 0; }
+    auto operator<=>(const FileIdentity&) const = default;
+};
 
 // What a file is opened for. Each mode fixes the access, what other openers may do
 // meanwhile (held by a lock: a second writer is refused) and whether the file must exist.
@@ -61,6 +71,8 @@ public:
 
     // The descriptor, for callers that need the file's metadata.
     int Descriptor() const { return fd_; }
+    // The file opened, as its metadata said at the open.
+    const FileIdentity& Identity() const { return identity_; }
 
     // Open with OpenMode::Read for loading a file: for a regular file, reads are then served
     // from a small read-ahead buffer, seeks and positions are kept in memory, and GetSize
@@ -78,6 +90,7 @@ private:
     int fd_ = -1;
     bool readOnlyRegular_ = false;  // opened for reading only, a regular file
     uint64_t openSize_ = 0;         // its size when opened
+    FileIdentity identity_;
     std::unique_ptr<ReadAhead> ahead_;
 };
 

@@ -34,6 +34,11 @@ public:
     std::string Encode(std::u16string_view text) const;
     std::u16string Decode(std::string_view bytes) const;
     char16_t DecodeByte(unsigned char byte) const { return decode_[byte]; }
+    // The byte Encode writes for one character that is not part of a surrogate pair.
+    char EncodeChar(char16_t c) const {
+        if (c == 0) return '\0';
+        return encode_[c] ? static_cast<char>(encode_[c]) : '?';
+    }
     // Every character of the text has a byte of its own (none would become '?').
     bool CanEncode(std::u16string_view text) const;
     const std::string& Name() const { return name_; }

@@ -85,10 +85,20 @@ constexpr uint32_t PackFrameId(std::string_view letters) {
            uint32_t{static_cast<unsigned char>(letters[1])} << 16 |
            uint32_t{static_cast<unsigned char>(letters[2])} << 8 | uint32_t{static_cast<unsigned char>(letters[3])};
 }
-inline constexpr std::array<uint32_t, kFrameIdCount> kPackedFrameIds = [] {
-    std::array<uint32_t, kFrameIdCount> packed{};
-    for (FrameId i = 0; i < kFrameIdCount; ++i) packed[i] = PackFrameId(kFrameIdNames[i]);
-    return packed;
+struct PackedFrameId {
+    uint32_t key;
+    FrameId id;
+};
+// Sorted by the packed letters: every frame read is looked up, by binary search.
+inline constexpr std::array<PackedFrameId, kFrameIdCount> kSortedFrameIds = [] {
+    std::array<PackedFrameId, kFrameIdCount> sorted{};
+    for (FrameId i = 0; i < kFrameIdCount; ++i) {
+        const PackedFrameId entry{PackFrameId(kFrameIdNames[i]), i};
+        size_t at = i;
+        for (; at > 0 && sorted[at - 1].key > entry.key; --at) sorted[at] = sorted[at - 1];
+        sorted[at] = entry;
+    }
+    return sorted;
 }();
 }  // namespace detail
 
@@ -96,10 +106,20 @@ inline constexpr std::array<uint32_t, kFrameIdCount> kPackedFrameIds = [] {
 constexpr std::optional<FrameId> LookupFrameId(std::string_view letters) {
     if (letters.size() != 4) return std::nullopt;
     const uint32_t key = detail::PackFrameId(letters);
-    for (FrameId i = 0; i < kFrameIdCount; ++i)
-        if (detail::kPackedFrameIds[i] == key) return i;
+    size_t low = 0, high = kFrameIdCount;
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        if (detail::kSortedFrameIds[middle].key < key) low = middle + 1;
+        else high = middle;
+    }
+    if (low < kFrameIdCount && detail::kSortedFrameIds[low].key == key) return detail::kSortedFrameIds[low].id;
     return std::nullopt;
 }
+static_assert([] {
+    for (FrameId i = 0; i < kFrameIdCount; ++i)
+        if (LookupFrameId(kFrameIdNames[i]) != i) return false;
+    return !LookupFrameId("ZZZZ") && !LookupFrameId("AAAA");
+}());
 
 // An identifier that may stand in a tag: four characters from A-Z and 0-9.
 constexpr bool IsWellFormedFrameId(std::string_view letters) {

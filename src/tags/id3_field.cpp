@@ -54,6 +54,7 @@ const std::vector<std::u16string>& TextField::MoreValues() const {
 
 void TextField::ForgetReadForm() {
     readEncoding_ = kNotRead;
+    readTerminated_ = false;
     readBytes_.reset();
 }
 
@@ -77,12 +78,13 @@ void TextField::AssignRead(std::u16string text, std::vector<std::u16string> more
                            std::span<const uint8_t> bytes, const CodePage& codePage) {
     Assign(std::move(text), std::move(moreValues));
     readEncoding_ = static_cast<int8_t>(encoding);
-    if (!moreValues_ && id3text::SurelyEncodesTo(text_, encoding, bytes)) return;
-    std::vector<uint8_t> again;
-    again.reserve(bytes.size());
-    AppendEncoded(encoding, codePage, again);
-    if (!std::equal(again.begin(), again.end(), bytes.begin(), bytes.end()))
-        readBytes_ = std::make_unique<std::vector<uint8_t>>(bytes.begin(), bytes.end());
+    switch (id3text::CompareEncoded(text_, MoreValues(), encoding, codePage, bytes)) {
+        case id3text::EncodedMatch::Same: break;
+        case id3text::EncodedMatch::SameAndTerminator: readTerminated_ = true; break;
+        case id3text::EncodedMatch::Different:
+            readBytes_ = std::make_unique<std::vector<uint8_t>>(bytes.begin(), bytes.end());
+            break;
+    }
 }
 
 std::optional<uint8_t> TextField::ReadEncoding() const {
@@ -106,18 +108,25 @@ void TextField::AppendEncoded(uint8_t encoding, const CodePage& codePage, std::v
 }
 
 void TextField::Render(const RenderContext& context, std::vector<uint8_t>& out) const {
-    if (readBytes_ && readEncoding_ == context.encoding) {
-        out.insert(out.end(), readBytes_->begin(), readBytes_->end());
+    if (readEncoding_ == context.encoding) {
+        if (readBytes_) {
+            out.insert(out.end(), readBytes_->begin(), readBytes_->end());
+            return;
+        }
+        AppendEncoded(context.encoding, *context.codePage, out);
+        if (readTerminated_) out.insert(out.end(), id3text::UnitSize(context.encoding), 0);
         return;
     }
     AppendEncoded(context.encoding, *context.codePage, out);
 }
 
 uint32_t TextField::RenderedSize(const RenderContext& context) const {
-    if (readBytes_ && readEncoding_ == context.encoding) return static_cast<uint32_t>(readBytes_->size());
+    const bool asRead = readEncoding_ == context.encoding;
+    if (asRead && readBytes_) return static_cast<uint32_t>(readBytes_->size());
     size_t size = id3text::EncodedSizeBound(text_, context.encoding, *context.codePage);
     for (const auto& value : MoreValues())
         size += id3text::UnitSize(context.encoding) + id3text::EncodedSizeBound(value, context.encoding, *context.codePage);
+    if (asRead && readTerminated_) size += id3text::UnitSize(context.encoding);
     return static_cast<uint32_t>(size);
 }
 
@@ -133,8 +142,6 @@ EncodingField& EncodingField::Shared() {
     static EncodingField instance;
     return instance;
 }
-
-FieldPtr SharedEncodingField() { return FieldPtr(&EncodingField::Shared()); }
 
 void EncodingField::Render(const RenderContext& context, std::vector<uint8_t>& out) const {
     out.push_back(context.encoding);

@@ -57,7 +57,8 @@ public:
     // The room Render needs (an upper bound for UTF-8).
     virtual uint32_t RenderedSize(const RenderContext& context) const = 0;
     virtual bool Equals(const Id3Field& other) const = 0;
-    // Every field but the shared encoding field belongs to its frame.
+    // Every field but the shared encoding field belongs to its frame (and is marked read
+    // with it).
     virtual bool IsOwnedByFrame() const { return true; }
 
 protected:
@@ -72,20 +73,6 @@ private:
     bool changed_;
     bool edited_;
 };
-
-// Deletes a field only when its frame owns it, so the shared encoding field can sit in
-// a frame's list like any other.
-struct FieldDeleter {
-    void operator()(Id3Field* field) const {
-        if (field && field->IsOwnedByFrame()) delete field;
-    }
-};
-using FieldPtr = std::unique_ptr<Id3Field, FieldDeleter>;
-
-template <class T, class... Args>
-FieldPtr MakeField(Args&&... args) {
-    return FieldPtr(new T(std::forward<Args>(args)...));
-}
 
 // 8-bit bytes written as they are (COMM language, APIC MIME type).
 class AsciiField final : public Id3Field {
@@ -121,9 +108,11 @@ public:
     void SetText(std::u16string_view text);
     // Takes the values without comparing; they count as edited.
     void Assign(std::u16string text, std::vector<std::u16string> moreValues);
-    // Takes the values decoded from `bytes` (the field's bytes in the body, without a
-    // terminator) in `encoding`. The encoding is kept, and so are the bytes when encoding
-    // the values again would not give them back (a big-endian mark, a stray byte...).
+    // Takes the values decoded from `bytes` (the field's bytes in the body, without the
+    // terminator of a terminated field) in `encoding`. The encoding is kept, and so are the
+    // bytes when encoding the values again would not give them back (a big-endian mark, a
+    // stray byte...); one terminator after the last value, as many writers add, is kept as
+    // a mark instead.
     void AssignRead(std::u16string text, std::vector<std::u16string> moreValues, uint8_t encoding,
                     std::span<const uint8_t> bytes, const CodePage& codePage);
     // The encoding the text was read in; none once it is edited or when made in memory.
@@ -145,7 +134,9 @@ private:
     std::unique_ptr<std::vector<std::u16string>> moreValues_;
     static constexpr int8_t kNotRead = -1;
     int8_t readEncoding_ = kNotRead;
-    // Held only when they differ from the values encoded again.
+    // The bytes read were the values encoded and one terminator.
+    bool readTerminated_ = false;
+    // Held only when they differ from the values encoded again (and a terminator).
     std::unique_ptr<std::vector<uint8_t>> readBytes_;
 };
 
@@ -162,8 +153,6 @@ public:
 private:
     EncodingField() : Id3Field(FieldKind::Encoding, false) {}
 };
-// The shared encoding field, ready for a frame's field list.
-FieldPtr SharedEncodingField();
 
 // Bytes: a picture type byte (kind Data) or a whole body kept as read (kind RawBody).
 class DataField : public Id3Field {

@@ -4,50 +4,89 @@
 
 namespace quorvane {
 
-Id3Frame::Id3Frame(FrameId id, uint16_t flags) : Id3Frame(id, flags, FamilyOf(ToV24Id(id))) {}
+namespace {
 
-Id3Frame::Id3Frame(FrameId id, uint16_t flags, FrameFamily family)
-    : id_(ToV24Id(id)), flags_(flags), family_(family) {
-    BuildFields();
-}
-
-Id3Frame::Id3Frame(std::string_view unknownId, uint16_t flags)
-    : id_(kFrameUnknown), flags_(flags), family_(FrameFamily::Raw) {
-    std::copy_n(unknownId.begin(), std::min<size_t>(unknownId.size(), 4), unknownId_.begin());
-    BuildFields();
-}
-
-void Id3Frame::BuildFields() {
-    const auto& specs = Layout().fields;
-    fields_.reserve(specs.size());
-    for (const FieldSpec& spec : specs) {
-        switch (spec.kind) {
-            case FieldKind::Encoding:
-                fields_.push_back(SharedEncodingField());
-                break;
-            case FieldKind::Ascii:
-                fields_.push_back(MakeField<AsciiField>(std::string()));
-                break;
-            case FieldKind::Text:
-                fields_.push_back(MakeField<TextField>(std::u16string()));
-                break;
-            case FieldKind::Data:
-                if (spec.role == FieldRole::PictureData) {
-                    fields_.push_back(MakeField<PictureField>(std::span<const uint8_t>()));
-                } else {
-                    const std::vector<uint8_t> zeros(spec.width, 0);
-                    fields_.push_back(MakeField<DataField>(zeros, FieldKind::Data));
-                }
-                break;
-            case FieldKind::RawBody:
-                fields_.push_back(MakeField<DataField>(std::span<const uint8_t>(), FieldKind::RawBody));
-                break;
-            case FieldKind::EncodedTerminator:
-            case FieldKind::ByteTerminator:
-                fields_.push_back(MakeField<TerminatorField>(spec.kind));
-                break;
-        }
+// The frame of each family, its fields held in it, in the order of the family's layout
+// (frame_layout.cpp). The encoding field is the one shared instance, which holds nothing.
+class TextFrame final : public Id3Frame {
+public:
+    TextFrame(FrameId id, uint16_t flags) : Id3Frame(id, {}, flags, FrameFamily::Text) {
+        SetFields(fields_);
     }
+
+private:
+    TextField text_{std::u16string()};
+    const std::array<Id3Field*, 2> fields_{&EncodingField::Shared(), &text_};
+};
+
+class CommentFrame final : public Id3Frame {
+public:
+    CommentFrame(FrameId id, uint16_t flags) : Id3Frame(id, {}, flags, FrameFamily::Comment) {
+        SetFields(fields_);
+    }
+
+private:
+    AsciiField language_{std::string()};
+    TextField description_{std::u16string()};
+    TerminatorField terminator_{FieldKind::EncodedTerminator};
+    TextField text_{std::u16string()};
+    const std::array<Id3Field*, 5> fields_{&EncodingField::Shared(), &language_, &description_, &terminator_, &text_};
+};
+
+class PictureFrame final : public Id3Frame {
+public:
+    PictureFrame(FrameId id, uint16_t flags) : Id3Frame(id, {}, flags, FrameFamily::Picture) {
+        SetFields(fields_);
+    }
+
+private:
+    AsciiField mimeType_{std::string()};
+    TerminatorField mimeTerminator_{FieldKind::ByteTerminator};
+    static constexpr uint8_t kOther[1] = {0};
+    DataField pictureType_{kOther, FieldKind::Data};
+    TextField description_{std::u16string()};
+    TerminatorField terminator_{FieldKind::EncodedTerminator};
+    PictureField data_{std::span<const uint8_t>()};
+    const std::array<Id3Field*, 7> fields_{&EncodingField::Shared(), &mimeType_, &mimeTerminator_, &pictureType_,
+                                           &description_, &terminator_, &data_};
+};
+
+class RawFrame final : public Id3Frame {
+public:
+    RawFrame(FrameId id, std::string_view unknownId, uint16_t flags)
+        : Id3Frame(id, unknownId, flags, FrameFamily::Raw) {
+        SetFields(fields_);
+    }
+
+private:
+    DataField body_{std::span<const uint8_t>(), FieldKind::RawBody};
+    const std::array<Id3Field*, 1> fields_{&body_};
+};
+
+}  // namespace
+
+Id3Frame::Id3Frame(FrameId id, std::string_view unknownId, uint16_t flags, FrameFamily family)
+    : id_(id), flags_(flags), family_(family) {
+    std::copy_n(unknownId.begin(), std::min<size_t>(unknownId.size(), 4), unknownId_.begin());
+}
+
+std::unique_ptr<Id3Frame> Id3Frame::Make(FrameId id, uint16_t flags) {
+    return Make(id, flags, FamilyOf(ToV24Id(id)));
+}
+
+std::unique_ptr<Id3Frame> Id3Frame::Make(FrameId id, uint16_t flags, FrameFamily family) {
+    id = ToV24Id(id);
+    switch (family) {
+        case FrameFamily::Text: return std::make_unique<TextFrame>(id, flags);
+        case FrameFamily::Comment: return std::make_unique<CommentFrame>(id, flags);
+        case FrameFamily::Picture: return std::make_unique<PictureFrame>(id, flags);
+        case FrameFamily::Raw: break;
+    }
+    return std::make_unique<RawFrame>(id, std::string_view(), flags);
+}
+
+std::unique_ptr<Id3Frame> Id3Frame::MakeUnknown(std::string_view letters, uint16_t flags) {
+    return std::make_unique<RawFrame>(kFrameUnknown, letters, flags);
 }
 
 std::string_view Id3Frame::IdLetters() const {
@@ -65,7 +104,7 @@ bool Id3Frame::Equals(const Id3Frame& other) const {
 
 Id3Field* Id3Frame::Field(FieldRole role) const {
     const int index = Layout().IndexOf(role);
-    return index < 0 ? nullptr : fields_[static_cast<size_t>(index)].get();
+    return index < 0 ? nullptr : fields_[static_cast<size_t>(index)];
 }
 
 TextField* Id3Frame::Text(FieldRole role) const {
@@ -88,13 +127,12 @@ DataField* Id3Frame::Data(FieldRole role) const {
 Id3Field* Id3Frame::GetField(FieldKind kind, const Id3Field* after) const {
     size_t start = 0;
     if (after) {
-        const auto it = std::find_if(fields_.begin(), fields_.end(),
-                                     [after](const FieldPtr& field) { return field.get() == after; });
+        const auto it = std::find(fields_.begin(), fields_.end(), after);
         if (it == fields_.end()) return nullptr;
         start = static_cast<size_t>(it - fields_.begin()) + 1;
     }
     for (size_t i = start; i < fields_.size(); ++i)
-        if (fields_[i]->Kind() == kind) return fields_[i].get();
+        if (fields_[i]->Kind() == kind) return fields_[i];
     return nullptr;
 }
 
@@ -106,32 +144,32 @@ void Id3Frame::MarkRead(uint8_t major) {
     readMajor_ = major;
     // The shared encoding field holds nothing and is never edited (nor written here,
     // which other threads' frames share).
-    for (auto& field : fields_)
+    for (Id3Field* field : fields_)
         if (field->IsOwnedByFrame()) field->MarkRead();
 }
 
 bool Id3Frame::IsEdited() const {
     return readMajor_ == 0 ||
-           std::any_of(fields_.begin(), fields_.end(), [](const FieldPtr& field) { return field->IsEdited(); });
+           std::any_of(fields_.begin(), fields_.end(), [](const Id3Field* field) { return field->IsEdited(); });
 }
 
 void Id3Frame::SetChanged(bool changed) {
-    for (auto& field : fields_) field->SetChanged(changed);
+    for (Id3Field* field : fields_) field->SetChanged(changed);
 }
 
 bool Id3Frame::HasChanged() const {
-    return std::any_of(fields_.begin(), fields_.end(), [](const FieldPtr& field) { return field->IsChanged(); });
+    return std::any_of(fields_.begin(), fields_.end(), [](const Id3Field* field) { return field->IsChanged(); });
 }
 
 std::unique_ptr<Id3Frame> MakeTextFrame(FrameId id, std::u16string_view text) {
-    auto frame = std::make_unique<Id3Frame>(id, 0, FrameFamily::Text);
+    auto frame = Id3Frame::Make(id, 0, FrameFamily::Text);
     frame->Text()->SetText(text);
     return frame;
 }
 
 std::unique_ptr<Id3Frame> MakeCommentFrame(std::string language, std::u16string_view description,
                                            std::u16string_view text) {
-    auto frame = std::make_unique<Id3Frame>(kFrameCOMM);
+    auto frame = Id3Frame::Make(kFrameCOMM);
     frame->Ascii(FieldRole::Language)->SetValue(language);
     frame->Text(FieldRole::Description)->SetText(description);
     frame->Text(FieldRole::Text)->SetText(text);
@@ -140,7 +178,7 @@ std::unique_ptr<Id3Frame> MakeCommentFrame(std::string language, std::u16string_
 
 std::unique_ptr<Id3Frame> MakePictureFrame(uint8_t pictureType, std::string mimeType,
                                            std::u16string_view description, std::span<const uint8_t> data) {
-    auto frame = std::make_unique<Id3Frame>(kFrameAPIC);
+    auto frame = Id3Frame::Make(kFrameAPIC);
     frame->Ascii(FieldRole::MimeType)->SetValue(mimeType);
     frame->Data(FieldRole::PictureType)->SetData(std::span<const uint8_t>(&pictureType, 1));
     frame->Text(FieldRole::Description)->SetText(description);

@@ -3,6 +3,7 @@
 // its family's layout, in render order.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,15 +33,17 @@ struct FrameFormat {
     bool operator==(const FrameFormat&) const = default;
 };
 
+// A frame is made for its family and holds the fields of the family's layout in itself:
+// one allocation per frame, however many fields it has.
 class Id3Frame {
 public:
     // A frame of a known identifier (held under its v2.4 name, ToV24Id) with the empty
     // fields of its family's layout; `family` Raw keeps any frame's body as read.
-    explicit Id3Frame(FrameId id, uint16_t flags = 0);
-    Id3Frame(FrameId id, uint16_t flags, FrameFamily family);
+    static std::unique_ptr<Id3Frame> Make(FrameId id, uint16_t flags = 0);
+    static std::unique_ptr<Id3Frame> Make(FrameId id, uint16_t flags, FrameFamily family);
     // A frame whose well-formed identifier is not among the known ones; kept raw.
-    Id3Frame(std::string_view unknownId, uint16_t flags);
-    ~Id3Frame() = default;
+    static std::unique_ptr<Id3Frame> MakeUnknown(std::string_view letters, uint16_t flags);
+    virtual ~Id3Frame() = default;
     Id3Frame(const Id3Frame&) = delete;
     Id3Frame& operator=(const Id3Frame&) = delete;
 
@@ -83,16 +86,19 @@ public:
     void SetChanged(bool changed);
     bool HasChanged() const;
 
-private:
-    void BuildFields();
+protected:
+    Id3Frame(FrameId id, std::string_view unknownId, uint16_t flags, FrameFamily family);
+    // Called once by the family's frame: its fields in render order, members of its own.
+    void SetFields(std::span<Id3Field* const> fields) { fields_ = fields; }
 
+private:
     FrameId id_;
     std::array<char, 4> unknownId_{};
     uint16_t flags_;
     FrameFamily family_;
     uint8_t readMajor_ = 0;
     FrameFormat format_;
-    std::vector<FieldPtr> fields_;
+    std::span<Id3Field* const> fields_;
     std::unique_ptr<std::vector<uint8_t>> storedBody_;
 };
 

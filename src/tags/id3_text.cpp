@@ -1,12 +1,24 @@
 #include "tags/id3_text.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+
 #include "platform/text_codec.h"
 
 namespace quorvane::id3text {
 namespace {
 
+// Little-endian units on a little-endian machine are the bytes as they are.
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
 std::u16string Units(std::span<const uint8_t> bytes, bool bigEndian) {
     std::u16string text(bytes.size() / 2, u'\0');
+    if (!bigEndian && kLittleEndianHost) {
+        if (!text.empty()) std::memcpy(text.data(), bytes.data(), 2 * text.size());
+        return text;
+    }
     for (size_t k = 0, i = 0; k < text.size(); ++k, i += 2) {
         const uint8_t hi = bigEndian ? bytes[i] : bytes[i + 1];
         const uint8_t lo = bigEndian ? bytes[i + 1] : bytes[i];
@@ -140,21 +152,65 @@ void AppendEncoded(std::u16string_view text, uint8_t encoding, const CodePage& c
     }
 }
 
-bool SurelyEncodesTo(std::u16string_view text, uint8_t encoding, std::span<const uint8_t> bytes) {
+namespace {
+
+// Whether AppendEncoded gives exactly these bytes, found without encoding; nullopt where
+// only encoding tells (UTF-8 beyond ASCII, a surrogate in a code-page text).
+std::optional<bool> EncodesInPlace(std::u16string_view text, uint8_t encoding, const CodePage& codePage,
+                                   std::span<const uint8_t> bytes) {
     if (encoding == 1 || encoding == 2) {
         const size_t mark = encoding == 1 ? 2 : 0;
         if (bytes.size() != mark + 2 * text.size() || (mark && (bytes[0] != 0xFF || bytes[1] != 0xFE))) return false;
         const bool bigEndian = encoding == 2;
+        if (!bigEndian && kLittleEndianHost)
+            return text.empty() || std::memcmp(bytes.data() + mark, text.data(), 2 * text.size()) == 0;
         for (size_t i = 0; i < text.size(); ++i) {
             const uint8_t first = bytes[mark + 2 * i], second = bytes[mark + 2 * i + 1];
             if (text[i] != (bigEndian ? first << 8 | second : second << 8 | first)) return false;
         }
         return true;
     }
+    for (const char16_t c : text)
+        if ((encoding == 3 && c >= 0x80) || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    // One byte per character from here on: ASCII in UTF-8, or the code page's byte.
     if (bytes.size() != text.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (bytes[i] >= 0x80 || text[i] != bytes[i]) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char expected = encoding == 3 ? static_cast<char>(text[i]) : codePage.EncodeChar(text[i]);
+        if (static_cast<char>(bytes[i]) != expected) return false;
+    }
     return true;
+}
+
+}  // namespace
+
+EncodedMatch CompareEncoded(std::u16string_view text, std::span<const std::u16string> moreValues, uint8_t encoding,
+                            const CodePage& codePage, std::span<const uint8_t> bytes) {
+    const size_t unit = UnitSize(encoding);
+    const bool terminated = bytes.size() >= unit && bytes.back() == 0 && bytes[bytes.size() - unit] == 0;
+    const std::span<const uint8_t> unterminated = terminated ? bytes.first(bytes.size() - unit) : bytes;
+    // One value, nearly every text read: compared in place, without encoding it again.
+    if (moreValues.empty()) {
+        const std::optional<bool> same = EncodesInPlace(text, encoding, codePage, bytes);
+        if (same && *same) return EncodedMatch::Same;
+        if (terminated) {
+            const std::optional<bool> sameBefore = EncodesInPlace(text, encoding, codePage, unterminated);
+            if (sameBefore && *sameBefore) return EncodedMatch::SameAndTerminator;
+            if (same && sameBefore) return EncodedMatch::Different;
+        } else if (same) {
+            return EncodedMatch::Different;
+        }
+    }
+    std::vector<uint8_t> again;
+    again.reserve(bytes.size());
+    AppendEncoded(text, encoding, codePage, again);
+    for (const std::u16string& value : moreValues) {
+        again.insert(again.end(), unit, 0);
+        AppendEncoded(value, encoding, codePage, again);
+    }
+    if (std::equal(again.begin(), again.end(), bytes.begin(), bytes.end())) return EncodedMatch::Same;
+    if (terminated && std::equal(again.begin(), again.end(), unterminated.begin(), unterminated.end()))
+        return EncodedMatch::SameAndTerminator;
+    return EncodedMatch::Different;
 }
 
 size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding, const CodePage& codePage) {

@@ -37,9 +37,12 @@ std::vector<std::u16string> DecodeValues(std::span<const uint8_t> bytes, uint8_t
 // Appends a text in an encoding: 0 code page, 1 FF FE and little-endian units,
 // 2 big-endian units, 3 UTF-8. No terminator.
 void AppendEncoded(std::u16string_view text, uint8_t encoding, const CodePage& codePage, std::vector<uint8_t>& out);
-// Whether AppendEncoded surely gives these bytes, found without encoding: exact for the
-// UTF-16 encodings; for 0 and 3 true only for ASCII text (false: encode and compare).
-bool SurelyEncodesTo(std::u16string_view text, uint8_t encoding, std::span<const uint8_t> bytes);
+// How bytes read stand to the values encoded again (AppendEncoded, a terminator between
+// two values): the same bytes, the same with one terminator after them (many writers end
+// every text so), or different.
+enum class EncodedMatch : uint8_t { Same, SameAndTerminator, Different };
+EncodedMatch CompareEncoded(std::u16string_view text, std::span<const std::u16string> moreValues, uint8_t encoding,
+                            const CodePage& codePage, std::span<const uint8_t> bytes);
 // The room AppendEncoded needs (UTF-8 counted as 3 bytes a unit).
 size_t EncodedSizeBound(std::u16string_view text, uint8_t encoding, const CodePage& codePage);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -91,11 +92,45 @@ std::string LowerLanguage(Bytes b, const CodePage& codePage) {
             language.push_back('\0');
             continue;
         }
-        const std::string lowered = codePage.Encode(std::u16string(1, ToLowerChar(codePage.DecodeByte(byte))));
-        language.push_back(lowered.size() == 1 && lowered[0] != '?' ? lowered[0] : static_cast<char>(byte));
+        const char16_t lower = ToLowerChar(codePage.DecodeByte(byte));
+        const bool single = lower < 0xD800 || lower > 0xDFFF;
+        const char lowered = single ? codePage.EncodeChar(lower) : '?';
+        language.push_back(lowered != '?' ? lowered : static_cast<char>(byte));
     }
     return language;
 }
+
+// Padding runs to kilobytes and is looked at in every tag: it is compared with a block
+// of zeros (memcmp is vectorised), then eight bytes at a time, then byte by byte.
+constexpr uint8_t kZeroBlock[256] = {};
+
+size_t FirstNonZero(Bytes bytes) {
+    size_t i = 0;
+    while (bytes.size() - i >= sizeof kZeroBlock && std::memcmp(bytes.data() + i, kZeroBlock, sizeof kZeroBlock) == 0)
+        i += sizeof kZeroBlock;
+    for (uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if (word != 0) break;
+    }
+    while (i < bytes.size() && bytes[i] == 0) ++i;
+    return i;
+}
+
+// The end of the last byte that is not zero; 0 when there is none.
+size_t EndOfNonZero(Bytes bytes) {
+    size_t end = bytes.size();
+    while (end >= sizeof kZeroBlock &&
+           std::memcmp(bytes.data() + end - sizeof kZeroBlock, kZeroBlock, sizeof kZeroBlock) == 0)
+        end -= sizeof kZeroBlock;
+    for (uint64_t word = 0; end >= sizeof word; end -= sizeof word) {
+        std::memcpy(&word, bytes.data() + end - sizeof word, sizeof word);
+        if (word != 0) break;
+    }
+    while (end > 0 && bytes[end - 1] == 0) --end;
+    return end;
+}
+
+bool OnlyZeros(Bytes bytes) { return FirstNonZero(bytes) == bytes.size(); }
 
 // Fills a frame's fields from its body by the family's layout; every field keeps the
 // bytes it was read from. False when the body does not fit the layout; `dropped` when
@@ -153,10 +188,13 @@ bool ReadBody(Id3Frame& frame, Bytes body, const TagReadOptions& options, bool& 
                     text.AssignRead(id3text::DecodeString(rest.first(end), encoding, codePage, &order), {}, encoding,
                                     rest.first(end), codePage);
                     pos += end + id3text::UnitSize(encoding);
-                } else if (id3text::FindTerminator(rest, encoding) == id3text::kNoTerminator) {
-                    // One value, the common case: no list of values to build.
-                    text.AssignRead(id3text::DecodeString(rest, encoding, codePage, &order), {}, encoding, rest,
-                                    codePage);
+                } else if (const size_t end = id3text::FindTerminator(rest, encoding);
+                           end == id3text::kNoTerminator || OnlyZeros(rest.subspan(end))) {
+                    // One value, the common case (often ended by a terminator, or padded with
+                    // zeros): no list of values to build.
+                    text.AssignRead(id3text::DecodeString(rest.first(std::min(end, rest.size())), encoding, codePage,
+                                                          &order),
+                                    {}, encoding, rest, codePage);
                     pos = body.size();
                 } else {
                     std::vector<std::u16string> values = id3text::DecodeValues(rest, encoding, codePage);
@@ -252,13 +290,11 @@ std::optional<std::vector<uint8_t>> Inflate(Bytes stored, uint32_t expected) {
     return out;
 }
 
-// The bytes after the last non-zero one are padding.
+// The bytes after the last non-zero one are padding, and so are zeros before the first.
 Bytes WithoutPadding(Bytes bytes) {
-    const auto first = std::find_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
-    if (first == bytes.end()) return {};
-    const auto last = std::find_if(bytes.rbegin(), bytes.rend(), [](uint8_t b) { return b != 0; });
-    return bytes.subspan(static_cast<size_t>(first - bytes.begin()), static_cast<size_t>(bytes.rend() - last) -
-                                                                         static_cast<size_t>(first - bytes.begin()));
+    const size_t first = FirstNonZero(bytes);
+    if (first == bytes.size()) return {};
+    return bytes.subspan(first, EndOfNonZero(bytes) - first);
 }
 
 // Where one frame stands in the frames area.
@@ -429,7 +465,7 @@ private:
         const Bytes stored = body.subspan(extras);
         const auto known = LookupFrameId(letters);
         auto make = [&](FrameFamily family) {
-            return known ? std::make_unique<Id3Frame>(*known, flags, family) : std::make_unique<Id3Frame>(letters, flags);
+            return known ? Id3Frame::Make(*known, flags, family) : Id3Frame::MakeUnknown(letters, flags);
         };
         std::optional<std::vector<uint8_t>> inflated;
         if (format.compressed && !format.encrypted) inflated = Inflate(stored, format.dataLength);
@@ -468,12 +504,12 @@ private:
         if (id22 == "LNK") {
             const auto converted = LinkBodyFromV22(body);
             if (!converted) return nullptr;
-            frame = RawFrame(std::make_unique<Id3Frame>(kFrameLINK, 0, FrameFamily::Raw), *converted);
+            frame = RawFrame(Id3Frame::Make(kFrameLINK, 0, FrameFamily::Raw), *converted);
         } else if (!known) {
-            frame = RawFrame(std::make_unique<Id3Frame>(*mapped, 0), body);
+            frame = RawFrame(Id3Frame::MakeUnknown(*mapped, 0), body);
         } else if (id22 == "PIC") {
             // A picture body that does not read cannot be kept raw: its layout is not APIC's.
-            frame = std::make_unique<Id3Frame>(*known, 0, FrameFamily::Picture);
+            frame = Id3Frame::Make(*known, 0, FrameFamily::Picture);
             const BodyRead read = ReadInto(*frame, PictureBodyFromV22(body));
             if (read == BodyRead::Unfit) return nullptr;
             convertible = true;
@@ -481,10 +517,10 @@ private:
         } else {
             // The other bodies have the layout of their v2.3 forms: one that does not read
             // is kept raw.
-            frame = std::make_unique<Id3Frame>(*known, 0, FamilyOf(*known));
+            frame = Id3Frame::Make(*known, 0, FamilyOf(*known));
             switch (ReadInto(*frame, body)) {
                 case BodyRead::Dropped: convertible = true; return nullptr;
-                case BodyRead::Unfit: frame = RawFrame(std::make_unique<Id3Frame>(*known, 0, FrameFamily::Raw), body); break;
+                case BodyRead::Unfit: frame = RawFrame(Id3Frame::Make(*known, 0, FrameFamily::Raw), body); break;
                 case BodyRead::Read: break;
             }
         }

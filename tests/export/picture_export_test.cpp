@@ -75,7 +75,7 @@ TEST_F(PictureExport, NothingIsEverOverwritten) {
 TEST_F(PictureExport, NoPicturesGiveOneMessage) {
     const RecordPtr plain = Record("", "a.mp3", {});
     // A picture kept raw (compressed in the file) has no image to write.
-    plain->Tag().AddFrame(std::make_unique<Id3Frame>(kFrameAPIC, 0, FrameFamily::Raw));
+    plain->Tag().AddFrame(Id3Frame::Make(kFrameAPIC, 0, FrameFamily::Raw));
     EXPECT_FALSE(CheckPicturesToExport({}, prompts_));
     EXPECT_FALSE(CheckPicturesToExport(std::vector<RecordPtr>{plain}, prompts_));
     EXPECT_FALSE(CheckPicturesToExport(std::vector<RecordPtr>{plain, plain, plain}, prompts_));

@@ -107,7 +107,7 @@ TEST_F(CommentsTab, DeleteAllAndDeleteByDescription) {
     ASSERT_TRUE(DeleteCommentByDescription(Context(), records, u"", FindLanguageCodes("German")));
     EXPECT_EQ(CommentsOf(records[0]), Comments{"eng||a"});
 
-    records[2]->Tag().AddFrame(std::make_unique<Id3Frame>(kFrameCOMM, 0, FrameFamily::Raw));  // kept as read
+    records[2]->Tag().AddFrame(Id3Frame::Make(kFrameCOMM, 0, FrameFamily::Raw));  // kept as read
     EXPECT_TRUE(SharedComments(records).empty());
     ASSERT_TRUE(DeleteAllComments(Context(), records));
     for (const RecordPtr& record : records) EXPECT_FALSE(record->Tag().FindFrame(kFrameCOMM));

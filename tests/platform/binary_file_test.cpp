@@ -145,5 +145,22 @@ TEST(BinaryFile, ReadAheadGivesWhatPlainReadsGive) {
     }
 }
 
+// Two names of one file give one identity, another file another; a closed file none.
+TEST(BinaryFile, IdentityOfTheFileOpened) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir / "a.bin", Counting(10));
+    test::WriteFileBytes(dir / "b.bin", Counting(10));
+    std::filesystem::create_hard_link(dir / "a.bin", dir / "link.bin");
+    BinaryFile a, link, b;
+    uint32_t error = 0;
+    ASSERT_TRUE(a.OpenForLoading(Name(dir / "a.bin"), error) &&
+                link.Open(Name(dir / "link.bin"), OpenMode::Read, error) && b.OpenForLoading(Name(dir / "b.bin"), error));
+    EXPECT_TRUE(a.Identity().IsKnown());
+    EXPECT_EQ(a.Identity(), link.Identity());
+    EXPECT_NE(a.Identity(), b.Identity());
+    a.Close();
+    EXPECT_FALSE(a.Identity().IsKnown());
+}
+
 }  // namespace
 }  // namespace quorvane

@@ -37,7 +37,7 @@ const std::vector<LayoutRow>& Rows() {
         {FrameFamily::Raw, 0, B({0, 1, 2, 0xFF, 0, 'r', 'a', 'w'}),
          {{FieldRole::Body, B({0, 1, 2, 0xFF, 0, 'r', 'a', 'w'})}},
          [](FrameId id) {
-             auto frame = std::make_unique<Id3Frame>(id, 0, FrameFamily::Raw);
+             auto frame = Id3Frame::Make(id, 0, FrameFamily::Raw);
              frame->Data(FieldRole::Body)->SetData(B({0, 1, 2, 0xFF, 0, 'r', 'a', 'w'}));
              return frame;
          }},

@@ -17,7 +17,7 @@ TEST(FrameIds, ThreeIdentifiersWereRenamedBetweenTheVersions) {
         EXPECT_EQ(ToV24Id(v23), v24);
         EXPECT_EQ(ToV23Id(v24), v23);
     }
-    EXPECT_EQ(Id3Frame(kFrameTYER).Id(), kFrameTDRC);
+    EXPECT_EQ(Id3Frame::Make(kFrameTYER)->Id(), kFrameTDRC);
     EXPECT_EQ(LookupFrameId("PCNT"), 15u);  // after PRIV
     EXPECT_FALSE(LookupFrameId("tit2"));
 }
@@ -57,7 +57,7 @@ TEST(TagText, EmptyTextsMakeFramesAndFramesWithoutATextAreReplaced) {
     EXPECT_EQ(text, u"");
     EXPECT_FALSE(tag.GetText(kFrameTALB, text));
     // A TPE1 kept raw (say, compressed) has no text field.
-    auto raw = std::make_unique<Id3Frame>(kFrameTPE1, 0, FrameFamily::Raw);
+    auto raw = Id3Frame::Make(kFrameTPE1, 0, FrameFamily::Raw);
     raw->Data(FieldRole::Body)->SetData(B("xyz"));
     tag.AddFrame(std::move(raw));
     tag.SetText(kFrameTPE1, u"Artist");
@@ -121,13 +121,13 @@ TEST(TagFrames, FindWalksFramesOfOneIdAndRemovalMarksTheTag) {
     // A start frame of another id, or one not in the tag, is never met.
     EXPECT_EQ(tag.FindFrame(kFrameCOMM, tag.FindFrame(kFrameTIT2)), nullptr);
     EXPECT_EQ(tag.FindFrame(kFrameTIT2, first), nullptr);
-    const Id3Frame stranger(kFrameCOMM);
-    EXPECT_EQ(tag.FindFrame(kFrameCOMM, &stranger), nullptr);
+    const auto stranger = Id3Frame::Make(kFrameCOMM);
+    EXPECT_EQ(tag.FindFrame(kFrameCOMM, stranger.get()), nullptr);
     EXPECT_EQ(tag.FindComment(u"b"), second);
     EXPECT_EQ(tag.FindComment(u"B"), nullptr);
 
     tag.ClearChanged();
-    tag.RemoveFrame(&stranger);
+    tag.RemoveFrame(stranger.get());
     EXPECT_FALSE(tag.IsChanged());
     int removed = 0;
     while (tag.RemoveFrameById(kFrameCOMM)) ++removed;

@@ -29,7 +29,7 @@ TEST(Render, FrameSizesAreSyncsafeInV24AndBigEndianInV23) {
                           {2097152, B({1, 0, 0, 0}), B({0, 0x20, 0, 0})}};
     for (const Case& c : cases) {
         Id3Tag tag;
-        auto frame = std::make_unique<Id3Frame>(kFramePRIV, 0, FrameFamily::Raw);
+        auto frame = Id3Frame::Make(kFramePRIV, 0, FrameFamily::Raw);
         frame->Data(FieldRole::Body)->SetData(Bytes(c.size, 'p'));
         tag.AddFrame(std::move(frame));
         for (const bool v24 : {false, true}) {

@@ -4,17 +4,24 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "library/codec_options.h"
 #include "library/mp3_file_record.h"
+#include "library/parallel_load.h"
 #include "platform/file_rewrite.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
+#include "platform/user_prompts.h"
 
 namespace quorvane {
 namespace {
 
 constexpr std::string_view kLoadedDirs = "LoadedDirs";
+
+// Files loaded together: small enough that Refresh or Clear stops a scan of a large
+// directory soon, large enough to keep two threads busy.
+constexpr size_t kLoadBatch = 128;
 
 // Closes the enumeration on every path out of the scan.
 struct DirCloser {
@@ -63,7 +70,9 @@ bool IsSkippedDirectoryName(std::u16string_view name) {
 }
 
 DirectoryLoader::DirectoryLoader(UserPrompts& prompts, bool persistLoadedDirs)
-    : prompts_(prompts), persist_(persistLoadedDirs) {}
+    : prompts_(prompts),
+      persist_(persistLoadedDirs),
+      loadThreads_(std::clamp(std::thread::hardware_concurrency(), 1u, 2u)) {}
 
 DirectoryLoader::~DirectoryLoader() {
     Quit();
@@ -254,12 +263,8 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
         directoryBeingScanned_ = state.root;
         currentRemoved_ = false;
     }
-    if (!state.load) {
-        // The settings are taken once per scan.
-        state.load = [this, options = LoadOptionsFromSettings()](Mp3FileRecord& record) {
-            return record.LoadFile(prompts_, options);
-        };
-    }
+    // The settings are taken once per scan.
+    if (!state.load) state.options = LoadOptionsFromSettings();
     ScanDirectory(state.root, state);
     std::lock_guard list(listLock_);
     // A scan cut short by Refresh, Clear or the removal of its directory leaves the
@@ -316,9 +321,19 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::sort(subdirectories.begin(), subdirectories.end());
     const SharedText directory(path);  // held by every record found here
-    for (auto& file : files) {
-        if (StopRequested(state)) break;
-        LoadAndAdd(std::make_shared<Mp3FileRecord>(directory, std::move(file.second), state.rootText), state);
+    if (state.load) {
+        for (auto& file : files) {
+            if (StopRequested(state)) break;
+            LoadAndAdd(std::make_shared<Mp3FileRecord>(directory, std::move(file.second), state.rootText), state);
+        }
+    } else {
+        for (size_t first = 0; first < files.size() && !StopRequested(state); first += kLoadBatch) {
+            std::vector<RecordPtr> batch;
+            const size_t end = std::min(files.size(), first + kLoadBatch);
+            for (size_t i = first; i < end; ++i)
+                batch.push_back(std::make_shared<Mp3FileRecord>(directory, std::move(files[i].second), state.rootText));
+            LoadAllAndAdd(std::move(batch), state);
+        }
     }
     for (const std::string& name : subdirectories) {
         if (StopRequested(state)) break;
@@ -329,6 +344,19 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
 
 void DirectoryLoader::LoadAndAdd(RecordPtr record, ScanState& state) {
     const bool opened = state.load(*record);
+    Add(std::move(record), opened, state);
+}
+
+void DirectoryLoader::LoadAllAndAdd(std::vector<RecordPtr> records, ScanState& state) {
+    LoadInOrder(records, state.options, loadThreads_, [&](size_t index, const Mp3FileRecord::LoadResult& result) {
+        // What a stopped scan still loads is neither reported nor kept.
+        if (state.stopped) return;
+        if (!result.error.empty()) prompts_.ShowError(ProgramTitle(), result.error);
+        Add(records[index], result.opened, state);
+    });
+}
+
+void DirectoryLoader::Add(RecordPtr record, bool opened, ScanState& state) {
     size_t count = 0;
     {
         std::lock_guard list(listLock_);

@@ -57,6 +57,9 @@ public:
     // replace it.
     using LoadFunction = std::function<bool(Mp3FileRecord&)>;
     void SetLoadFunction(LoadFunction load);
+    // Threads that read the files of a directory at once under the default load (the
+    // scanning thread among them); records still arrive in the scan's order.
+    void SetLoadThreads(unsigned threads) { loadThreads_ = threads; }
     // Called after each file is loaded, on the scanning thread (progress output).
     using ProgressFunction = std::function<void(size_t recordCount, const std::u16string& directory)>;
     // Records of files that could not be opened are kept out of the list (the
@@ -105,7 +108,8 @@ private:
     struct ScanState {
         std::u16string root;
         SharedText rootText;  // root, as the records hold it
-        LoadFunction load;
+        LoadFunction load;        // set by a test; empty: Mp3FileRecord::Load with `options`
+        LoadOptions options;
         uint64_t generation;
         bool recurse;
         bool stopped = false;
@@ -116,6 +120,9 @@ private:
     void ScanFirstPendingLocked(bool recurse);
     void ScanDirectory(const std::u16string& path, ScanState& state);
     void LoadAndAdd(RecordPtr record, ScanState& state);
+    // Loads the records on loadThreads_ threads and adds them in their order.
+    void LoadAllAndAdd(std::vector<RecordPtr> records, ScanState& state);
+    void Add(RecordPtr record, bool opened, ScanState& state);
     bool StopRequested(const ScanState& state) const;
     Records DetachAllLocked();
 
@@ -124,6 +131,7 @@ private:
     LoadFunction load_;
     ProgressFunction progress_;
     bool skipUnopened_ = false;
+    unsigned loadThreads_;
     RecordObserver* observer_ = nullptr;
 
     std::mutex scanLock_;

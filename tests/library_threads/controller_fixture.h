@@ -75,6 +75,17 @@ private:
     std::deque<RecordPtr> reports_;
 };
 
+// Records every box; with an `errorGate`, an error box stays open until the gate opens,
+// as a modal box shown for the loader thread by the user-interface thread would.
+class GatedPrompts : public RecordingPrompts {
+public:
+    void ShowError(std::u16string_view caption, std::u16string_view text) override {
+        RecordingPrompts::ShowError(caption, text);
+        if (errorGate) errorGate->Wait();
+    }
+    Gate* errorGate = nullptr;
+};
+
 class LogWindow : public MainWindowPort {
 public:
     void EmptyList() override { log.push_back("empty"); }
@@ -92,8 +103,9 @@ public:
     bool exited = false;
 };
 
-// Files named "dirty*" and "fail*" load with a changed tag; the save clears the change
-// unless the file is named "fail*"; every save waits at `gate_` while `holdSaves_`.
+// Files not named "clean*" load with a changed tag; the save clears the change unless
+// the file is named "fail*"; every save waits at `gate_` while `holdSaves_`. The loaded
+// directories are not kept in the settings (the loader's own tests check that).
 class ControllerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -113,11 +125,15 @@ protected:
     }
 
     std::u16string Dir(const std::string& rel) const { return PathFromNative((tree_ / rel).string()); }
+    // Makes the file "dir/.../name" under the tree.
+    void Touch(const std::string& rel) const {
+        std::filesystem::create_directories((tree_ / rel).parent_path());
+        std::ofstream(tree_ / rel) << "x";
+    }
     // Makes the files ("dir/name") and loads their directories in the order given.
     void Load(std::initializer_list<std::string> files) {
         for (const std::string& f : files) {
-            std::filesystem::create_directories((tree_ / f).parent_path());
-            std::ofstream(tree_ / f) << "x";
+            Touch(f);
             loader_.AddDirectory(Dir(f.substr(0, f.find('/'))));
         }
         loader_.ScanPending(true);
@@ -139,8 +155,8 @@ protected:
     }
 
     TempDir settingsDir_, tree_;
-    RecordingPrompts prompts_;
-    DirectoryLoader loader_{prompts_};
+    GatedPrompts prompts_;
+    DirectoryLoader loader_{prompts_, false};
     ReportQueue reports_;
     TagSaver saver_{prompts_, reports_};
     LogWindow window_;

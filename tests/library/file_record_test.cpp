@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "library/list_columns.h"
+#include "library/picture_decoder.h"
 #include "record_test_support.h"
 
 namespace quorvane {
@@ -13,13 +14,17 @@ namespace {
 namespace fs = std::filesystem;
 using test::RecordFiles;
 
-// What was read is the saved state; the list shows minutes not wrapped into hours (tags
-// and figures on their own are the codecs' and the command-line tests').
+// What was read is the saved state; a picture is not decoded until it is shown; the list
+// shows minutes not wrapped into hours (tags and figures on their own are the codecs'
+// and the command-line tests').
 TEST_F(RecordFiles, LoadedRecordsAreSavedStateAndLongDurationsKeepTheirMinutes) {
     const fs::path path = dir_ / "song.mp3";
     test::MakeMp3(path, {"-b", "128", "-t"}, 3.0);
-    test::TagWithMutagen(path, 3, {"TIT2=Title ä"}, true);
+    test::TagWithMutagen(path, 3, {"TIT2=Title ä", "APIC=5000"}, true);
+    const uint64_t decodes = PictureDecodeCount();
     auto r = test::LoadRecord(path, prompts_);
+    EXPECT_EQ(PictureDecodeCount(), decodes);
+    ASSERT_TRUE(r->Tag().FindPicture(3));
     EXPECT_EQ(r->Tag().V1().GetString(Id3v1Record::kTitle), u"Title ä");
     EXPECT_TRUE(r->HasV1());
     EXPECT_FALSE(r->NeedsSaving());

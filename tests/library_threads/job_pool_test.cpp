@@ -89,22 +89,6 @@ bool StillWaiting(const std::future<T>& future) {
     return future.wait_for(200ms) == std::future_status::timeout;
 }
 
-TEST(JobPool, AJobQueuedTwiceRunsOnceAndACancelledOneNever) {
-    Recorder recorder;
-    std::array<GatedJob, 4> busy{GatedJob(recorder), GatedJob(recorder), GatedJob(recorder), GatedJob(recorder)};
-    GatedJob twice(recorder, 2, true), cancelled(recorder, 3, true), last(recorder, 4, true);
-    JobPool pool(recorder);
-    for (auto& job : busy) pool.Submit(job);
-    recorder.WaitFor("start", nullptr, 4);
-    for (auto* job : {&twice, &cancelled, &twice, &last}) pool.Submit(*job);
-    pool.Cancel(cancelled);
-    for (auto& job : busy) recorder.Open(&job);
-    recorder.WaitFor("done", &last);  // queued after both submits of `twice`
-    pool.WaitWhileRunning(twice);
-    EXPECT_EQ(recorder.Of("done", &twice).size(), 1u);
-    EXPECT_FALSE(cancelled.IsDecoded() || !recorder.Of("done", &cancelled).empty());
-}
-
 TEST(JobPool, APictureChangedWhileItDecodes) {
     // As a picture field does it: cancel and wait for the old decode, then the new bytes.
     Recorder recorder;
@@ -152,13 +136,18 @@ double CpuSeconds() {
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-TEST(JobPool, FiveJobsOnFourWorkersAndWorkerZeroFirst) {
+// The fifth of five jobs waits, without spinning, for the first of four workers to be
+// free; a job queued twice runs once, a cancelled one never.
+TEST(JobPool, FiveJobsOnFourWorkersOnceEachAndWorkerZeroFirst) {
     Recorder recorder;
     std::array<GatedJob, 5> jobs{GatedJob(recorder), GatedJob(recorder), GatedJob(recorder), GatedJob(recorder),
                                  GatedJob(recorder)};
+    GatedJob twice(recorder, 2, true), cancelled(recorder, 3, true), last(recorder, 4, true);
     JobPool pool(recorder);
     for (auto& job : jobs) pool.Submit(job);
     recorder.WaitFor("start", nullptr, 4);
+    for (auto* job : {&twice, &cancelled, &twice, &last}) pool.Submit(*job);
+    pool.Cancel(cancelled);
     const double cpu = CpuSeconds();
     std::this_thread::sleep_for(300ms);
     EXPECT_LT(CpuSeconds() - cpu, 0.1) << "the dispatcher spins while every worker is busy";
@@ -167,7 +156,11 @@ TEST(JobPool, FiveJobsOnFourWorkersAndWorkerZeroFirst) {
     recorder.WaitFor("start", &jobs[4]);
     EXPECT_EQ(recorder.Of("start", &jobs[4])[0].thread, recorder.Of("done", &jobs[2])[0].thread);
     for (auto& job : jobs) recorder.Open(&job);
+    recorder.WaitFor("done", &last);  // queued after both submits of `twice`
     for (auto& job : jobs) recorder.WaitFor("done", &job), pool.WaitWhileRunning(job);
+    pool.WaitWhileRunning(twice);
+    EXPECT_EQ(recorder.Of("done", &twice).size(), 1u);
+    EXPECT_FALSE(cancelled.IsDecoded() || !recorder.Of("done", &cancelled).empty());
 
     // One at a time, every run goes to worker 0, which ran the first job; a job with
     // nothing left to decode still reports.

@@ -1,5 +1,6 @@
 // The crash-safe rewrite: results against an in-memory copy; a failure, a full disk or
-// a kill at any step leaves the original; the copy is synced before it is renamed.
+// a kill at any step leaves the original; the copy is synced before it is renamed. And
+// the writer of whole small files, replaced whole or not at all.
 #include "platform/file_rewrite.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/atomic_file.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -453,6 +455,69 @@ TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndTheDirectoryAfter) {
     // The copy is named complete, durably, before the first byte of the old file changes.
     EXPECT_EQ(h.log, (Strings{"create", "write", "before sync", "sync copy whole", "before copy back",
                               "rename copy whole", "sync dir", "write", "sync old whole", "sync dir"}));
+}
+
+// Replaces `path` with "new": the open's error, 0 when it went through; later steps throw.
+uint32_t Replace(const fs::path& path, SaveFaults* faults = nullptr) {
+    AtomicFileWriter writer;
+    uint32_t error = 0;
+    if (!writer.Open(PathFromNative(path.string()), error, faults)) return error;
+    writer.Write(Bytes{'n', 'e', 'w'});
+    writer.Commit();
+    return 0;
+}
+
+// Whatever step fails, or without Commit, the old file is as it was and no temporary
+// file is left; once done, the new file has the old one's mode, a link stays a link,
+// and the new file was synced before its rename.
+TEST(AtomicFile, ReplacedWholeOrNotAtAll) {
+    test::TempDir dir;
+    const fs::path file = dir / "list.m3u";
+    const Bytes old = {'o', 'l', 'd'};
+    for (FailAt f : {FailAt(SaveStep::CreateTemp, UINT64_MAX), FailAt({}, 0), FailAt(SaveStep::SyncTemp, UINT64_MAX),
+                     FailAt(SaveStep::Rename, UINT64_MAX)}) {
+        test::WriteFileBytes(file, old);
+        if (f.step == SaveStep::CreateTemp) {
+            EXPECT_EQ(Replace(file, &f), static_cast<uint32_t>(ENOSPC));
+        } else {
+            EXPECT_THROW(Replace(file, &f), FileException);
+        }
+        EXPECT_EQ(ReadFileBytes(file), old);
+        EXPECT_TRUE(Leftovers(dir.Path()).empty());
+    }
+    for (const fs::path& path : {file, dir / "new.m3u"}) {
+        AtomicFileWriter writer;
+        uint32_t error = 0;
+        ASSERT_TRUE(writer.Open(PathFromNative(path.string()), error));
+        writer.Write(old);
+        EXPECT_EQ(Leftovers(dir.Path()).size(), 1u);  // the hidden temporary file beside it
+    }
+    EXPECT_TRUE(Leftovers(dir.Path()).empty());
+    EXPECT_FALSE(fs::exists(dir / "new.m3u"));
+
+    fs::permissions(file, fs::perms(0640));
+    fs::create_symlink(file, dir / "link.m3u");
+    Recorder r(Stat(file).st_ino, 3);
+    ASSERT_EQ(Replace(dir / "link.m3u", &r), 0u);
+    EXPECT_EQ(ReadFileBytes(file), (Bytes{'n', 'e', 'w'}));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.m3u"));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    EXPECT_EQ(r.log, (Strings{"create", "write", "before sync", "sync copy whole", "before rename", "rename copy whole",
+                              "sync dir"}));
+}
+
+TEST(AtomicFile, TargetsThatCannotBeReplaced) {
+    test::TempDir dir;
+    EXPECT_EQ(Replace(dir.Path()), static_cast<uint32_t>(EISDIR));
+    EXPECT_EQ(Replace(dir / "none" / "x.m3u"), static_cast<uint32_t>(ENOENT));
+    // A device is written directly: /dev/null takes anything, /dev/full fails the write.
+    EXPECT_EQ(Replace("/dev/null"), 0u);
+    try {
+        Replace("/dev/full");
+        ADD_FAILURE() << "writing /dev/full went through";
+    } catch (const FileException& e) {
+        EXPECT_EQ(e.error, static_cast<uint32_t>(ENOSPC));
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The loading and saving machinery on threads: a controller over a real loader and
 // saver thread (Save, Refresh List, Clear, remove-directory and Exit against a running
 // save), the loader thread against the commands of the user-interface thread, and
-// records loaded on several threads, handed over in order.
+// records loaded on several threads, handed over in order; the settings they read while
+// the user interface writes.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -216,14 +217,18 @@ TEST_F(ControllerFixture, CommandsDuringASaveNeverDestroyRecordsNorStartASecondS
     controller_.ClearList();
     controller_.RemoveDirectory(Dir("b"));
     controller_.Save();  // disabled: ignored
+    prompts_.QueueAnswer(PromptAnswer::No);  // "Interrupt and exit?" No: exit once every file is saved
+    controller_.Exit();
     const auto prompts = prompts_.Prompts();
-    ASSERT_EQ(prompts.size(), 3u);
+    ASSERT_EQ(prompts.size(), 4u);
     EXPECT_EQ(prompts[0].text, u"Refreshing is disabled when saving is in progress.");
     EXPECT_EQ(prompts[1].text, u"Clearing is disabled when saving is in progress.");
     EXPECT_EQ(prompts[2].text, u"Removing a directory is disabled when saving is in progress.");
-    for (const auto& p : prompts) EXPECT_EQ(p.kind, "error");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(prompts[i].kind, "error");
+    EXPECT_EQ(prompts[3].kind, "yesno");
+    EXPECT_EQ(prompts[3].text, u"Saving is in progress.r\nInterrupt and exit?");
     EXPECT_EQ(loader_.SnapshotRecords(), before);
-    EXPECT_FALSE(window_.Has("empty"));
+    EXPECT_FALSE(window_.Has("empty") || window_.exited);
     // While saving, pane 0 names the file and "Updated" counts what is left.
     controller_.UpdateStatus();
     EXPECT_EQ(window_.panes[0], u"Saving dirty1.mp3...");
@@ -231,6 +236,7 @@ TEST_F(ControllerFixture, CommandsDuringASaveNeverDestroyRecordsNorStartASecondS
     gate_.Open();
     EXPECT_EQ(PumpUntilFinished(), (Names{"dirty1.mp3", "dirty2.mp3", "dirty3.mp3"}));  // one save, each file once
     EXPECT_EQ(controller_.CountNeedingSaving(), 0u);
+    EXPECT_TRUE(window_.exited);
 }
 
 // Refresh, Clear, Remove Directory and Exit ask only when records they drop have changes:
@@ -294,27 +300,20 @@ TEST_F(ControllerFixture, ClearAsksAgainWhenAFileFailedToSave) {
     EXPECT_EQ(controller_.PendingAction(), AfterSaveAction::None);
 }
 
-// Exit never cuts a file in half: "No" exits once every file is saved, "Yes" once the
-// file being written is done.
-class ExitDuringASave : public ControllerFixture, public ::testing::WithParamInterface<PromptAnswer> {};
-
-TEST_P(ExitDuringASave, WaitsForTheFileBeingWritten) {
+// Exit never cuts a file in half: "Yes" (interrupt) exits once the file being written
+// is done.
+TEST_F(ControllerFixture, InterruptedExitWaitsForTheFileBeingWritten) {
     Load({"a/dirty1.mp3", "a/dirty2.mp3", "a/dirty3.mp3"});
     holdSaves_ = true;
     controller_.Save();
     ASSERT_TRUE(gate_.WaitForWaiter());
-    prompts_.QueueAnswer(GetParam());
+    prompts_.QueueAnswer(PromptAnswer::Yes);
     controller_.Exit();
-    ASSERT_EQ(prompts_.Count(), 1u);
-    EXPECT_EQ(prompts_.Prompts()[0].kind, "yesno");
-    EXPECT_EQ(prompts_.Prompts()[0].text, u"Saving is in progress.r\nInterrupt and exit?");
     EXPECT_FALSE(window_.exited);
     gate_.Open();
-    EXPECT_EQ(PumpUntilFinished().size(), GetParam() == PromptAnswer::No ? 3u : 1u);
+    EXPECT_EQ(PumpUntilFinished(), Names{"dirty1.mp3"});
     EXPECT_TRUE(window_.exited);
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, ExitDuringASave, ::testing::Values(PromptAnswer::No, PromptAnswer::Yes));
 
 // A record whose only change is its name counts as changed and is saved (renamed).
 TEST_F(ControllerFixture, RenameOnlyRecordIsCountedAndSaved) {
@@ -496,6 +495,38 @@ TEST(ParallelLoad, RecordsAreHandedOverInOrderEachLoadedOnce) {
         for (size_t i = 0; i < count; ++i)
             if (i % 7 != 3) EXPECT_EQ(fresh[i]->Tag().Frames().size(), 1u) << i;
     }
+}
+
+// Readers on worker threads while the user interface writes: every read sees either
+// the old or the new value, and nothing is lost from the lists.
+TEST(ThreadsSettings, ConcurrentReadersAndWritersSeeWholeValues) {
+    TempDir dir;
+    auto& store = SettingsStore::Instance();
+    ASSERT_TRUE(store.OpenAt((dir / "settings.ini").string()));
+    store.WriteNumber("Encoding", 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> bad{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                const uint32_t e = settings::Encoding();
+                if (e != 1 && e != 2) ++bad;
+                const auto list = store.ReadStringList("Renames");
+                for (const auto& s : list) {
+                    if (s.size() != 3) ++bad;
+                }
+            }
+        });
+    }
+    for (int i = 0; i < 60; ++i) {
+        store.WriteNumber("Encoding", i % 2 ? 1 : 2);
+        store.AppendToList("Renames", u"p" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + u"x");
+    }
+    stop = true;
+    for (auto& r : readers) r.join();
+    EXPECT_EQ(bad.load(), 0);
+    EXPECT_EQ(store.ReadStringList("Renames").size(), 26u);
 }
 
 }  // namespace

@@ -120,34 +120,6 @@ TEST(FileRewrite, RandomRewritesMatchAnInMemoryCopyAndKeepOwnerAndMode) {
     EXPECT_EQ(error, kErrorSharingViolation);
 }
 
-// A symbolic link stays a link to the rewritten file; a file with other hard links is
-// rewritten in place, so every name sees the new content.
-TEST(FileRewrite, LinksSurvive) {
-    test::TempDir dir;
-    fs::create_directory(dir / "real");
-    const fs::path target = dir / "real" / "track.mp3";
-    const Bytes old = RandomBytes(400000, 5);
-    test::WriteFileBytes(target, old);
-    fs::create_symlink(target, dir / "link.mp3");
-    BinaryFile file = OpenForSave(dir / "link.mp3");
-    Rewrite(file, dir / "link.mp3", Bytes(300, 9), 50);
-    EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
-    const Bytes once = Expected(Bytes(300, 9), old, 50);
-    EXPECT_EQ(ReadFileBytes(target), once);
-
-    fs::create_hard_link(target, dir / "two.mp3");
-    const ino_t inode = Stat(target).st_ino;
-    Rewrite(file, target, Bytes(8000, 1), 10);  // longer
-    const Bytes twice = Expected(Bytes(8000, 1), once, 10);
-    EXPECT_EQ(ReadFileBytes(dir / "two.mp3"), twice);
-    Rewrite(file, target, {}, 9000);  // and shorter
-    EXPECT_EQ(ReadFileBytes(dir / "two.mp3"), Expected({}, twice, 9000));
-    EXPECT_EQ(ReadFileBytes(target), Expected({}, twice, 9000));
-    EXPECT_EQ(Stat(target).st_ino, inode);
-    EXPECT_TRUE(Leftovers(dir / "real").empty());
-    EXPECT_TRUE(Leftovers(dir.Path()).empty());
-}
-
 // Fails with ENOSPC at a chosen step, or once more than `budget` bytes were written;
 // or, with `die`, ends the process there like a kill (no unwinding, no clean-up).
 struct FailAt : SaveFaults {
@@ -438,23 +410,39 @@ struct Recorder : SaveFaults {
 };
 
 // A missing or late sync cannot be seen by killing a process, so the order is recorded:
-// the copy synced whole before it is renamed into place, the directory after. With
-// other hard links the old file is rewritten from the synced copy and synced itself.
-TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndTheDirectoryAfter) {
+// the copy synced whole before it is renamed into place, the directory after. A symbolic
+// link stays a link to the rewritten file. A file with other hard links is rewritten in
+// place from the synced copy, so every name sees the new content, and synced itself.
+TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndLinksSurvive) {
     test::TempDir dir;
-    const fs::path path = dir / "song.mp3";
-    test::WriteFileBytes(path, RandomBytes(300000, 11));
-    BinaryFile file = OpenForSave(path);
+    fs::create_directory(dir / "real");
+    const fs::path path = dir / "real" / "song.mp3", link = dir / "link.mp3", alias = dir / "real" / "alias.mp3";
+    const Bytes old = RandomBytes(300000, 11);
+    test::WriteFileBytes(path, old);
+    fs::create_symlink(path, link);
+    BinaryFile file = OpenForSave(link);
     Recorder r(Stat(path).st_ino, 7000 + 300000 - 100);
-    Rewrite(file, path, Bytes(7000, 1), 100, &r);
+    Rewrite(file, link, Bytes(7000, 1), 100, &r);
     EXPECT_EQ(r.log, (Strings{"create", "write", "before sync", "sync copy whole", "before rename", "rename copy whole",
                               "sync dir"}));
-    fs::create_hard_link(path, dir / "alias.mp3");
-    Recorder h(Stat(path).st_ino, 9000 + 306900);
+    EXPECT_TRUE(fs::is_symlink(link));
+    const Bytes once = Expected(Bytes(7000, 1), old, 100);
+    EXPECT_EQ(ReadFileBytes(path), once);
+
+    fs::create_hard_link(path, alias);
+    const ino_t inode = Stat(path).st_ino;
+    Recorder h(inode, 9000 + 306900);
     Rewrite(file, path, Bytes(9000, 2), 0, &h);
     // The copy is named complete, durably, before the first byte of the old file changes.
     EXPECT_EQ(h.log, (Strings{"create", "write", "before sync", "sync copy whole", "before copy back",
                               "rename copy whole", "sync dir", "write", "sync old whole", "sync dir"}));
+    const Bytes twice = Expected(Bytes(9000, 2), once, 0);
+    EXPECT_EQ(ReadFileBytes(alias), twice);
+    Rewrite(file, path, {}, 9000);  // and shorter
+    EXPECT_EQ(ReadFileBytes(alias), Expected({}, twice, 9000));
+    EXPECT_EQ(ReadFileBytes(path), Expected({}, twice, 9000));
+    EXPECT_EQ(Stat(path).st_ino, inode);
+    EXPECT_TRUE(Leftovers(dir / "real").empty() && Leftovers(dir.Path()).empty());
 }
 
 // Replaces `path` with "new": the open's error, 0 when it went through; later steps throw.

@@ -80,12 +80,17 @@ TEST_F(RecordFiles, AutoConvertCopiesV1OnlyWhenAskedAndOnlyWithoutV2) {
     EXPECT_EQ(prompts_.Count(), 0u);
 }
 
-TEST_F(RecordFiles, RenamesAndRemovalRequestsNeedSaving) {
-    const fs::path path = dir_ / "a.mp3", plain = dir_ / "plain.mp3";
+// A rename or a removal request makes a record need saving. "Remove ID3v1" is offered
+// only for a tag on disk, so HasV1 must follow every save: a first ID3v1 tag written,
+// one emptied away, one removed on request.
+TEST_F(RecordFiles, RenamesAndRemovalsNeedSavingAndHasV1StaysTrueToTheDisk) {
+    const fs::path path = dir_ / "a.mp3";
     test::MakeMp3(path, {"-b", "128"});
-    test::MakeMp3(plain, {"-b", "128"});
-    test::TagWithMutagen(path, 4, {"TIT2=T"}, true);
+    test::TagWithMutagen(path, 3, {"TIT2=Title"}, false);
     auto r = LoadRecord(path, prompts_);
+    ASSERT_FALSE(r->HasV1());
+    r->RequestRemoveV1();  // without an ID3v1 tag there is nothing to remove
+    EXPECT_FALSE(r->RemoveV1Requested() || r->NeedsSaving());
     r->SetFileName(u"A.mp3");  // case-sensitive
     EXPECT_TRUE(r->NeedsSaving());
     r->SetFileName(u"a/b:c?.mp3");
@@ -93,26 +98,6 @@ TEST_F(RecordFiles, RenamesAndRemovalRequestsNeedSaving) {
     r->SetFileName(r->DiskName());
     EXPECT_FALSE(r->NeedsSaving());
 
-    r->RequestRemoveV1();
-    EXPECT_TRUE(r->RemoveV1Requested() && r->Tag().V1().IsEmpty() && r->NeedsSaving());
-    r->CancelRemoveV1();
-    EXPECT_FALSE(r->RemoveV1Requested());
-    r->RequestRemoveV2();
-    EXPECT_TRUE(r->RemoveV2Requested() && r->Tag().Frames().empty());
-
-    auto p = LoadRecord(plain, prompts_);  // without an ID3v1 tag there is nothing to remove
-    p->RequestRemoveV1();
-    EXPECT_FALSE(p->RemoveV1Requested() || p->NeedsSaving());
-}
-
-// "Remove ID3v1" is offered only for a tag on disk, so HasV1 must follow every save:
-// a first ID3v1 tag written, one emptied away, one removed on request.
-TEST_F(RecordFiles, HasV1StaysTrueToTheDisk) {
-    const fs::path path = dir_ / "t.mp3";
-    test::MakeMp3(path, {"-b", "128"});
-    test::TagWithMutagen(path, 3, {"TIT2=Title"}, false);
-    auto r = LoadRecord(path, prompts_);
-    ASSERT_FALSE(r->HasV1());
     const struct {
         std::function<void(Mp3FileRecord&)> edit;
         bool hasV1;
@@ -131,7 +116,14 @@ TEST_F(RecordFiles, HasV1StaysTrueToTheDisk) {
         EXPECT_EQ(r->HasV1(), step.hasV1);
         EXPECT_TRUE(test::MutagenView(path).ends_with(step.view)) << test::MutagenView(path);
         EXPECT_EQ(LoadRecord(path, prompts_)->HasV1(), step.hasV1);
+        if (!step.hasV1) continue;
+        r->RequestRemoveV1();
+        EXPECT_TRUE(r->RemoveV1Requested() && r->Tag().V1().IsEmpty() && r->NeedsSaving());
+        r->CancelRemoveV1();
+        EXPECT_FALSE(r->RemoveV1Requested());
     }
+    r->RequestRemoveV2();
+    EXPECT_TRUE(r->RemoveV2Requested() && r->Tag().Frames().empty());
     EXPECT_EQ(prompts_.Count(), 0u);
 }
 

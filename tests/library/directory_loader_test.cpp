@@ -206,14 +206,13 @@ TEST_F(DirectoryLoaderTest, StartupActions) {
 TEST_F(DirectoryLoaderTest, DirectoryAddedAgainDuringItsOwnScanIsListedWhole) {
     for (int files : {4, 1}) {
         SCOPED_TRACE(files);
-        test::TempDir tree;
-        for (int i = 0; i < files; ++i) std::ofstream(tree / (std::to_string(i) + ".mp3")) << "x";
-        const std::u16string dir = PathFromNative(tree.Path().string());
+        const std::string sub = std::to_string(files);
+        for (int i = 0; i < files; ++i) Touch(tree_ / sub / (std::to_string(i) + ".mp3"));
         DirectoryLoader loader(prompts_);
         int loads = 0;
         std::function<void()> readd = [&] {
-            loader.RemoveDirectory(dir);
-            loader.AddDirectory(dir);
+            loader.RemoveDirectory(Dir(sub));
+            loader.AddDirectory(Dir(sub));
         };
         // With four files: while the second loads; with one: just after it was listed.
         loader.SetLoadFunction([&](Mp3FileRecord&) {
@@ -223,13 +222,12 @@ TEST_F(DirectoryLoaderTest, DirectoryAddedAgainDuringItsOwnScanIsListedWhole) {
         loader.SetProgressFunction([&](size_t, const std::u16string&) {
             if (loads == 1 && files == 1) readd();
         });
-        loader.AddDirectory(dir);
+        loader.AddDirectory(Dir(sub));
         loader.ScanPending(true);
-        Strings names;
-        for (const RecordPtr& r : loader.SnapshotRecords()) names.push_back(U8(r->FileName()));
-        EXPECT_EQ(names, (files == 4 ? Strings{"0.mp3", "1.mp3", "2.mp3", "3.mp3"} : Strings{"0.mp3"}));
+        EXPECT_EQ(Names(loader.SnapshotRecords()), (files == 4 ? Strings{"4/0.mp3", "4/1.mp3", "4/2.mp3", "4/3.mp3"}
+                                                                : Strings{"1/0.mp3"}));
         EXPECT_TRUE(loader.IsIdle());
-        EXPECT_EQ(loader.GetLoadedDirectories(), Dirs{dir});
+        EXPECT_EQ(loader.GetLoadedDirectories(), Dirs{Dir(sub)});
     }
 }
 

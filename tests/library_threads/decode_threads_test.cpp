@@ -265,10 +265,6 @@ public:
         std::lock_guard lock(mutex_);
         hook_ = std::move(hook);
     }
-    bool Wait(const std::function<bool()>& done) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 20s, done);
-    }
     // Every notification of the ticket (more than one would be a fault).
     size_t Count(PreviewTicket ticket) {
         std::lock_guard lock(mutex_);
@@ -276,15 +272,16 @@ public:
     }
     Preview Await(const PreviewRequest& request) {
         if (request.ready) return *request.ready;
-        EXPECT_TRUE(Wait([&] { return got_.count(request.ticket) > 0; }));
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        EXPECT_TRUE(changed_.wait_for(lock, 20s, [&] { return got_.count(request.ticket) > 0; }));
         return got_[request.ticket].empty() ? Preview{} : got_[request.ticket].front();
     }
     // Occupies all four workers until Hold(false).
     void BlockPool(PreviewService& service) {
         Hold(true);
         for (unsigned n = 1000; n < 1004; ++n) service.Request(Broken(n), kPng);
-        ASSERT_TRUE(Wait([&] { return held_ == 4; }));
+        std::unique_lock lock(mutex_);
+        ASSERT_TRUE(changed_.wait_for(lock, 20s, [&] { return held_ == 4; }));
     }
 private:
     std::map<PreviewTicket, std::vector<Preview>> got_;

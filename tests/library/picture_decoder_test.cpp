@@ -205,7 +205,7 @@ TEST(PictureDecoder, DamagedDataGivesAnErrorOrAWholePictureAndNothingIsPrinted) 
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(PictureDecoder, SizeLimits) {
+TEST(PictureDecoder, SizeAndScanLimits) {
     struct Case { uint64_t width, height; bool allowed; };
     for (const Case& c : {Case{1, 1, true}, {0, 5, false}, {5, 0, false}, {16384, 4096, true}, {16384, 4097, false},
                           {16385, 1, false}, {1, 16385, false}, {8192, 8192, true}, {8192, 8193, false},
@@ -239,9 +239,8 @@ TEST(PictureDecoder, SizeLimits) {
     }
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "kilobytes taken";
-}
 
-TEST(PictureDecoder, ProgressiveJpegOfMoreThan500ScansIsRefused) {
+    // A progressive JPEG of more than 500 scans is refused.
     EXPECT_TRUE(DecodeJpeg(JpegWithScans(64)));
     const DecodeResult limit = DecodeJpeg(JpegWithScans(500));
     ASSERT_TRUE(limit) << limit.Error();

@@ -322,18 +322,28 @@ TEST_F(ControllerFixture, InterruptedExitWaitsForTheFileBeingWritten) {
 
 using LoaderThreads = ControllerFixture;
 
-TEST_F(LoaderThreads, EveryWakeUpIsSeen) {
-    loader_.SetLoadFunction([](Mp3FileRecord&) { return true; });
+// Every wake-up is seen; a thread ended with work queued goes without finishing it.
+TEST_F(LoaderThreads, EveryWakeUpIsSeenAndTheEndComesPromptly) {
+    std::atomic<bool> slow = false;
+    loader_.SetLoadFunction([&](Mp3FileRecord&) {
+        if (slow) std::this_thread::sleep_for(1ms);
+        return true;
+    });
     constexpr int kDirs = 150;
     for (int i = 0; i < kDirs; ++i) Touch("d" + std::to_string(i) + "/a.mp3");
-    LoaderThread thread(loader_, true);
-    // One at a time: each AddDirectory meets the thread just going to sleep, or asleep.
-    for (int i = 0; i < kDirs / 2; ++i) {
-        loader_.AddDirectory(Dir("d" + std::to_string(i)));
-        ASSERT_TRUE(WaitFor([&] { return loader_.RecordCount() == static_cast<size_t>(i + 1); })) << "lost at " << i;
+    {
+        LoaderThread thread(loader_, true);
+        // One at a time: each AddDirectory meets the thread just going to sleep, or asleep.
+        for (int i = 0; i < kDirs / 2; ++i) {
+            loader_.AddDirectory(Dir("d" + std::to_string(i)));
+            ASSERT_TRUE(WaitFor([&] { return loader_.RecordCount() == static_cast<size_t>(i + 1); })) << "lost at " << i;
+        }
+        for (int i = kDirs / 2; i < kDirs; ++i) loader_.AddDirectory(Dir("d" + std::to_string(i)));  // then a burst
+        ASSERT_TRUE(WaitFor([&] { return loader_.RecordCount() == kDirs && loader_.IsIdle(); }));
+        slow = true;
+        loader_.Refresh();
     }
-    for (int i = kDirs / 2; i < kDirs; ++i) loader_.AddDirectory(Dir("d" + std::to_string(i)));  // then a burst
-    ASSERT_TRUE(WaitFor([&] { return loader_.RecordCount() == kDirs && loader_.IsIdle(); }));
+    EXPECT_LT(loader_.RecordCount(), static_cast<size_t>(kDirs));
 }
 
 // The loader shows "Error when opening file" and waits for the answer; Refresh (true) or
@@ -433,19 +443,6 @@ TEST_F(LoaderThreads, StatusWhileScanningAndWhileSaving) {
     EXPECT_EQ(controller_.CountNeedingSaving(), 60u);
     controller_.UpdateStatus();
     EXPECT_EQ(window_.panes[0], u"Done");
-}
-
-TEST_F(LoaderThreads, EndsPromptlyWithWorkQueued) {
-    for (int d = 0; d < 20; ++d) Touch("d" + std::to_string(d) + "/a.mp3");
-    loader_.SetLoadFunction([](Mp3FileRecord&) {
-        std::this_thread::sleep_for(1ms);
-        return true;
-    });
-    {
-        LoaderThread thread(loader_, true);
-        for (int d = 0; d < 20; ++d) loader_.AddDirectory(Dir("d" + std::to_string(d)));
-    }
-    EXPECT_LT(loader_.RecordCount(), 20u);
 }
 
 // A v2.4 tag with one TIT2 frame in encoding 0, then a little audio.

@@ -1,5 +1,6 @@
 // The file layer: reads at the end, truncation, the open modes and the lock between
-// writers, open failures and their message, read-ahead.
+// writers, open failures and their message, read-ahead, the identity of a file; and the
+// prompts of programs without a window.
 #include "platform/binary_file.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "platform/text_codec.h"
+#include "platform/user_prompts.h"
 #include "support/test_support.h"
 
 namespace quorvane {
@@ -120,13 +122,21 @@ TEST(BinaryFile, OpenFailuresComeBackAtOnceWithTheirMessage) {
 
 // A load reads through the read-ahead buffer (4096 bytes): any sequence of seeks and
 // reads gives the bytes, counts and positions of plain reads, up to the end and beyond.
-TEST(BinaryFile, ReadAheadGivesWhatPlainReadsGive) {
+// Two names of one file give one identity, another file another; a closed file none.
+TEST(BinaryFile, ReadAheadGivesWhatPlainReadsGiveAndIdentity) {
     test::TempDir dir;
     test::WriteFileBytes(dir / "f.bin", Counting(70000));
-    BinaryFile plain, ahead;
+    test::WriteFileBytes(dir / "other.bin", Counting(10));
+    std::filesystem::create_hard_link(dir / "f.bin", dir / "link.bin");
+    BinaryFile plain, ahead, other;
     uint32_t error = 0;
-    ASSERT_TRUE(plain.Open(Name(dir / "f.bin"), OpenMode::Read, error));
-    ASSERT_TRUE(ahead.OpenForLoading(Name(dir / "f.bin"), error));
+    ASSERT_TRUE(plain.Open(Name(dir / "link.bin"), OpenMode::Read, error));
+    ASSERT_TRUE(ahead.OpenForLoading(Name(dir / "f.bin"), error) && other.OpenForLoading(Name(dir / "other.bin"), error));
+    EXPECT_TRUE(ahead.Identity().IsKnown());
+    EXPECT_EQ(ahead.Identity(), plain.Identity());
+    EXPECT_NE(ahead.Identity(), other.Identity());
+    other.Close();
+    EXPECT_FALSE(other.Identity().IsKnown());
     EXPECT_EQ(ahead.GetSize(), 70000u);
     std::mt19937 rng(5);
     const uint32_t sizes[] = {1, 3, 128, 4095, 4096, 4097, 8192, 65536, 100000};
@@ -145,21 +155,19 @@ TEST(BinaryFile, ReadAheadGivesWhatPlainReadsGive) {
     }
 }
 
-// Two names of one file give one identity, another file another; a closed file none.
-TEST(BinaryFile, IdentityOfTheFileOpened) {
-    test::TempDir dir;
-    test::WriteFileBytes(dir / "a.bin", Counting(10));
-    test::WriteFileBytes(dir / "b.bin", Counting(10));
-    std::filesystem::create_hard_link(dir / "a.bin", dir / "link.bin");
-    BinaryFile a, link, b;
-    uint32_t error = 0;
-    ASSERT_TRUE(a.OpenForLoading(Name(dir / "a.bin"), error) &&
-                link.Open(Name(dir / "link.bin"), OpenMode::Read, error) && b.OpenForLoading(Name(dir / "b.bin"), error));
-    EXPECT_TRUE(a.Identity().IsKnown());
-    EXPECT_EQ(a.Identity(), link.Identity());
-    EXPECT_NE(a.Identity(), b.Identity());
-    a.Close();
-    EXPECT_FALSE(a.Identity().IsKnown());
+// Without a window: one line on standard error a box, questions answered as told, and
+// the errors counted for the exit status.
+TEST(StderrPrompts, OneLineABoxAndTheErrorsCounted) {
+    StderrPrompts yes(PromptAnswer::Yes), no;
+    testing::internal::CaptureStderr();
+    yes.ShowError(u"Quorvane", u"Failed\r\n");
+    yes.ShowInformation(u"Quorvane", u"Note");
+    EXPECT_TRUE(yes.AskYesNo(u"Quorvane", u"Go?"));
+    EXPECT_FALSE(no.AskYesNo(u"Quorvane", u"Go?"));
+    EXPECT_EQ(no.AskYesNoCancel(u"Quorvane", u"Save?"), PromptAnswer::No);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Failed\nNote\nGo? [yes]\nGo? [no]\nSave? [no]\n");
+    EXPECT_EQ(yes.ErrorCount(), 1u);
+    EXPECT_EQ(no.ErrorCount(), 0u);
 }
 
 }  // namespace

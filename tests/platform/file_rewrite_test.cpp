@@ -1,19 +1,23 @@
 // The crash-safe rewrite: results against an in-memory copy; a failure, a full disk or
-// a kill at any step leaves the original; the copy is synced before it is renamed.
+// a kill at any step leaves the original; the copy is synced before it is renamed. And
+// the writer of whole small files, replaced whole or not at all.
 #include "platform/file_rewrite.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <random>
 #include <thread>
 
+#include "platform/atomic_file.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -114,34 +118,6 @@ TEST(FileRewrite, RandomRewritesMatchAnInMemoryCopyAndKeepOwnerAndMode) {
     uint32_t error = 0;
     EXPECT_FALSE(second.Open(PathFromNative(path.string()), OpenMode::Update, error));
     EXPECT_EQ(error, kErrorSharingViolation);
-}
-
-// A symbolic link stays a link to the rewritten file; a file with other hard links is
-// rewritten in place, so every name sees the new content.
-TEST(FileRewrite, LinksSurvive) {
-    test::TempDir dir;
-    fs::create_directory(dir / "real");
-    const fs::path target = dir / "real" / "track.mp3";
-    const Bytes old = RandomBytes(400000, 5);
-    test::WriteFileBytes(target, old);
-    fs::create_symlink(target, dir / "link.mp3");
-    BinaryFile file = OpenForSave(dir / "link.mp3");
-    Rewrite(file, dir / "link.mp3", Bytes(300, 9), 50);
-    EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
-    const Bytes once = Expected(Bytes(300, 9), old, 50);
-    EXPECT_EQ(ReadFileBytes(target), once);
-
-    fs::create_hard_link(target, dir / "two.mp3");
-    const ino_t inode = Stat(target).st_ino;
-    Rewrite(file, target, Bytes(8000, 1), 10);  // longer
-    const Bytes twice = Expected(Bytes(8000, 1), once, 10);
-    EXPECT_EQ(ReadFileBytes(dir / "two.mp3"), twice);
-    Rewrite(file, target, {}, 9000);  // and shorter
-    EXPECT_EQ(ReadFileBytes(dir / "two.mp3"), Expected({}, twice, 9000));
-    EXPECT_EQ(ReadFileBytes(target), Expected({}, twice, 9000));
-    EXPECT_EQ(Stat(target).st_ino, inode);
-    EXPECT_TRUE(Leftovers(dir / "real").empty());
-    EXPECT_TRUE(Leftovers(dir.Path()).empty());
 }
 
 // Fails with ENOSPC at a chosen step, or once more than `budget` bytes were written;
@@ -405,11 +381,13 @@ TEST(FileRewrite, ReadOnlyDirectoryFullDiskAndFifoGiveACleanError) {
     }
 }
 
-// Logs the steps, the writes (a run of them as one) and the durable events in order;
-// an event names the file it concerned ("old" or "copy") and whether that file then
-// had its final size ("whole").
+// Logs the steps, the writes (a run of them as one), the renames and the syncs in
+// order. The sync system call itself is caught (below), so a sync that is only
+// announced does not count. A sync or rename names the file it concerned ("old" or
+// "copy") and whether that file then had its final size ("whole").
 struct Recorder : SaveFaults {
-    Recorder(ino_t old, off_t size) : old_(old), size_(size) {}
+    Recorder(ino_t old, off_t size) : old_(old), size_(size) { recording = this; }
+    ~Recorder() override { recording = nullptr; }
     void BeforeWrite(uint64_t) override {
         if (log.empty() || log.back() != "write") log.push_back("write");
     }
@@ -417,36 +395,125 @@ struct Recorder : SaveFaults {
         log.push_back(Strings{"create", "before sync", "before rename", "before copy back"}.at(static_cast<size_t>(s)));
     }
     void After(SaveEvent e, int fd) override {
+        if (e == SaveEvent::Renamed) Log("rename ", fd);
+    }
+    void Log(const char* what, int fd) {
         struct stat st {};
         fstat(fd, &st);
-        if (e == SaveEvent::DirectorySynced) return log.push_back("sync dir");
-        log.push_back(std::string(e == SaveEvent::FileSynced ? "sync " : "rename ") +
-                      (st.st_ino == old_ ? "old" : "copy") + (st.st_size == size_ ? " whole" : " part"));
+        if (S_ISDIR(st.st_mode)) return log.push_back("sync dir");
+        log.push_back(what + std::string(st.st_ino == old_ ? "old" : "copy") + (st.st_size == size_ ? " whole" : " part"));
     }
+    static inline std::atomic<Recorder*> recording{nullptr};
     Strings log;
     ino_t old_;
     off_t size_;
 };
 
 // A missing or late sync cannot be seen by killing a process, so the order is recorded:
-// the copy synced whole before it is renamed into place, the directory after. With
-// other hard links the old file is rewritten from the synced copy and synced itself.
-TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndTheDirectoryAfter) {
+// the copy synced whole before it is renamed into place, the directory after. A symbolic
+// link stays a link to the rewritten file. A file with other hard links is rewritten in
+// place from the synced copy, so every name sees the new content, and synced itself.
+TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndLinksSurvive) {
     test::TempDir dir;
-    const fs::path path = dir / "song.mp3";
-    test::WriteFileBytes(path, RandomBytes(300000, 11));
-    BinaryFile file = OpenForSave(path);
+    fs::create_directory(dir / "real");
+    const fs::path path = dir / "real" / "song.mp3", link = dir / "link.mp3", alias = dir / "real" / "alias.mp3";
+    const Bytes old = RandomBytes(300000, 11);
+    test::WriteFileBytes(path, old);
+    fs::create_symlink(path, link);
+    BinaryFile file = OpenForSave(link);
     Recorder r(Stat(path).st_ino, 7000 + 300000 - 100);
-    Rewrite(file, path, Bytes(7000, 1), 100, &r);
+    Rewrite(file, link, Bytes(7000, 1), 100, &r);
     EXPECT_EQ(r.log, (Strings{"create", "write", "before sync", "sync copy whole", "before rename", "rename copy whole",
                               "sync dir"}));
-    fs::create_hard_link(path, dir / "alias.mp3");
-    Recorder h(Stat(path).st_ino, 9000 + 306900);
+    EXPECT_TRUE(fs::is_symlink(link));
+    const Bytes once = Expected(Bytes(7000, 1), old, 100);
+    EXPECT_EQ(ReadFileBytes(path), once);
+
+    fs::create_hard_link(path, alias);
+    const ino_t inode = Stat(path).st_ino;
+    Recorder h(inode, 9000 + 306900);
     Rewrite(file, path, Bytes(9000, 2), 0, &h);
     // The copy is named complete, durably, before the first byte of the old file changes.
     EXPECT_EQ(h.log, (Strings{"create", "write", "before sync", "sync copy whole", "before copy back",
                               "rename copy whole", "sync dir", "write", "sync old whole", "sync dir"}));
+    const Bytes twice = Expected(Bytes(9000, 2), once, 0);
+    EXPECT_EQ(ReadFileBytes(alias), twice);
+    Rewrite(file, path, {}, 9000);  // and shorter
+    EXPECT_EQ(ReadFileBytes(alias), Expected({}, twice, 9000));
+    EXPECT_EQ(ReadFileBytes(path), Expected({}, twice, 9000));
+    EXPECT_EQ(Stat(path).st_ino, inode);
+    EXPECT_TRUE(Leftovers(dir / "real").empty() && Leftovers(dir.Path()).empty());
+}
+
+// Replaces `path` with "new": the open's error, 0 when it went through; later steps throw.
+uint32_t Replace(const fs::path& path, SaveFaults* faults = nullptr) {
+    AtomicFileWriter writer;
+    uint32_t error = 0;
+    if (!writer.Open(PathFromNative(path.string()), error, faults)) return error;
+    writer.Write(Bytes{'n', 'e', 'w'});
+    writer.Commit();
+    return 0;
+}
+
+// Whatever step fails, or without Commit, the old file is as it was and no temporary
+// file is left; once done, the new file has the old one's mode, a link stays a link,
+// and the new file was synced before its rename.
+TEST(AtomicFile, ReplacedWholeOrNotAtAll) {
+    test::TempDir dir;
+    const fs::path file = dir / "list.m3u";
+    const Bytes old = {'o', 'l', 'd'};
+    for (FailAt f : {FailAt(SaveStep::CreateTemp, UINT64_MAX), FailAt({}, 0), FailAt(SaveStep::SyncTemp, UINT64_MAX),
+                     FailAt(SaveStep::Rename, UINT64_MAX)}) {
+        test::WriteFileBytes(file, old);
+        if (f.step == SaveStep::CreateTemp) {
+            EXPECT_EQ(Replace(file, &f), static_cast<uint32_t>(ENOSPC));
+        } else {
+            EXPECT_THROW(Replace(file, &f), FileException);
+        }
+        EXPECT_EQ(ReadFileBytes(file), old);
+        EXPECT_TRUE(Leftovers(dir.Path()).empty());
+    }
+    for (const fs::path& path : {file, dir / "new.m3u"}) {
+        AtomicFileWriter writer;
+        uint32_t error = 0;
+        ASSERT_TRUE(writer.Open(PathFromNative(path.string()), error));
+        writer.Write(old);
+        EXPECT_EQ(Leftovers(dir.Path()).size(), 1u);  // the hidden temporary file beside it
+    }
+    EXPECT_TRUE(Leftovers(dir.Path()).empty());
+    EXPECT_FALSE(fs::exists(dir / "new.m3u"));
+
+    fs::permissions(file, fs::perms(0640));
+    fs::create_symlink(file, dir / "link.m3u");
+    Recorder r(Stat(file).st_ino, 3);
+    ASSERT_EQ(Replace(dir / "link.m3u", &r), 0u);
+    EXPECT_EQ(ReadFileBytes(file), (Bytes{'n', 'e', 'w'}));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.m3u"));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    EXPECT_EQ(r.log, (Strings{"create", "write", "before sync", "sync copy whole", "before rename", "rename copy whole",
+                              "sync dir"}));
+}
+
+TEST(AtomicFile, TargetsThatCannotBeReplaced) {
+    test::TempDir dir;
+    EXPECT_EQ(Replace(dir.Path()), static_cast<uint32_t>(EISDIR));
+    EXPECT_EQ(Replace(dir / "none" / "x.m3u"), static_cast<uint32_t>(ENOENT));
+    // A device is written directly: /dev/null takes anything, /dev/full fails the write.
+    EXPECT_EQ(Replace("/dev/null"), 0u);
+    try {
+        Replace("/dev/full");
+        ADD_FAILURE() << "writing /dev/full went through";
+    } catch (const FileException& e) {
+        EXPECT_EQ(e.error, static_cast<uint32_t>(ENOSPC));
+    }
 }
 
 }  // namespace
 }  // namespace quorvane
+
+// Every sync of the test program passes here (the library is linked in statically).
+extern "C" int fsync(int fd) {
+    const int rc = static_cast<int>(syscall(SYS_fsync, fd));
+    if (quorvane::Recorder* r = quorvane::Recorder::recording.load()) r->Log("sync ", fd);
+    return rc;
+}

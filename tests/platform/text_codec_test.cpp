@@ -55,7 +55,7 @@ TEST(Utf8, InvalidSequencesAreRejectedReplacedOrKeptAsBytes) {
     EXPECT_EQ(PathFromNative("caf\xE9.mp3")[3], 0xDC00 + 0xE9);
 }
 
-TEST(CodePage, Windows1252IsTheSystemDefaultAndEveryByteRoundTrips) {
+TEST(CodePage, Windows1252IsTheSystemDefaultAndAnyEightBitOneCanBeNamed) {
     if (std::getenv("QUORVANE_CODEPAGE")) GTEST_SKIP() << "another code page is configured";
     EXPECT_EQ(CodePageName(), "CP1252");
     EXPECT_EQ(FromCodePage("\x7F\x80\x81\x9F\xA0\xFF"), u"\u007F\u20AC\u0081\u0178\u00A0\u00FF");
@@ -66,9 +66,8 @@ TEST(CodePage, Windows1252IsTheSystemDefaultAndEveryByteRoundTrips) {
     EXPECT_EQ(ToCodePage(u"\u0100\U0001F3B5!"), "?" "?!");
     EXPECT_FALSE(CodePage::System().CanEncode(u"a\u0100"));
     EXPECT_TRUE(CodePage::System().CanEncode(u"a\u20AC"));
-}
 
-TEST(CodePage, AnyEightBitCodePageByName) {
+    // Any other 8-bit code page by name.
     const CodePage cp1251("CP1251");
     EXPECT_EQ(cp1251.Name(), "CP1251");
     EXPECT_EQ(cp1251.Decode("\xCF\xF0\xE8\xE2\xE5\xF2"), u"Привет");
@@ -78,18 +77,17 @@ TEST(CodePage, AnyEightBitCodePageByName) {
     for (const char* name : {"NO-SUCH-PAGE", "UTF-8", ""}) EXPECT_EQ(CodePage(name).Name(), "CP1252") << name;
 }
 
-// Run by the test below in a child process, since the system code page is fixed for the
-// life of a process.
-TEST(CodePageChild, SystemFromTheEnvironment) {
-    const char* env = std::getenv("QUORVANE_CODEPAGE");
-    if (!env || std::string(env) != "CP1251") GTEST_SKIP() << "run by TheSystemOneComesFromTheEnvironment";
-    EXPECT_EQ(CodePageName(), "CP1251");
-    EXPECT_EQ(FromCodePage("\xCF\xF0\xE8\xE2\xE5\xF2"), u"Привет");
-}
-
+// The system code page is fixed for the life of a process: the test runs itself again
+// in a child process with the variable set, where it checks the code page.
 TEST(CodePage, TheSystemOneComesFromTheEnvironment) {
+    if (const char* env = std::getenv("QUORVANE_CODEPAGE"); env && std::string(env) == "CP1251") {
+        EXPECT_EQ(CodePageName(), "CP1251");
+        EXPECT_EQ(FromCodePage("\xCF\xF0\xE8\xE2\xE5\xF2"), u"Привет");
+        return;
+    }
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const auto r = test::RunCommand({"env", "QUORVANE_CODEPAGE=CP1251", self, "--gtest_filter=CodePageChild.*"});
+    const auto r = test::RunCommand(
+        {"env", "QUORVANE_CODEPAGE=CP1251", self, "--gtest_filter=CodePage.TheSystemOneComesFromTheEnvironment"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("[  PASSED  ] 1 test"), std::string::npos) << r.out;
 }

@@ -9,6 +9,7 @@
 #include "library/save_controller.h"
 #include "tags/frame_id.h"
 #include "ui/generate_dialog.h"
+#include "ui/list_appearance.h"
 #include "ui/rename_dialog.h"
 #include "window_fixture.h"
 
@@ -52,8 +53,15 @@ TEST_F(CommandsTest, RemoveV1MarksOnlyFilesThatHaveOneAndTheStatusBarCounts) {
     EXPECT_EQ(Inspect("d/b.mp3"), "v1=1 v2=1 title=B title track=2");
 }
 
-TEST_F(CommandsTest, RemoveV2AsksFirstAndActsOnYesOnly) {
+// A changed file is drawn red, and with icons on shows the other icon; even rows carry
+// the alternate colour. All as the list settings say.
+TEST_F(CommandsTest, RemoveV2AsksFirstAndTheChangedRowIsDrawnAsTheSettingsSay) {
     LoadThree();
+    const QAbstractItemModel& model = *window_->List().model();
+    const QColor base = window_->List().palette().color(QPalette::Base);
+    EXPECT_EQ(model.index(0, 0).data(Qt::BackgroundRole).value<QColor>().rgb(), ui::AlternateRowColor(base.rgb()));
+    EXPECT_FALSE(model.index(1, 0).data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(model.index(2, 3).data(Qt::BackgroundRole).isValid());
     Trigger(ui::Command::RemoveV2);  // nothing selected: no question
     EXPECT_EQ(prompts_.Count(), 0u);
 
@@ -64,11 +72,26 @@ TEST_F(CommandsTest, RemoveV2AsksFirstAndActsOnYesOnly) {
     EXPECT_EQ(prompts_.Prompts().back().caption, u"Quorvane 1.7");
     EXPECT_EQ(Cell(1, ui::kColumnTitle), QStringLiteral("B title"));
     EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 0"));
+    EXPECT_FALSE(model.index(1, 0).data(Qt::ForegroundRole).isValid());
 
     prompts_.QueueAnswer(PromptAnswer::Yes);
     Trigger(ui::Command::RemoveV2);
     EXPECT_EQ(Cell(1, ui::kColumnTitle), QString());  // the row shows the tag as it is now
     EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 1"));
+    EXPECT_EQ(model.index(1, 4).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    EXPECT_FALSE(model.index(0, 4).data(Qt::ForegroundRole).isValid());
+    const auto icon = [&](int row) { return model.index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+    EXPECT_EQ(icon(1), icon(0));  // "ShowIcons" is off by default
+
+    SettingsStore::Instance().WriteBool("ShowIcons", true);
+    SettingsStore::Instance().WriteBool("ShowRedText", false);
+    SettingsStore::Instance().WriteBool("AlternateBg", false);
+    SettingsStore::Instance().WriteBool("ShowGridlines", true);
+    window_->ApplyListSettings();
+    EXPECT_NE(icon(1), icon(0));
+    EXPECT_FALSE(model.index(1, 4).data(Qt::ForegroundRole).isValid());
+    EXPECT_FALSE(model.index(0, 0).data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(window_->List().showGrid());
     SaveAll();
     EXPECT_EQ(Inspect("d/b.mp3"), "v1=1 v2=0 title= track=");
 }
@@ -182,12 +205,26 @@ TEST_F(CommandsTest, CommandsAreRefusedWhileASaveCoversTheirFiles) {
     EXPECT_TRUE(WithDialog<ui::RenameDialog>(ui::Command::Rename, [](ui::RenameDialog&) {}));
 }
 
-// Removing a directory asks only for its own changes; Exit with No closes without saving.
-TEST_F(CommandsTest, DeleteRemovesTheChosenDirectoryAskingOnlyForItsOwnChanges) {
-    MakeFiles({{"one/a.mp3", {}, 1.0, "", "", "", "", "", "", true}, {"two/b.mp3"}, {"two/c.mp3"}});
-    window_->AddDirectoryPath(ui::PathToQString(TreePath("one")));
-    window_->AddDirectoryPath(ui::PathToQString(TreePath("two")));
+// Dropped folders are added and dropped files ignored; removing a directory asks only for
+// its own changes; Exit with No closes without saving.
+TEST_F(CommandsTest, DroppedFoldersAreAddedAndDeleteAsksOnlyForTheDirectorysOwnChanges) {
+    MakeFiles({{"one/a.mp3", {}, 1.0, "", "", "", "", "", "", true}, {"two/b.mp3"}, {"two/c.mp3"}, {"loose.mp3"}});
+    const QUrl loose = QUrl::fromLocalFile(ui::PathToQString(TreePath("loose.mp3")));
+    QMimeData files, folders;
+    files.setUrls({loose});
+    folders.setUrls({loose, QUrl::fromLocalFile(ui::PathToQString(TreePath("one"))),
+                     QUrl::fromLocalFile(ui::PathToQString(TreePath("two")) + QStringLiteral("/"))});
+    QDragEnterEvent enterFiles(QPoint(50, 50), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enterFolders(QPoint(50, 50), Qt::CopyAction, &folders, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &enterFiles);
+    QApplication::sendEvent(window_.get(), &enterFolders);
+    EXPECT_FALSE(enterFiles.isAccepted());
+    EXPECT_TRUE(enterFolders.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &folders, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &drop);
     WaitForRows(3);
+    EXPECT_EQ(window_->DirectoryEntries(),
+              (QStringList{"All", ui::PathToQString(TreePath("one")), ui::PathToQString(TreePath("two"))}));
     SelectRows({RowOfFile(QStringLiteral("a.mp3"))});
     Trigger(ui::Command::RemoveV1);  // a change in "one" only
 
@@ -291,26 +328,6 @@ TEST_F(CommandsTest, ContextMenuOnlyOverASelectedRowAndSelectAll) {
     EXPECT_EQ(refreshed.count(), 1);
     view.clearSelection();
     EXPECT_EQ(window_->TargetRecords().size(), 3u);  // none selected: every listed file
-}
-
-TEST_F(CommandsTest, DroppedFoldersAreAddedAndFilesIgnored) {
-    MakeFiles({{"drop/x.mp3"}, {"drop/y.mp3"}, {"loose.mp3"}});
-    const QUrl loose = QUrl::fromLocalFile(ui::PathToQString(TreePath("loose.mp3")));
-    QMimeData mime;
-    mime.setUrls({loose, QUrl::fromLocalFile(ui::PathToQString(TreePath("drop")) + QStringLiteral("/"))});
-    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window_.get(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window_.get(), &drop);
-    WaitForRows(2);
-    EXPECT_EQ(window_->DirectoryEntries(), (QStringList{"All", ui::PathToQString(TreePath("drop"))}));
-
-    QMimeData filesOnly;
-    filesOnly.setUrls({loose});
-    QDragEnterEvent enterFiles(QPoint(50, 50), Qt::CopyAction, &filesOnly, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window_.get(), &enterFiles);
-    EXPECT_FALSE(enterFiles.isAccepted());
 }
 
 TEST_F(CommandsTest, HelpOpensTheManualOrSaysItCannot) {

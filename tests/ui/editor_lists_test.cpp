@@ -1,6 +1,6 @@
 // The "Comments" and "Pictures" pages and their dialogs on real files (lame, mutagen,
 // ImageMagick), checked afterwards through the core; thumbnails from the preview
-// service; the tool tips of the editor and its dialogs.
+// service; the tool tips of the editor and the dialogs.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -15,9 +15,12 @@
 #include "ui/comment_dialog.h"
 #include "ui/comments_pane.h"
 #include "ui/general_pane.h"
+#include "ui/generate_dialog.h"
+#include "ui/history_combo.h"
 #include "ui/id3v1_pane.h"
 #include "ui/picture_dialog.h"
 #include "ui/pictures_pane.h"
+#include "ui/rename_dialog.h"
 #include "window_fixture.h"
 
 namespace quorvane::test {
@@ -238,8 +241,8 @@ TEST_F(PicturesPage, AddBrowsesDropsSavesAndOpensThePicture) {
     EXPECT_FALSE(Pane().DeleteAllButton().isEnabled());
 }
 
-// A control gets its tip while "Tooltips" is on, none when off; the picture dialog reads
-// the setting each time it is made.
+// A control gets its tip while "Tooltips" is on, none when off; the dialogs read the
+// setting each time they are made.
 TEST_F(WindowTest, TooltipsFollowTheSettingWhenTheEditorIsMade) {
     const std::pair<QWidget*, const char*> tips[] = {
         {&Editor().AutoSaveBox(), "Automatically save changes when clicking the \"Next File\" button"},
@@ -258,16 +261,26 @@ TEST_F(WindowTest, TooltipsFollowTheSettingWhenTheEditorIsMade) {
     LoadTree(1, "d");
     Editor().ShowPage(Page::Pictures);
     Select({0});
-    auto dialogTips = [&] {
-        QString shown;
-        WithDialog<ui::PictureDialog>([&] { Click(Editor().Pictures().AddButton()); }, [&](ui::PictureDialog& dialog) {
-            shown = dialog.SavePictureButton().toolTip() + "|" + dialog.BrowseButton().toolTip();
-        });
-        return shown;
-    };
-    EXPECT_EQ(dialogTips(), QStringLiteral("Export this picture|Browse for a new picture to add"));
-    SettingsStore::Instance().WriteBool("Tooltips", false);
-    EXPECT_EQ(dialogTips(), QStringLiteral("|"));
+    const char* boxTip = "Enter text/variables, or select a previously used expression";
+    for (const bool on : {true, false}) {
+        SettingsStore::Instance().WriteBool("Tooltips", on);
+        const auto tip = [on](const char* text) { return on ? QString::fromUtf8(text) : QString(); };
+        EXPECT_TRUE(WithDialog<ui::PictureDialog>([&] { Click(Editor().Pictures().AddButton()); },
+                                                  [&](ui::PictureDialog& dialog) {
+            EXPECT_EQ(dialog.SavePictureButton().toolTip(), tip("Export this picture"));
+            EXPECT_EQ(dialog.BrowseButton().toolTip(), tip("Browse for a new picture to add"));
+        }));
+        EXPECT_TRUE(WithDialog<ui::GenerateDialog>(ui::Command::Generate, [&](ui::GenerateDialog& dialog) {
+            EXPECT_EQ(dialog.PatternBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.RegExpBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.GenerateButton().toolTip(), QString());
+        }));
+        EXPECT_TRUE(WithDialog<ui::RenameDialog>(ui::Command::Rename, [&](ui::RenameDialog& dialog) {
+            EXPECT_EQ(dialog.ExpressionBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.RenameButton().toolTip(), tip("Rename the files"));
+            EXPECT_EQ(dialog.CancelButton().toolTip(), QString());
+        }));
+    }
     // An editor made now has none either; Edit and Delete of the comments still start disabled.
     ui::MainWindow quiet(prompts_, launcher_);
     for (const QAbstractButton* button : quiet.Editor().findChildren<QAbstractButton*>()) {

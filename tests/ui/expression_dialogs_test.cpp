@@ -1,7 +1,6 @@
 // The "Rename" and "Generate ID3 Tags" dialogs through the window's commands: previews,
 // inline completion from the history in the settings file, the unknown-field box, their
-// keys, the "Regular Expressions" page, what they do to the tags and rows, and their
-// tool tips.
+// keys, the "Regular Expressions" page, and what they do to the tags and rows.
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -222,24 +221,6 @@ TEST_F(ExpressionDialogTest, RegularExpressionPageRunsWhenShowingAndStaysOpenOnA
     EXPECT_EQ(window_->StatusText(2), QStringLiteral("Updated: 2"));
     EXPECT_EQ(Stored(kRegExpsHistory), (Strings{std::u16string(kDefaultRegExp), u"(?P<artist>.+) - (?P<title>.+)"}));
     EXPECT_TRUE(Stored(kGenNormalsHistory).empty());
-}
-
-TEST_F(ExpressionDialogTest, TooltipsFollowTheSettingInBothExpressionDialogs) {
-    Load({"a.mp3"});
-    const QString boxTip = QStringLiteral("Enter text/variables, or select a previously used expression");
-    for (const bool on : {true, false}) {
-        SettingsStore::Instance().WriteBool("Tooltips", on);
-        const auto tip = [on](const QString& text) { return on ? text : QString(); };
-        ASSERT_TRUE(Generate([&](GenerateDialog& dialog) {
-            EXPECT_EQ(dialog.PatternBox().toolTip() + dialog.RegExpBox().toolTip(), tip(boxTip + boxTip));
-            EXPECT_EQ(dialog.GenerateButton().toolTip(), QString());
-        }));
-        ASSERT_TRUE(WithDialog<RenameDialog>(ui::Command::Rename, [&](RenameDialog& dialog) {
-            EXPECT_EQ(dialog.ExpressionBox().toolTip(), tip(boxTip));
-            EXPECT_EQ(dialog.RenameButton().toolTip(), tip(QStringLiteral("Rename the files")));
-            EXPECT_EQ(dialog.CancelButton().toolTip(), QString());
-        }));
-    }
 }
 
 }  // namespace

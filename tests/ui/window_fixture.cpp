@@ -45,6 +45,29 @@ print('v1=%d v2=%d title=%s track=%s' % (v1, v2, title, track))
 )";
 }  // namespace
 
+void MakeTaggedFiles(const std::filesystem::path& root, const std::vector<TestFile>& files) {
+    std::vector<std::string> args;
+    for (const TestFile& file : files) {
+        const auto path = root / file.path;
+        std::filesystem::create_directories(path.parent_path());
+        MakeMp3(path, file.lame.empty() ? std::vector<std::string>{"-b", "128"} : file.lame, file.seconds);
+        for (const std::string& value : {path.string(), file.title, file.artist, file.album, file.track, file.year,
+                                         file.genre, std::string(file.v1 ? "1" : "0")}) {
+            args.push_back(value);
+        }
+    }
+    const CommandResult result = RunPython(kTagScript, args);
+    ASSERT_EQ(result.status, 0) << result.err;
+}
+
+std::string InspectFile(const std::filesystem::path& path) {
+    const CommandResult result = RunPython(kInspectScript, {path.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::string out = result.out;
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
 HeldSave::HeldSave(TagSaver& saver) {
     saver.SetSaveFunction([this](Mp3FileRecord& record) {
         {
@@ -82,21 +105,6 @@ void WindowTest::TearDown() {
         WaitForSaveEnd();
         window_.reset();
     }
-}
-
-void WindowTest::MakeFiles(const std::vector<TestFile>& files) {
-    std::vector<std::string> args;
-    for (const TestFile& file : files) {
-        const auto path = tree_ / file.path;
-        std::filesystem::create_directories(path.parent_path());
-        MakeMp3(path, file.lame.empty() ? std::vector<std::string>{"-b", "128"} : file.lame, file.seconds);
-        for (const std::string& value : {path.string(), file.title, file.artist, file.album, file.track, file.year,
-                                         file.genre, std::string(file.v1 ? "1" : "0")}) {
-            args.push_back(value);
-        }
-    }
-    const CommandResult result = RunPython(kTagScript, args);
-    ASSERT_EQ(result.status, 0) << result.err;
 }
 
 void WindowTest::TagWith(const std::string& rel, const std::string& code) {
@@ -176,14 +184,6 @@ QString WindowTest::Cell(int viewRow, int column) const {
 std::u16string WindowTest::TreePath(const std::string& rel) const {
     const std::string path = rel.empty() ? tree_.Path().string() : (tree_ / rel).string();
     return PathFromNative(path);
-}
-
-std::string WindowTest::Inspect(const std::string& rel) const {
-    const CommandResult result = RunPython(kInspectScript, {(tree_ / rel).string()});
-    EXPECT_EQ(result.status, 0) << result.err;
-    std::string out = result.out;
-    while (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
 }
 
 RecordPtr WindowTest::FromDisk(const std::string& rel) const {

@@ -97,6 +97,11 @@ struct TestFile {
     bool v1 = false;                    // also an ID3v1 tag
 };
 
+// Writes the files under `root` (lame, then mutagen).
+void MakeTaggedFiles(const std::filesystem::path& root, const std::vector<TestFile>& files);
+// mutagen's view of a file: "v1=<0|1> v2=<0|1> title=<TIT2> track=<TRCK>".
+std::string InspectFile(const std::filesystem::path& path);
+
 // Holds the saver inside its first file until released.
 class HeldSave {
 public:
@@ -118,8 +123,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes the files into the tree (lame, then mutagen).
-    void MakeFiles(const std::vector<TestFile>& files);
+    void MakeFiles(const std::vector<TestFile>& files) { MakeTaggedFiles(tree_.Path(), files); }
     // Adds mutagen frames: `code` runs with `tag` loaded from the file, which is then saved.
     void TagWith(const std::string& rel, const std::string& code);
     // An image file made by ImageMagick in the tree; its full path.
@@ -142,8 +146,7 @@ protected:
     RecordPtr RecordAt(int viewRow) const { return window_->List().RecordAtViewRow(viewRow); }
     QString Cell(int viewRow, int column) const;
     std::u16string TreePath(const std::string& rel = {}) const;
-    // mutagen's view of a file: "v1=<0|1> v2=<0|1> title=<TIT2> track=<TRCK>".
-    std::string Inspect(const std::string& rel) const;
+    std::string Inspect(const std::string& rel) const { return InspectFile(tree_ / rel); }
     // The file as a fresh load from disk reads it.
     RecordPtr FromDisk(const std::string& rel) const;
     size_t CountPrompts(const std::string& kind, std::u16string_view text) const;

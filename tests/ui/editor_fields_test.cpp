@@ -51,10 +51,15 @@ protected:
     int a_ = -1, b_ = -1;
 };
 
-// Placeholders show until the user types; a save writes only the fields typed into.
+// A page refreshes only while it shows; placeholders show until the user types; a save
+// writes only the fields typed into.
 TEST_F(FieldPages, PlaceholdersAndSavingManyFilesLeaveUntouchedFieldsAlone) {
     LoadTwo();
+    Editor().ShowPage(Page::Pictures);
     Select({a_, b_});
+    EXPECT_TRUE(General().Shown().empty());  // not shown since the list was empty
+    EXPECT_EQ(Editor().Pictures().Shown().size(), 2u);
+    Editor().ShowPage(Page::General);
     const struct {
         V2Field field;
         const char* text;
@@ -122,6 +127,12 @@ TEST_F(FieldPages, PlaceholdersAndSavingManyFilesLeaveUntouchedFieldsAlone) {
     QTest::keyClicks(&track, "5");
     QTest::keyClick(&track, Qt::Key_Return);
     EXPECT_EQ(RecordAt(a_)->Tag().V1().Track(), 255);
+    // Remove ID3v1 while the ID3v1 page is hidden: it shows the emptied tag when shown.
+    EXPECT_EQ(V1Field(ui::Id3v1Pane::kTitle).text(), QStringLiteral("One"));
+    Editor().ShowPage(Page::General);
+    QTest::mouseClick(&Editor().RemoveV1Button(), Qt::LeftButton);
+    Editor().ShowPage(Page::Id3v1);
+    EXPECT_EQ(V1Field(ui::Id3v1Pane::kTitle).Placeholder(), QStringLiteral("(empty)"));
 }
 
 TEST_F(FieldPages, InlineCompletionFromTheSelectionAndBackspaceSuppressesIt) {
@@ -204,24 +215,6 @@ TEST_F(FieldPages, TabWalksTheFieldsInTheirOrder) {
         EXPECT_EQ(widget, order[i]) << i << " " << widget->metaObject()->className() << " "
                                     << widget->objectName().toStdString();
     }
-}
-
-TEST_F(FieldPages, APageRefreshesOnlyWhileItShows) {
-    LoadTwo();
-    Editor().ShowPage(Page::Pictures);
-    Select({a_});
-    EXPECT_TRUE(General().Shown().empty());  // not shown since the list was empty
-    EXPECT_EQ(Editor().Pictures().Shown().size(), 1u);
-    Editor().ShowPage(Page::General);
-    ASSERT_EQ(General().Shown().size(), 1u);
-    EXPECT_EQ(Field(V2Field::Title).text(), QStringLiteral("One"));
-    // Remove ID3v1 while the ID3v1 page is hidden: it shows the emptied tag when shown.
-    Editor().ShowPage(Page::Id3v1);
-    EXPECT_EQ(V1Field(ui::Id3v1Pane::kTitle).text(), QStringLiteral("One"));
-    Editor().ShowPage(Page::General);
-    QTest::mouseClick(&Editor().RemoveV1Button(), Qt::LeftButton);
-    Editor().ShowPage(Page::Id3v1);
-    EXPECT_EQ(V1Field(ui::Id3v1Pane::kTitle).Placeholder(), QStringLiteral("(empty)"));
 }
 
 // "Next File" selects the row after the highest selected; with "Save automatically" on

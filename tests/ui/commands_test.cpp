@@ -7,7 +7,6 @@
 
 #include "library/edit_gate.h"
 #include "library/save_controller.h"
-#include "tags/frame_id.h"
 #include "ui/generate_dialog.h"
 #include "ui/list_appearance.h"
 #include "ui/rename_dialog.h"

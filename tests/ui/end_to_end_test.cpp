@@ -4,12 +4,9 @@
 // then mutagen reads the files.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,6 @@
 // The "Comments" and "Pictures" pages and their dialogs on real files (lame, mutagen,
 // ImageMagick), checked afterwards through the core; thumbnails from the preview
-// service; the tool tips of the editor and its dialogs.
-#include <QAbstractButton>
+// service; the tool tips of the editor and the dialogs.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -11,22 +10,25 @@
 #include <QTreeWidget>
 
 #include "operations/image_file.h"
-#include "operations/languages.h"
 #include "operations/picture_editor.h"
-#include "platform/settings_store.h"
 #include "tags/id3_tag.h"
 #include "ui/comment_dialog.h"
 #include "ui/comments_pane.h"
 #include "ui/general_pane.h"
+#include "ui/generate_dialog.h"
+#include "ui/history_combo.h"
 #include "ui/id3v1_pane.h"
 #include "ui/picture_dialog.h"
 #include "ui/pictures_pane.h"
-#include "editor_fixture.h"
+#include "ui/rename_dialog.h"
+#include "window_fixture.h"
 
 namespace quorvane::test {
 namespace {
 
 using Page = ui::TagEditor::Page;
+
+void Click(QAbstractButton& button) { QTest::mouseClick(&button, Qt::LeftButton); }
 
 // "language|description|text" of each COMM frame, in tag order.
 std::vector<std::string> CommentsOf(const RecordPtr& record) {
@@ -51,10 +53,11 @@ std::vector<std::string> PicturesOf(const RecordPtr& record) {
     return pictures;
 }
 
-class CommentsPage : public EditorTest {
+// Each file has a comment of its own with the description '', and two alike that share "d".
+class CommentsPage : public WindowTest {
 protected:
     void SetUp() override {
-        EditorTest::SetUp();
+        WindowTest::SetUp();
         MakeFiles({{"d/a.mp3"}, {"d/b.mp3"}});
         for (const char* file : {"d/a.mp3", "d/b.mp3"}) {
             TagWith(file, std::string("tag.add(COMM(encoding=3, lang='eng', desc='', text=['") +
@@ -68,91 +71,70 @@ protected:
     }
     ui::CommentsPane& Pane() const { return Editor().Comments(); }
     QTreeWidget& List() const { return Pane().List(); }
+    QString Row(int row) const {
+        const QTreeWidgetItem& item = *List().topLevelItem(row);
+        return item.text(0) + "|" + item.text(1) + "|" + item.text(2);
+    }
     void Pick(int row) { List().setCurrentItem(List().topLevelItem(row)); }
 };
 
-TEST_F(CommentsPage, ListsSharedCommentsAndEnablesItsButtons) {
+// Delete and Edit act on the row picked, not on the first with its description.
+TEST_F(CommentsPage, ListsSharedCommentsAndItsButtonsActOnThePickedRow) {
     EXPECT_FALSE(Pane().AddButton().isEnabled() || Pane().DeleteAllButton().isEnabled());
     Select({0, 1});
     ASSERT_EQ(List().topLevelItemCount(), 2);  // the comments with '' differ: not listed
-    EXPECT_EQ(List().headerItem()->text(0) + "," + List().headerItem()->text(1) + "," + List().headerItem()->text(2),
+    const QTreeWidgetItem& header = *List().headerItem();
+    EXPECT_EQ(header.text(0) + "," + header.text(1) + "," + header.text(2),
               QStringLiteral("Short Description,Language,Description"));
-    EXPECT_EQ(List().columnWidth(0), 120);
-    EXPECT_EQ(List().columnWidth(1), 100);
-    EXPECT_EQ(List().topLevelItem(1)->text(0) + "|" + List().topLevelItem(1)->text(1) + "|" +
-                  List().topLevelItem(1)->text(2),
-              QStringLiteral("d|German|zweite"));
+    EXPECT_EQ(Row(1), QStringLiteral("d|German|zweite"));
     EXPECT_TRUE(Pane().AddButton().isEnabled() && Pane().DeleteAllButton().isEnabled());
     EXPECT_FALSE(Pane().EditButton().isEnabled() || Pane().DeleteButton().isEnabled());
     Pick(1);
     EXPECT_TRUE(Pane().EditButton().isEnabled() && Pane().DeleteButton().isEnabled());
-}
-
-// Two comments share the short description "d": Delete and Edit act on the row picked.
-TEST_F(CommentsPage, DeleteAndEditActOnThePickedRow) {
-    Select({0, 1});
-    Pick(1);
-    QTest::mouseClick(&Pane().DeleteButton(), Qt::LeftButton);
+    Click(Pane().DeleteButton());
     ASSERT_EQ(List().topLevelItemCount(), 1);
-    EXPECT_EQ(List().topLevelItem(0)->text(2), QStringLiteral("first"));
+    EXPECT_EQ(Row(0), QStringLiteral("d|English|first"));
 
     Pick(0);
-    WithModal([&] { QTest::mouseClick(&Pane().EditButton(), Qt::LeftButton); },
-              [](QDialog& d) {
-                  auto& dialog = static_cast<ui::CommentDialog&>(d);
-                  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Edit Comment"));
-                  EXPECT_EQ(dialog.DescriptionEdit().text(), QStringLiteral("d"));
-                  EXPECT_EQ(dialog.LanguageBox().currentText(), QStringLiteral("English"));
-                  EXPECT_EQ(dialog.TextEdit().toPlainText(), QStringLiteral("first"));
-                  dialog.LanguageBox().setCurrentIndex(dialog.LanguageBox().findText(QStringLiteral("German")));
-                  dialog.TextEdit().setFocus();
-                  QTest::keyClick(&dialog.TextEdit(), Qt::Key_End, Qt::ControlModifier);
-                  QTest::keyClick(&dialog.TextEdit(), Qt::Key_Return);  // a new line, not OK
-                  QTest::keyClicks(&dialog.TextEdit(), "line");
-                  EXPECT_TRUE(dialog.isVisible());
-                  dialog.accept();
-              });
+    EXPECT_TRUE(WithDialog<ui::CommentDialog>([&] { Click(Pane().EditButton()); }, [](ui::CommentDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Edit Comment"));
+        EXPECT_EQ(dialog.DescriptionEdit().text(), QStringLiteral("d"));
+        EXPECT_EQ(dialog.LanguageBox().currentText(), QStringLiteral("English"));
+        EXPECT_EQ(dialog.TextEdit().toPlainText(), QStringLiteral("first"));
+        dialog.LanguageBox().setCurrentIndex(dialog.LanguageBox().findText(QStringLiteral("German")));
+        dialog.TextEdit().setFocus();
+        QTest::keyClick(&dialog.TextEdit(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(&dialog.TextEdit(), Qt::Key_Return);  // a new line, not OK
+        QTest::keyClicks(&dialog.TextEdit(), "line");
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.accept();
+    }));
+    // Add opens with the first file's comment without description; Cancel changes nothing.
+    EXPECT_TRUE(WithDialog<ui::CommentDialog>([&] { Click(Pane().AddButton()); }, [](ui::CommentDialog& dialog) {
+        EXPECT_EQ(dialog.DescriptionEdit().text(), QString());
+        EXPECT_EQ(dialog.TextEdit().toPlainText(), QStringLiteral("a"));
+        EXPECT_EQ(dialog.LanguageBox().itemText(0), QString());  // the sorted names after an empty item
+        dialog.TextEdit().setPlainText(QStringLiteral("c"));
+        dialog.accept();
+    }));
+    EXPECT_EQ(List().topLevelItemCount(), 2);  // the comment with '' is shared now
+    EXPECT_TRUE(WithDialog<ui::CommentDialog>([&] { Click(Pane().AddButton()); }, [](ui::CommentDialog& dialog) {
+        dialog.TextEdit().setPlainText(QStringLiteral("x"));
+    }));
     SaveAll();
     for (const char* file : {"d/a.mp3", "d/b.mp3"}) {
-        const std::string own = file[2] == 'a' ? "a" : "b";
-        EXPECT_EQ(CommentsOf(FromDisk(file)), (std::vector<std::string>{"eng||" + own, "ger|d|first\nline"})) << file;
+        EXPECT_EQ(CommentsOf(FromDisk(file)), (std::vector<std::string>{"eng||c", "ger|d|first\nline"})) << file;
     }
-}
-
-TEST_F(CommentsPage, AddOpensWithTheFirstFilesCommentAndDeleteAllTakesEveryComment) {
-    Select({0, 1});
-    WithModal([&] { QTest::mouseClick(&Pane().AddButton(), Qt::LeftButton); },
-              [](QDialog& d) {
-                  auto& dialog = static_cast<ui::CommentDialog&>(d);
-                  EXPECT_EQ(dialog.DescriptionEdit().text(), QString());
-                  EXPECT_EQ(dialog.TextEdit().toPlainText(), QStringLiteral("a"));
-                  // The sorted list with its empty first item, names held twice listed twice.
-                  const QComboBox& languages = dialog.LanguageBox();
-                  EXPECT_EQ(languages.count(), static_cast<int>(LanguageTable().size()));
-                  EXPECT_EQ(languages.itemText(0), QString());
-                  EXPECT_EQ(languages.findText(QStringLiteral("Albanian")) + 1,
-                            languages.findText(QStringLiteral("Albanian"), Qt::MatchExactly) + 1);
-                  dialog.TextEdit().setPlainText(QStringLiteral("c"));
-                  dialog.accept();
-              });
-    EXPECT_EQ(List().topLevelItemCount(), 3);  // the comment with '' is shared now
-    const RecordPtr a = window_->List().RecordAtViewRow(0);
-    EXPECT_EQ(CommentsOf(a).front(), "eng||c");
-    // Cancel changes nothing.
-    WithModal([&] { QTest::mouseClick(&Pane().AddButton(), Qt::LeftButton); },
-              [](QDialog& d) { static_cast<ui::CommentDialog&>(d).TextEdit().setPlainText(QStringLiteral("x")); });
-    EXPECT_EQ(CommentsOf(a).front(), "eng||c");
-
-    QTest::mouseClick(&Pane().DeleteAllButton(), Qt::LeftButton);
+    Click(Pane().DeleteAllButton());
     EXPECT_EQ(List().topLevelItemCount(), 0);
-    SaveAll();
-    EXPECT_TRUE(CommentsOf(FromDisk("d/a.mp3")).empty() && CommentsOf(FromDisk("d/b.mp3")).empty());
+    EXPECT_TRUE(CommentsOf(RecordAt(0)).empty() && CommentsOf(RecordAt(1)).empty());
 }
 
-class PicturesPage : public EditorTest {
+// Both files hold a 300 x 200 JPEG and a 50 x 40 PNG, both "Cover (front)".
+class PicturesPage : public WindowTest {
 protected:
     void SetUp() override {
-        EditorTest::SetUp();
+        WindowTest::SetUp();
         jpeg_ = MakeImage("img/wide.jpg", "300x200", "gradient:red-blue");
         png_ = MakeImage("img/small.png", "50x40", "xc:lime");
         MakeFiles({{"d/a.mp3"}, {"d/b.mp3"}});
@@ -166,26 +148,29 @@ protected:
         Editor().ShowPage(Page::Pictures);
         Select({0, 1});
         // The list follows the first file's frames, in the order mutagen wrote them.
-        const std::vector<std::string> frames = PicturesOf(window_->List().RecordAtViewRow(0));
+        const std::vector<std::string> frames = PicturesOf(RecordAt(0));
         ASSERT_EQ(frames.size(), 2u);
         pngRow_ = frames[0].find("|two|") != std::string::npos ? 0 : 1;
         jpegRow_ = 1 - pngRow_;
+        jpegSize_ = std::to_string(ReadFileBytes(jpeg_).size());
     }
     ui::PicturesPane& Pane() const { return Editor().Pictures(); }
     QListWidget& List() const { return Pane().List(); }
     void Pick(int row) { List().setCurrentRow(row); }
     QImage Icon(int row) const {
-        return List().item(row)->icon().pixmap(QSize(ui::PicturesPane::kThumbnailSide, ui::PicturesPane::kThumbnailSide)).toImage();
+        const int side = ui::PicturesPane::kThumbnailSide;
+        return List().item(row)->icon().pixmap(QSize(side, side)).toImage();
     }
-    std::string jpeg_, png_;
+    std::string jpeg_, png_, jpegSize_;
     int pngRow_ = 0, jpegRow_ = 1;
 };
 
-TEST_F(PicturesPage, ThumbnailsArriveFromThePreviewServiceNeverEnlargedAndCentred) {
+// Edit and Delete act on the picture picked, not on the first of its type.
+TEST_F(PicturesPage, ThumbnailsNeverEnlargedAndCentredAndThePickedPictureIsEdited) {
     ASSERT_EQ(List().count(), 2);
     EXPECT_EQ(List().item(0)->text() + "," + List().item(1)->text(), QStringLiteral("Cover (front),Cover (front)"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Pane().PendingThumbnails() == 0; }, 10000));
-    Settle();
+    QTest::qWait(30);
     const QImage wide = Icon(jpegRow_), small = Icon(pngRow_);
     ASSERT_EQ(wide.size(), QSize(115, 115));
     // 300 x 200 fits as 115 x 76, 19 rows free above; 50 x 40 stays 50 x 40, centred.
@@ -197,131 +182,105 @@ TEST_F(PicturesPage, ThumbnailsArriveFromThePreviewServiceNeverEnlargedAndCentre
     EXPECT_EQ(small.pixel(81, 76), qRgb(0, 255, 0));
     EXPECT_EQ(qAlpha(small.pixel(82, 57)), 0);
     EXPECT_EQ(qAlpha(small.pixel(57, 77)), 0);
-    // Buttons: Edit and Delete need a picked icon.
     EXPECT_TRUE(Pane().AddButton().isEnabled() && Pane().DeleteAllButton().isEnabled());
     EXPECT_FALSE(Pane().EditButton().isEnabled());
+
     Pick(pngRow_);
     EXPECT_TRUE(Pane().EditButton().isEnabled() && Pane().DeleteButton().isEnabled());
-}
-
-// Both pictures are "Cover (front)": Edit and Delete act on the one picked.
-TEST_F(PicturesPage, EditAndDeleteActOnThePickedPicture) {
-    Pick(pngRow_);
-    WithModal([&] { QTest::mouseClick(&Pane().EditButton(), Qt::LeftButton); },
-              [](QDialog& d) {
-                  auto& dialog = static_cast<ui::PictureDialog&>(d);
-                  EXPECT_EQ(dialog.DescriptionEdit().text(), QStringLiteral("two"));
-                  EXPECT_EQ(dialog.TypeBox().currentText(), QStringLiteral("Cover (front)"));
-                  EXPECT_EQ(dialog.TypeBox().count(), 21);
-                  EXPECT_TRUE(dialog.SavePictureButton().isEnabled());
-                  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Preview().HasImage(); }, 10000));
-                  EXPECT_EQ(dialog.Preview().ImageRect(), QRect(95, 100, 50, 40));  // never enlarged, centred
-                  dialog.DescriptionEdit().setText(QStringLiteral("zwei"));
-                  dialog.accept();
-              });
-    const RecordPtr a = window_->List().RecordAtViewRow(0);
-    const std::string jpegSize = std::to_string(ReadFileBytes(jpeg_).size());
-    const std::string pngSize = std::to_string(ReadFileBytes(png_).size());
+    EXPECT_TRUE(WithDialog<ui::PictureDialog>([&] { Click(Pane().EditButton()); }, [](ui::PictureDialog& dialog) {
+        EXPECT_EQ(dialog.DescriptionEdit().text(), QStringLiteral("two"));
+        EXPECT_EQ(dialog.TypeBox().currentText(), QStringLiteral("Cover (front)"));
+        EXPECT_EQ(dialog.TypeBox().count(), 21);
+        EXPECT_TRUE(dialog.SavePictureButton().isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Preview().HasImage(); }, 10000));
+        EXPECT_EQ(dialog.Preview().ImageRect(), QRect(95, 100, 50, 40));  // never enlarged, centred
+        dialog.DescriptionEdit().setText(QStringLiteral("zwei"));
+        dialog.accept();
+    }));
     std::vector<std::string> expected(2);
-    expected[static_cast<size_t>(jpegRow_)] = "3|image/jpeg|one|" + jpegSize;
-    expected[static_cast<size_t>(pngRow_)] = "3|image/png|zwei|" + pngSize;
-    EXPECT_EQ(PicturesOf(a), expected);
+    expected[static_cast<size_t>(jpegRow_)] = "3|image/jpeg|one|" + jpegSize_;
+    expected[static_cast<size_t>(pngRow_)] = "3|image/png|zwei|" + std::to_string(ReadFileBytes(png_).size());
+    EXPECT_EQ(PicturesOf(RecordAt(0)), expected);
     Pick(pngRow_);
-    QTest::mouseClick(&Pane().DeleteButton(), Qt::LeftButton);
+    Click(Pane().DeleteButton());
     ASSERT_EQ(List().count(), 1);
     SaveAll();
     for (const char* file : {"d/a.mp3", "d/b.mp3"}) {
-        EXPECT_EQ(PicturesOf(FromDisk(file)), std::vector<std::string>{"3|image/jpeg|one|" + jpegSize}) << file;
+        EXPECT_EQ(PicturesOf(FromDisk(file)), std::vector<std::string>{"3|image/jpeg|one|" + jpegSize_}) << file;
     }
 }
 
 TEST_F(PicturesPage, AddBrowsesDropsSavesAndOpensThePicture) {
-    chooser_.openAnswer = QString::fromStdString(png_);
-    chooser_.saveAnswer = QString::fromStdString((tree_ / "out.png").string());
+    chooser_.answers = {QString::fromStdString(png_), QString::fromStdString((tree_ / "out.png").string())};
     const std::string big = (tree_ / "img/big.jpg").string();
     WriteFileBytes(big, std::vector<uint8_t>(kImageConfirmSize + 1, 0xFF));
-    WithModal([&] { QTest::mouseClick(&Pane().AddButton(), Qt::LeftButton); },
-              [&](QDialog& d) {
-                  auto& dialog = static_cast<ui::PictureDialog&>(d);
-                  EXPECT_EQ(dialog.TypeBox().currentIndex(), 0);  // "Other"
-                  EXPECT_FALSE(dialog.SavePictureButton().isEnabled());
-                  QTest::mouseClick(&dialog.BrowseButton(), Qt::LeftButton);
-                  EXPECT_EQ(chooser_.openFilters,
-                            (QStringList{"JPG Files (*.jpg *.jpeg)", "PNG Files (*.png)",
-                                         "All Supported Files (*.jpg *.jpeg *.png)"}));
-                  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Preview().HasImage(); }, 10000));
-                  QTest::mouseClick(&dialog.SavePictureButton(), Qt::LeftButton);
-                  EXPECT_EQ(chooser_.proposed, QStringLiteral("Other|PNG Images (*.png)|png"));
-                  EXPECT_EQ(ReadFileBytes(tree_ / "out.png"), ReadFileBytes(png_));
-                  QTest::mouseClick(&dialog.Preview(), Qt::LeftButton);
-                  ASSERT_EQ(launcher_.opened.size(), 1u);
-                  EXPECT_EQ(QFileInfo(launcher_.opened[0].toLocalFile()).fileName(), QStringLiteral("tempimage.png"));
-                  // A drop loads its first JPEG or PNG file; a file over 2 MB asks first.
-                  dialog.LoadDropped({QString::fromStdString((tree_ / "notes.txt").string()),
-                                      QString::fromStdString(jpeg_)});
-                  dialog.LoadDropped({QString::fromStdString(big)});  // answered No: the JPEG stays
-                  dialog.DescriptionEdit().setText(QStringLiteral("added"));
-                  dialog.accept();
-              });
+    EXPECT_TRUE(WithDialog<ui::PictureDialog>([&] { Click(Pane().AddButton()); }, [&](ui::PictureDialog& dialog) {
+        EXPECT_EQ(dialog.TypeBox().currentIndex(), 0);  // "Other"
+        EXPECT_FALSE(dialog.SavePictureButton().isEnabled());
+        Click(dialog.BrowseButton());
+        EXPECT_EQ(chooser_.openFilters, (QStringList{"JPG Files (*.jpg *.jpeg)", "PNG Files (*.png)",
+                                                     "All Supported Files (*.jpg *.jpeg *.png)"}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Preview().HasImage(); }, 10000));
+        Click(dialog.SavePictureButton());
+        EXPECT_EQ(chooser_.proposed, QStringLiteral("Other|PNG Images (*.png)|png"));
+        EXPECT_EQ(ReadFileBytes(tree_ / "out.png"), ReadFileBytes(png_));
+        QTest::mouseClick(&dialog.Preview(), Qt::LeftButton);
+        ASSERT_EQ(launcher_.opened.size(), 1u);
+        EXPECT_EQ(QFileInfo(launcher_.opened[0].toLocalFile()).fileName(), QStringLiteral("tempimage.png"));
+        // A drop loads its first JPEG or PNG file; a file over 2 MB asks first.
+        dialog.LoadDropped({QString::fromStdString((tree_ / "notes.txt").string()), QString::fromStdString(jpeg_)});
+        dialog.LoadDropped({QString::fromStdString(big)});  // answered No: the JPEG stays
+        dialog.DescriptionEdit().setText(QStringLiteral("added"));
+        dialog.accept();
+    }));
     EXPECT_EQ(CountPrompts("yesno", ImageSizeQuestion()), 1u);
-    SaveAll();
-    const std::string jpegSize = std::to_string(ReadFileBytes(jpeg_).size());
-    for (const char* file : {"d/a.mp3", "d/b.mp3"}) {
-        EXPECT_EQ(PicturesOf(FromDisk(file)).back(), "0|image/jpg|added|" + jpegSize) << file;
-    }
     EXPECT_EQ(List().count(), 3);
-    QTest::mouseClick(&Pane().DeleteAllButton(), Qt::LeftButton);
+    for (int row : {0, 1}) EXPECT_EQ(PicturesOf(RecordAt(row)).back(), "0|image/jpg|added|" + jpegSize_);
+    Click(Pane().DeleteAllButton());
     EXPECT_EQ(List().count(), 0);
     EXPECT_FALSE(Pane().DeleteAllButton().isEnabled());
 }
 
-// Every control with a text of its own gets its tip while "Tooltips" is on, none when off.
-TEST_F(EditorTest, TooltipsFollowTheSettingWhenTheEditorIsMade) {
+// A control gets its tip while "Tooltips" is on, none when off; the dialogs read the
+// setting each time they are made.
+TEST_F(WindowTest, TooltipsFollowTheSettingWhenTheEditorIsMade) {
     const std::pair<QWidget*, const char*> tips[] = {
-        {&Editor().RemoveV1Button(), "Remove the ID3v1 tags from the selected files"},
-        {&Editor().RemoveV2Button(), "Remove the ID3v2 tags from the selected files"},
         {&Editor().AutoSaveBox(), "Automatically save changes when clicking the \"Next File\" button"},
         {&Editor().NextFileButton(), "Select the next file in the list"},
-        {&Editor().General().SaveButton(), "Save changes made in edit fields"},
-        {&Editor().General().CancelButton(), "Cancel changes made to text"},
         {Editor().General().findChild<QPushButton*>("CopyFromV1"), "Fill in ID3v2 information from ID3v1 tags"},
-        {Editor().General().findChild<QPushButton*>("Capitalize"),
-         "Capitalize the first letter of each word in all the ID3v2 fields"},
-        {Editor().General().findChild<QPushButton*>("ConvertUnderscores"), "Convert underscores to spaces"},
-        {&Editor().Comments().AddButton(), "Add a comment"},
-        {&Editor().Comments().EditButton(), "Edit the selected comment"},
-        {&Editor().Comments().DeleteButton(), "Remove the selected comment"},
         {&Editor().Comments().DeleteAllButton(),
          "Remove all comments\n(including those the selected files don't have in common)"},
-        {&Editor().Pictures().AddButton(), "Add a picture"},
         {&Editor().Pictures().EditButton(), "Edit the selected picture"},
-        {&Editor().Pictures().DeleteButton(), "Remove the selected picture"},
-        {&Editor().Pictures().DeleteAllButton(),
-         "Remove all pictures\n(including those the selected files don't have in common)"},
-        {&Editor().Id3v1().SaveButton(), "Save changes made to the ID3v1 tag"},
         {&Editor().Id3v1().CancelButton(), "Cancel ID3v1 changes"},
     };
     for (const auto& [widget, tip] : tips) {
         ASSERT_TRUE(widget);
         EXPECT_EQ(widget->toolTip(), QString::fromUtf8(tip)) << widget->objectName().toStdString();
     }
-    // The picture dialog reads the setting each time it is made.
     MakeFiles({{"d/a.mp3"}});
     LoadTree(1, "d");
     Editor().ShowPage(Page::Pictures);
     Select({0});
-    auto dialogTips = [&] {
-        QString shown;
-        WithModal([&] { QTest::mouseClick(&Editor().Pictures().AddButton(), Qt::LeftButton); },
-                  [&](QDialog& d) {
-                      auto& dialog = static_cast<ui::PictureDialog&>(d);
-                      shown = dialog.SavePictureButton().toolTip() + "|" + dialog.BrowseButton().toolTip();
-                  });
-        return shown;
-    };
-    EXPECT_EQ(dialogTips(), QStringLiteral("Export this picture|Browse for a new picture to add"));
-    SettingsStore::Instance().WriteBool("Tooltips", false);
-    EXPECT_EQ(dialogTips(), QStringLiteral("|"));
+    const char* boxTip = "Enter text/variables, or select a previously used expression";
+    for (const bool on : {true, false}) {
+        SettingsStore::Instance().WriteBool("Tooltips", on);
+        const auto tip = [on](const char* text) { return on ? QString::fromUtf8(text) : QString(); };
+        EXPECT_TRUE(WithDialog<ui::PictureDialog>([&] { Click(Editor().Pictures().AddButton()); },
+                                                  [&](ui::PictureDialog& dialog) {
+            EXPECT_EQ(dialog.SavePictureButton().toolTip(), tip("Export this picture"));
+            EXPECT_EQ(dialog.BrowseButton().toolTip(), tip("Browse for a new picture to add"));
+        }));
+        EXPECT_TRUE(WithDialog<ui::GenerateDialog>(ui::Command::Generate, [&](ui::GenerateDialog& dialog) {
+            EXPECT_EQ(dialog.PatternBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.RegExpBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.GenerateButton().toolTip(), QString());
+        }));
+        EXPECT_TRUE(WithDialog<ui::RenameDialog>(ui::Command::Rename, [&](ui::RenameDialog& dialog) {
+            EXPECT_EQ(dialog.ExpressionBox().toolTip(), tip(boxTip));
+            EXPECT_EQ(dialog.RenameButton().toolTip(), tip("Rename the files"));
+            EXPECT_EQ(dialog.CancelButton().toolTip(), QString());
+        }));
+    }
     // An editor made now has none either; Edit and Delete of the comments still start disabled.
     ui::MainWindow quiet(prompts_, launcher_);
     for (const QAbstractButton* button : quiet.Editor().findChildren<QAbstractButton*>()) {

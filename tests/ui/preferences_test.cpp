@@ -48,22 +48,44 @@ protected:
     RecordingPrompts prompts_;
 };
 
-TEST_F(PreferencesTest, OkWithoutChangesWritesNothingAndShowsTheNotice) {
-    // Values the sheet shows otherwise than stored: a version-2.3 list without index 3,
-    // a padding it does not offer, a startup action it shows as "Do nothing".
+// Values the sheet shows otherwise than stored (a version-2.3 list without index 3, a
+// padding it does not offer, a startup action it shows as "Do nothing") are kept: OK
+// writes only what changed, and shows the notice every time.
+TEST_F(PreferencesTest, StoredValuesTheListsLackAreShownAndKept) {
     SettingsStore::Instance().WriteNumber("Encoding", 3);
     SettingsStore::Instance().WriteBool("Use2.4", false);
     SettingsStore::Instance().WriteNumber("DecreasePaddingVal", 100000);
     SettingsStore::Instance().WriteNumber("StartupAction", 7);
     const auto stored = Stored();
     const std::vector<uint8_t> bytes = ReadFileBytes(SettingsPath());
-    for (int round = 0; round < 2; ++round) {
+    {
         ui::PreferencesDialog dialog(prompts_);
+        QComboBox* padding = Padding(dialog);
+        EXPECT_EQ(padding->count(), 8);
+        EXPECT_EQ(padding->currentText(), QStringLiteral("100000 bytes"));
+        EXPECT_EQ(EncodingList(dialog, false)->currentIndex(), 0);  // 2.3 has no index 3
+        EXPECT_TRUE(EncodingList(dialog, false)->isEnabled());
+        EXPECT_TRUE(Find<QRadioButton>(dialog, QStringLiteral("Do nothing"))->isChecked());
         dialog.accept();
     }
     EXPECT_EQ(Stored(), stored);
     EXPECT_EQ(ReadFileBytes(SettingsPath()), bytes);
-    ASSERT_EQ(prompts_.Count(), 2u);  // every time
+    {
+        ui::PreferencesDialog dialog(prompts_);
+        Find<QCheckBox>(dialog, QStringLiteral("Show gridlines"))->click();
+        dialog.accept();
+    }
+    EXPECT_EQ(SettingsStore::Instance().ReadNumber("DecreasePaddingVal", 0), 100000u);
+    EXPECT_EQ(SettingsStore::Instance().ReadNumber("Encoding", 0), 3u);
+    EXPECT_TRUE(SettingsStore::Instance().ReadBool("ShowGridlines", false));
+    EXPECT_EQ(Stored().size(), 5u);  // only the changed value was added
+    {
+        ui::PreferencesDialog dialog(prompts_);
+        Padding(dialog)->setCurrentIndex(Padding(dialog)->findText(QStringLiteral("1 MB")));
+        dialog.accept();
+    }
+    EXPECT_EQ(SettingsStore::Instance().ReadNumber("DecreasePaddingVal", 0), 1048576u);
+    ASSERT_EQ(prompts_.Count(), 3u);
     for (const RecordedPrompt& prompt : prompts_.Prompts()) {
         EXPECT_EQ(prompt.kind, "information");
         EXPECT_EQ(prompt.text, kRestartNotice);
@@ -71,7 +93,8 @@ TEST_F(PreferencesTest, OkWithoutChangesWritesNothingAndShowsTheNotice) {
     }
 }
 
-TEST_F(PreferencesTest, MissingValuesShowWhatTheProgramUses) {
+TEST_F(PreferencesTest, MissingValuesShowWhatTheProgramUsesAndCancelWritesNothing) {
+    const auto stored = Stored();
     ui::PreferencesDialog dialog(prompts_);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quorvane Preferences"));
     ASSERT_EQ(dialog.Pages().count(), 3);
@@ -108,34 +131,12 @@ TEST_F(PreferencesTest, MissingValuesShowWhatTheProgramUses) {
     EXPECT_FALSE(EncodingList(dialog, false)->isEnabled());
     EXPECT_EQ(Padding(dialog)->currentText(), QString());  // never
     EXPECT_EQ(Padding(dialog)->count(), 7);
-}
 
-TEST_F(PreferencesTest, StoredValuesTheListsLackAreShownAndKept) {
-    SettingsStore::Instance().WriteNumber("DecreasePaddingVal", 100000);
-    SettingsStore::Instance().WriteBool("Use2.4", false);
-    SettingsStore::Instance().WriteNumber("Encoding", 3);
-    {
-        ui::PreferencesDialog dialog(prompts_);
-        QComboBox* padding = Padding(dialog);
-        EXPECT_EQ(padding->count(), 8);
-        EXPECT_EQ(padding->currentText(), QStringLiteral("100000 bytes"));
-        EXPECT_EQ(EncodingList(dialog, false)->currentIndex(), 0);  // 2.3 has no index 3
-        EXPECT_TRUE(EncodingList(dialog, false)->isEnabled());
-        Find<QCheckBox>(dialog, QStringLiteral("Show gridlines"))->click();
-        dialog.accept();
-    }
-    EXPECT_EQ(SettingsStore::Instance().ReadNumber("DecreasePaddingVal", 0), 100000u);
-    EXPECT_EQ(SettingsStore::Instance().ReadNumber("Encoding", 0), 3u);
-    EXPECT_TRUE(SettingsStore::Instance().ReadBool("ShowGridlines", false));
-    // Only the changed value was added.
-    EXPECT_EQ(Stored().size(), 4u);
-
-    {
-        ui::PreferencesDialog dialog(prompts_);
-        Padding(dialog)->setCurrentIndex(Padding(dialog)->findText(QStringLiteral("1 MB")));
-        dialog.accept();
-    }
-    EXPECT_EQ(SettingsStore::Instance().ReadNumber("DecreasePaddingVal", 0), 1048576u);
+    Find<QCheckBox>(dialog, QStringLiteral("Recurse Subdirectories"))->click();
+    Find<QRadioButton>(dialog, QStringLiteral("Load last loaded directories"))->click();
+    dialog.reject();
+    EXPECT_EQ(Stored(), stored);
+    EXPECT_EQ(prompts_.Count(), 0u);
 }
 
 TEST_F(PreferencesTest, ChangingTheVersionWritesItsListsChoice) {
@@ -158,16 +159,6 @@ TEST_F(PreferencesTest, ChangingTheVersionWritesItsListsChoice) {
     EXPECT_FALSE(SettingsStore::Instance().ReadBool("Use2.4", true));
     EXPECT_EQ(SettingsStore::Instance().ReadNumber("Encoding", 9), 1u);
     EXPECT_EQ(SettingsStore::Instance().ReadNumber("StartupAction", 9), 1u);
-}
-
-TEST_F(PreferencesTest, CancelWritesNothing) {
-    const auto stored = Stored();
-    ui::PreferencesDialog dialog(prompts_);
-    Find<QCheckBox>(dialog, QStringLiteral("Recurse Subdirectories"))->click();
-    Find<QRadioButton>(dialog, QStringLiteral("Load last loaded directories"))->click();
-    dialog.reject();
-    EXPECT_EQ(Stored(), stored);
-    EXPECT_EQ(prompts_.Count(), 0u);
 }
 
 class PreferencesWindowTest : public WindowTest {};

@@ -1,12 +1,77 @@
-// The XML listing: the documented example byte for byte, grouping, attribute order and
-// skipping of empty values; every document through xmllint.
+// The XML listing: the writer's layout and escaping (every value parses back as given),
+// the documented example byte for byte, grouping, attribute order and skipping of empty
+// values, every document through xmllint; the options' structure levels and settings.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "export/xml_export.h"
+#include "export/xml_export_options.h"
+#include "export/xml_writer.h"
 #include "export_test_support.h"
+#include "platform/settings_store.h"
 
 namespace quorvane::test {
 namespace {
+
+TEST(XmlWriter, ElementsNestWithOneTabPerLevel) {
+    XmlElement root("R");
+    root.AddChild("Empty");
+    XmlElement& group = root.AddChild("G");
+    group.AddAttribute(XmlAttribute::String("name", u"g"));
+    XmlElement& leaf = group.AddChild("L");
+    leaf.AddAttribute(XmlAttribute::Number("n", 4294967295u));
+    leaf.AddAttribute(XmlAttribute::Boolean("yes", true));
+    leaf.AddAttribute(XmlAttribute::Boolean("no", false));
+    group.AddChild("T").SetText(u"a < \"b\"\r\n");
+    EXPECT_EQ(XmlDocument(root), "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<R>\n\t<Empty />\n\t<G name=\"g\">\n"
+                                 "\t\t<L n=\"4294967295\" yes=\"true\" no=\"false\" />\n"
+                                 "\t\t<T>a &lt; &quot;b&quot;&#13;\n</T>\n\t</G>\n</R>");
+}
+
+// Markup characters become references; tab, line feed and carriage return too (a parser
+// would read blanks otherwise); what XML 1.0 cannot carry is left out (C0 controls,
+// U+FFFE, U+FFFF) or replaced (an unpaired surrogate, as a name byte that is not UTF-8).
+TEST(XmlWriter, EveryValueParsesBackAsGiven) {
+    const struct {
+        std::u16string value;
+        std::string written;
+        std::string parsed;  // as JSON
+    } cases[] = {
+        {u"Rock & <Roll>", "Rock &amp; &lt;Roll&gt;", "\"Rock & <Roll>\""},
+        {u"\"/><Evil a=\"'", "&quot;/&gt;&lt;Evil a=&quot;'", "\"\\\"/><Evil a=\\\"'\""},
+        {u"\t\n\r", "&#9;&#10;&#13;", "\"\\t\\n\\r\""},
+        {std::u16string(u"a\0\x01\x08\x0b\x1f\uFFFE\uFFFFb", 10), "ab", "\"ab\""},
+        {u"\x7f\x80\x9f\u07ff\u0800", "\x7f\xc2\x80\xc2\x9f\xdf\xbf\xe0\xa0\x80",
+         "\"\\u007f\\u0080\\u009f\\u07ff\\u0800\""},
+        {u"\U00010000\U0010FFFF", "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", "\"\\ud800\\udc00\\udbff\\udfff\""},
+        {u"\xdcff.mp3 \xd800", "\xef\xbf\xbd.mp3 \xef\xbf\xbd", "\"\\ufffd.mp3 \\ufffd\""},
+    };
+    XmlElement root("L");
+    std::string parsed = "0 L \n";
+    for (const auto& c : cases) {
+        std::string out;
+        AppendXmlEscaped(c.value, out);
+        EXPECT_EQ(out, c.written);
+        root.AddChild("F").AddAttribute(XmlAttribute::String("v", c.value));
+        parsed += "1 F v=" + c.parsed + "\n";
+    }
+    // Every 8-bit character: the controls but tab, line feed and carriage return go.
+    std::string all = "1 F v=\"\\t\\n\\r";
+    std::u16string value = u"\t\n\r";
+    for (char16_t c = 0x20; c < 0x100; ++c) {
+        value.push_back(c);
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+        const char ascii = static_cast<char>(c);
+        all += c == '"' || c == '\\' ? std::string{'\\', ascii} : c < 0x7f ? std::string(1, ascii) : escape;
+    }
+    root.AddChild("F").AddAttribute(XmlAttribute::String("v", std::u16string(u"\x01\x1f", 2) + value));
+    const std::string document = XmlDocument(root);
+    EXPECT_EQ(XmllintErrors(document), "");
+    EXPECT_EQ(ParseWithPython(document), parsed + all + "\"\n");
+}
 
 const std::string kHead =
     "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<MP3List>\n\t<Generator name=\"Quorvane 1.7\" />\n";
@@ -111,6 +176,82 @@ TEST_F(XmlListing, HostileTagsAndNamesStillParse) {
               "2 Artist name=\"\\\"/><Evil a=\\\"\"\n3 Album name=\"x\\ny\\rz\\tw\"\n"
               "4 File path=\"/m/\\ufffd\\\"<d>/a\\\"&\\ufffd.mp3\" bitrate=\"0\" artist=\"\\\"/><Evil a=\\\"\" "
               "album=\"x\\ny\\rz\\tw\"\n");
+}
+
+using L = XmlLevel;
+using Stored = std::array<uint32_t, kXmlLevelCount>;
+
+// "Ar+" is "Artist" enabled, "Li-" "List" disabled.
+std::string Show(const XmlLevelControls& levels) {
+    std::string out;
+    for (const XmlLevelControl& level : levels) {
+        out += U8(XmlLevelName(level.selection)).substr(0, 2) + (level.enabled ? "+ " : "- ");
+    }
+    return out.substr(0, out.size() - 1);
+}
+
+TEST(XmlLevels, RestoreAndChange) {
+    const std::pair<Stored, const char*> restored[] = {
+        {{0, 0, 0, 0}, "Li+ Li- Li- Li-"}, {{1, 2, 0, 0}, "Ar+ Al+ Li+ Li-"}, {{1, 2, 3, 4}, "Ar+ Al+ Ye+ Di+"},
+        {{4, 3, 2, 1}, "Di+ Ye+ Al+ Ar+"}, {{1, 0, 3, 4}, "Ar+ Li+ Li- Li-"}, {{1, 2, 3, 0}, "Ar+ Al+ Ye+ Li+"},
+        // 5 and more end the restoring, that level left as first shown; the levels after
+        // it are cleared up to the next such value.
+        {{5, 0, 0, 0}, "Ar+ Li- Li- Li-"}, {{4, 5, 0, 0}, "Di+ Al+ Li- Li-"}, {{2, 1, 6, 3}, "Al+ Ar+ Li+ Li-"},
+        {{3, 4, 1, 5}, "Ye+ Di+ Ar+ Li-"}, {{0, 9, 1, 1}, "Li+ Al+ Li+ Li-"}, {{3, 0, 0, 8}, "Ye+ Li+ Li- Li-"},
+        {{2, 0, 5, 2}, "Al+ Li+ Li+ Li-"}, {{~0u, ~0u, ~0u, ~0u}, "Ar+ Al+ Li+ Li-"},
+    };
+    for (const auto& [stored, levels] : restored) {
+        EXPECT_EQ(Show(RestoreXmlLevels(stored)), levels) << stored[0] << stored[1] << stored[2] << stored[3];
+    }
+    const struct {
+        Stored from;
+        size_t index;
+        L selection;
+        const char* levels;
+    } changes[] = {
+        {{1, 2, 0, 0}, 2, L::Year, "Ar+ Al+ Ye+ Li+"},  {{1, 2, 3, 0}, 3, L::Directory, "Ar+ Al+ Ye+ Di+"},
+        {{1, 2, 3, 4}, 0, L::List, "Li+ Li- Li- Li-"},  {{1, 2, 3, 4}, 3, L::List, "Ar+ Al+ Ye+ Li+"},
+        {{1, 2, 3, 4}, 1, L::Year, "Ar+ Ye+ Ye+ Di+"},  {{1, 2, 0, 0}, 4, L::Artist, "Ar+ Al+ Li+ Li-"},
+    };
+    for (const auto& c : changes) {
+        EXPECT_EQ(Show(ChangeXmlLevel(RestoreXmlLevels(c.from), c.index, c.selection)), c.levels) << c.index;
+    }
+}
+
+TEST(XmlOptions, StoredAndReadBack) {
+    TempDir dir;
+    SettingsStore& store = SettingsStore::Instance();
+    ASSERT_TRUE(store.OpenAt((dir / "s.ini").string()));
+    EXPECT_EQ(ReadXmlExportOptions(store), XmlExportOptions{});  // nothing stored: the defaults
+
+    XmlExportOptions options;
+    options.location = XmlLocation::None;
+    options.duration = options.vbr = true;
+    options.bitrate = options.skipIfEmpty = false;
+    options.v2 = {false, true, false, true, false, true};
+    options.v1 = {true, false, true, false, true, false};
+    options.levels = {L::Year, L::Directory, L::Artist, L::Album};
+    WriteXmlExportOptions(options, store);
+    EXPECT_EQ(ReadXmlExportOptions(store), options);
+    EXPECT_EQ(store.ReadRaw("XML/Structure1")->number, 4u);
+    EXPECT_EQ(store.ReadRaw("XML/V1Title"), store.ReadRaw("XML/Mp3Vbr"));  // dwords of 1
+    struct stat before {}, after {};
+    ::stat((dir / "s.ini").c_str(), &before);
+    WriteXmlExportOptions(options, store);  // what is stored already is not written again
+    ::stat((dir / "s.ini").c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+
+    // The location: "FullPath" on wins, else "FileName" (default on), else none.
+    const std::tuple<int, int, XmlLocation> locations[] = {
+        {-1, -1, XmlLocation::FileName}, {0, 1, XmlLocation::FullPath}, {-1, 1, XmlLocation::FullPath},
+        {1, 1, XmlLocation::FullPath},   {0, 0, XmlLocation::None},     {0, -1, XmlLocation::None}};
+    for (const auto& [fileName, fullPath, location] : locations) {
+        store.DeleteValue("XML/FileName");
+        store.DeleteValue("XML/FullPath");
+        if (fileName >= 0) store.WriteBool("XML/FileName", fileName);
+        if (fullPath >= 0) store.WriteBool("XML/FullPath", fullPath);
+        EXPECT_EQ(ReadXmlExportOptions(store).location, location) << fileName << fullPath;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The field panes over many files: the common value of a field, the genre display,
 // Save of the "General ID3v2" and "ID3v1" panes, inline completion.
 #include "operations/completion.h"
-#include "operations/edit_test_support.h"
+#include "operations/operations_test_support.h"
 #include "operations/v1_pane.h"
 #include "operations/v2_pane.h"
 
@@ -72,48 +72,38 @@ TEST_F(Panes, V2SaveWritesOnlyTheModifiedFields) {
     EXPECT_EQ(listener_.events, (std::vector<std::string>{"file:one", "file:two"}));
 }
 
-TEST(Completion, TypedCaseKeptRestFromTheStoredValue) {
-    const std::vector<RecordPtr> records = {MemoryRecord(), MemoryRecord({{kFrameTPE1, u"Metallica"}}),
-                                            MemoryRecord({{kFrameTPE1, u"ABBA"}, {kFrameTALB, u"Arrival"}}),
-                                            MemoryRecord({{kFrameTPE1, u"Abba Gold"}})};
+// The typed case kept, the rest from the first stored value that fits. The values taken
+// once per selection (each distinct one once, in selection order) complete as reading
+// every record at each key does.
+TEST(Completion, TypedCaseKeptRestFromTheFirstFittingValue) {
+    const std::vector<RecordPtr> records = {
+        MemoryRecord(), MemoryRecord({{kFrameTPE1, u"Metallica"}}),
+        MemoryRecord({{kFrameTPE1, u"ABBA"}, {kFrameTALB, u"Arrival"}}), MemoryRecord({{kFrameTPE1, u"Metallica"}}),
+        MemoryRecord({{kFrameTPE1, u"Abba Gold"}}), MemoryRecord({{kFrameTPE1, u""}})};
+    const std::vector<std::u16string> values = CompletionValues(records, kFrameTPE1);
+    EXPECT_EQ(values, (std::vector<std::u16string>{u"Metallica", u"ABBA", u"Abba Gold"}));
+    EXPECT_TRUE(CompletionValues({}, kFrameTPE1).empty());
     const std::pair<const char16_t*, std::optional<Completion>> cases[] = {
         {u"Ab", Completion{u"AbBA", 2, 4}}, {u"ab", Completion{u"abBA", 2, 4}},
         {u"m", Completion{u"metallica", 1, 9}}, {u"ABBA G", Completion{u"ABBA Gold", 6, 9}},
         {u"abba", std::nullopt},  // the first value that fits adds nothing
-        {u"", std::nullopt}, {u"Metallica!", std::nullopt},
+        {u"", std::nullopt}, {u"Metallica!", std::nullopt}, {u"x", std::nullopt},
     };
     InlineCompleter completer;
     for (const auto& [typed, shown] : cases) {
-        EXPECT_EQ(completer.Complete(records, kFrameTPE1, typed, std::u16string_view(typed).size()), shown);
+        const std::u16string_view text(typed);
+        EXPECT_EQ(completer.Complete(records, kFrameTPE1, text, text.size()), shown) << U8(typed);
+        EXPECT_EQ(completer.Complete(values, text, text.size()), shown) << U8(typed);
+        EXPECT_EQ(FirstCompletion(values, text), CompletionSource(records, kFrameTPE1, text)) << U8(typed);
     }
     EXPECT_EQ(CompletionSource(records, kFrameTALB, u"ar"), u"Arrival");  // the field's own frame
     completer.KeyPressed(true);  // Backspace: nothing until another key
     EXPECT_EQ(completer.Complete(records, kFrameTPE1, u"Ab", 2), std::nullopt);
+    EXPECT_EQ(completer.Complete(values, u"Ab", 2), std::nullopt);
     completer.KeyPressed(false);
     EXPECT_EQ(completer.Complete(records, kFrameTPE1, u"Ab", 2), (Completion{u"AbBA", 2, 4}));
     EXPECT_EQ(completer.Complete(records, kFrameTPE1, u"Ab", 1), std::nullopt);  // caret inside
-}
-
-// Completing from the values taken once per selection offers what reading every record
-// at each key offers: the first value in selection order, each distinct value once.
-TEST(Completion, ValuesTakenOnceCompleteAsTheRecordsDo) {
-    const std::vector<RecordPtr> records = {
-        MemoryRecord(), MemoryRecord({{kFrameTPE1, u"Metallica"}}), MemoryRecord({{kFrameTPE1, u"ABBA"}}),
-        MemoryRecord({{kFrameTPE1, u"Metallica"}}), MemoryRecord({{kFrameTPE1, u"abba gold"}}),
-        MemoryRecord({{kFrameTPE1, u""}})};
-    const std::vector<std::u16string> values = CompletionValues(records, kFrameTPE1);
-    EXPECT_EQ(values, (std::vector<std::u16string>{u"Metallica", u"ABBA", u"abba gold"}));
-    InlineCompleter completer;
-    for (const char16_t* typed : {u"m", u"Ab", u"ABBA ", u"abba g", u"x", u"", u"Metallica"}) {
-        const std::u16string_view text(typed);
-        EXPECT_EQ(completer.Complete(values, text, text.size()), completer.Complete(records, kFrameTPE1, text, text.size()))
-            << U8(typed);
-        EXPECT_EQ(FirstCompletion(values, text), CompletionSource(records, kFrameTPE1, text)) << U8(typed);
-    }
-    EXPECT_EQ(completer.Complete(values, u"Ab", 2), (Completion{u"AbBA", 2, 4}));
-    completer.KeyPressed(true);
-    EXPECT_EQ(completer.Complete(values, u"Ab", 2), std::nullopt);
-    EXPECT_TRUE(CompletionValues({}, kFrameTPE1).empty());
+    EXPECT_EQ(completer.Complete(values, u"Ab", 1), std::nullopt);
 }
 
 class V1Pane : public EditTest {

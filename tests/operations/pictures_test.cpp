@@ -1,22 +1,19 @@
 // The picture operations: formats from names and MIME types, loading image files, the
 // shared-pictures rule, the "Edit Picture Tag" OK, delete, the viewer's temporary file
 // and "Save picture...".
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "library/edit_gate.h"
 #include "operations/delete_pictures.h"
 #include "operations/listed_picture.h"
+#include "operations/operations_test_support.h"
 #include "operations/picture_editor.h"
 #include "operations/save_picture.h"
 #include "operations/set_pictures.h"
 #include "operations/shared_pictures.h"
 #include "operations/temp_image.h"
-#include "platform/text_codec.h"
-#include "support/test_support.h"
 #include "tags/id3v2_write_plan.h"
 
 namespace quorvane {
@@ -28,7 +25,6 @@ using test::RecordingPrompts;
 
 Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
 std::u16string Path(const fs::path& path) { return PathFromNative(path.string()); }
-RecordPtr NewRecord() { return std::make_shared<Mp3FileRecord>(SharedText(u"/m"), u"a.mp3", SharedText(u"/m")); }
 void AddPicture(const RecordPtr& r, uint8_t type, const char* mime, std::u16string_view text, std::string_view data) {
     r->Tag().AddFrame(MakePictureFrame(type, mime, text, B(data)));
 }
@@ -93,7 +89,7 @@ TEST(LoadImageFile, AsksAboveTwoMegabytesAndRefusesWhatCannotBeLoaded) {
 }
 
 TEST(SharedPictures, OnlyPicturesEveryFileHoldsAlikeInTheFirstFilesOrder) {
-    const RecordPtr a = NewRecord(), b = NewRecord(), c = NewRecord();
+    const RecordPtr a = test::MemoryRecord(), b = test::MemoryRecord(), c = test::MemoryRecord();
     for (const RecordPtr& r : {a, b, c}) AddPicture(r, 4, "image/png", u"back", "BACK");
     AddPicture(a, 3, "image/jpeg", u"front", "FRONT");
     AddPicture(b, 3, "image/jpeg", u"Front", "FRONT");  // the description differs
@@ -104,17 +100,10 @@ TEST(SharedPictures, OnlyPicturesEveryFileHoldsAlikeInTheFirstFilesOrder) {
     EXPECT_TRUE(shared[0].type == 4 && shared[0].format == PictureFormat::Png && shared[0].bytes == B("BACK"));
     EXPECT_TRUE(shared[1].type == 0 && shared[1].mimeType == "image/gif" && shared[1].format == PictureFormat::None);
     EXPECT_EQ(SharedPictures(std::vector<RecordPtr>{a, c}).size(), 3u);
-    EXPECT_TRUE(SharedPictures(std::vector<RecordPtr>{NewRecord(), a}).empty());
-    EXPECT_TRUE(AnyHasPicture(std::vector<RecordPtr>{NewRecord(), a}));
-    EXPECT_FALSE(AnyHasPicture(std::vector<RecordPtr>{NewRecord()}));
+    EXPECT_TRUE(SharedPictures(std::vector<RecordPtr>{test::MemoryRecord(), a}).empty());
+    EXPECT_TRUE(AnyHasPicture(std::vector<RecordPtr>{test::MemoryRecord(), a}));
+    EXPECT_FALSE(AnyHasPicture(std::vector<RecordPtr>{test::MemoryRecord()}));
 }
-
-class SavingGate final : public EditGate {
-public:
-    explicit SavingGate(const RecordPtr& record) : record_(record.get()) {}
-    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == record_; }
-    const Mp3FileRecord* record_;
-};
 
 class PictureEdits : public ::testing::Test {
 protected:
@@ -123,7 +112,7 @@ protected:
         AddPicture(b_, 3, "image/png", u"front of b", "PNG-B");
         AddPicture(b_, 4, "image/gif", u"back of b", "GIF-B");
     }
-    RecordPtr a_ = NewRecord(), b_ = NewRecord();
+    RecordPtr a_ = test::MemoryRecord(), b_ = test::MemoryRecord();
     std::vector<RecordPtr> both_ = {a_, b_};
     NoSaveRunning gate_;
     RecordingPrompts prompts_;
@@ -171,7 +160,7 @@ TEST_F(PictureEdits, OnlyATypedDescriptionIsCutTo64Characters) {
 }
 
 TEST_F(PictureEdits, RefusedWhileSavingAndWhenTheTagCouldNotHoldIt) {
-    const SavingGate saving(b_);
+    const test::BusyGate saving(b_);
     const ImageFile png{B("NEW"), PictureFormat::Png};
     EXPECT_FALSE(SetPictures(both_, {3, u"x", &png}, saving, prompts_));
     EXPECT_EQ(DeletePicture(both_, 3, saving, prompts_) + DeleteAllPictures(both_, saving, prompts_), 0u);
@@ -246,7 +235,7 @@ TEST_F(PictureEdits, ThePickedPictureIsEditedAndDeletedNotTheFirstOfItsType) {
     EXPECT_EQ(DeleteListedPicture(both_, listed[1], gate_, prompts_), 2u);
     EXPECT_EQ(a_->Tag().Frames().size(), 2u);
     EXPECT_EQ(PictureOf(b_, 3), "image/jpg|same|JPG");
-    EXPECT_EQ(DeleteListedPicture(both_, listed[1], SavingGate(a_), prompts_), 0u);
+    EXPECT_EQ(DeleteListedPicture(both_, listed[1], test::BusyGate(a_), prompts_), 0u);
     EXPECT_EQ(prompts_.Prompts().back().text, kEditWhileSaving);
 }
 

@@ -33,11 +33,17 @@ inline std::string Text(const fs::path& path) {
 class CliTest : public ::testing::Test {
 protected:
     CommandResult Run(const std::vector<std::string>& args) { return Cli(dir_ / "s.ini", args); }
-    // dir/name made by lame (64 kbit/s, half a second), tagged ID3v2.4 with `frames` when given.
-    std::string Mp3(const std::string& name, const std::vector<std::string>& frames = {}) {
+    // "<exit status> <standard error>" of a run.
+    std::string Outcome(const std::vector<std::string>& args) {
+        const CommandResult r = Run(args);
+        return std::to_string(r.status) + " " + r.err;
+    }
+    // dir/name made by lame (64 kbit/s, half a second), tagged ID3v2.`version` with `frames`
+    // when given.
+    std::string Mp3(const std::string& name, const std::vector<std::string>& frames = {}, int version = 4) {
         fs::create_directories((dir_ / name).parent_path());
         MakeMp3(dir_ / name, {"-b", "64"}, 0.5);
-        if (!frames.empty()) Tag(dir_ / name, 4, frames);
+        if (!frames.empty()) Tag(dir_ / name, version, frames);
         return (dir_ / name).string();
     }
     TempDir dir_;

@@ -49,7 +49,7 @@ TEST_F(CliFileWalk, InfoListsRealFilesInTheOrderGivenAndSorted) {
                          Row(music_ / "sub" / "deeper" / "c.mp3", 128, false, n));
 }
 
-TEST_F(CliFileWalk, AnUnopenableFileIsReportedOnceAndGetsNoRow) {
+TEST_F(CliFileWalk, EachFailureOfTheWalkIsNamedOnce) {
     fs::create_symlink(dir_ / "gone.mp3", music_ / "aa" / "dangling.mp3");
     const std::string error = "Error when opening file \"" + (music_ / "aa" / "dangling.mp3").string() + "\":\n" +
                               std::strerror(ENOENT) + "\n";
@@ -57,25 +57,18 @@ TEST_F(CliFileWalk, AnUnopenableFileIsReportedOnceAndGetsNoRow) {
     EXPECT_EQ(list.status, 1);
     EXPECT_EQ(list.err, error);
     EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 2) << list.out;  // the header and e.mp3
-    const CommandResult set = Run({"set", "--title", "New", (music_ / "aa").string()});
-    EXPECT_EQ(set.status, 1);
-    EXPECT_EQ(set.err, error);  // not once more by the save
+    EXPECT_EQ(Outcome({"set", "--title", "New", (music_ / "aa").string()}), "1 " + error);  // not once more by the save
     EXPECT_EQ(MutagenView(music_ / "aa" / "e.mp3"), "v2=4 TIT2=New v1=none");
-}
 
-TEST_F(CliFileWalk, PathsWithoutMp3FilesAreNamed) {
+    // Paths without MP3 files are named.
     const std::string empty = (dir_ / "empty").string(), notes = (dir_ / "notes.txt").string();
     fs::create_directories(empty);
     WriteFileBytes(notes, {'x'});
-    const CommandResult some = Run({"list", empty, (music_ / "aa").string()});
-    EXPECT_EQ(some.status, 0);
-    EXPECT_EQ(some.err, "No MP3 files in " + empty + "\n");
+    EXPECT_EQ(Outcome({"list", empty, (music_ / "sub").string()}), "0 No MP3 files in " + empty + "\n");
     const CommandResult none = Run({"info", "--json", empty});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "[]\n");
-    const CommandResult text = Run({"set", "--title", "x", notes});
-    EXPECT_EQ(text.status, 1);
-    EXPECT_EQ(text.err, "\"" + notes + "\" is neither a directory nor an .mp3 file\n");
+    EXPECT_EQ(Outcome({"set", "--title", "x", notes}), "1 \"" + notes + "\" is neither a directory nor an .mp3 file\n");
 }
 
 TEST_F(CliFileWalk, ProgressOnlyOnATerminalAndClearedBeforeAMessage) {

@@ -12,6 +12,7 @@
 
 #include "library/mp3_file_record.h"
 #include "platform/text_codec.h"
+#include "support/mutagen_support.h"
 #include "support/test_support.h"
 
 namespace quorvane::test {
@@ -50,14 +51,12 @@ inline std::string XmllintErrors(const std::string& document) {
 
 // What Python's xml.etree reads: a line per element, "<depth> <tag> name=<JSON> ...".
 inline std::string ParseWithPython(const std::string& document) {
-    const CommandResult r = RunCommand({PythonPath(), "-c", R"(import sys, json, xml.etree.ElementTree as ET
+    return Py(R"(import xml.etree.ElementTree as ET
 def walk(e, depth):
     print(depth, e.tag, ' '.join('%s=%s' % (k, json.dumps(v)) for k, v in e.attrib.items()))
     for c in e: walk(c, depth + 1)
-walk(ET.fromstring(sys.stdin.buffer.read()), 0))"},
-                                       document);
-    EXPECT_EQ(r.status, 0) << r.err << document;
-    return r.out;
+walk(ET.fromstring(sys.stdin.buffer.read()), 0))",
+              document) + "\n";
 }
 
 // While it lives, writes beyond `limit` bytes fail (EFBIG), for root too.

@@ -190,7 +190,7 @@ std::string Show(const XmlLevelControls& levels) {
     return out.substr(0, out.size() - 1);
 }
 
-TEST(XmlLevels, RestoreAndChange) {
+TEST(XmlOptions, LevelsRestoredAndChangedOptionsStoredAndReadBack) {
     const std::pair<Stored, const char*> restored[] = {
         {{0, 0, 0, 0}, "Li+ Li- Li- Li-"}, {{1, 2, 0, 0}, "Ar+ Al+ Li+ Li-"}, {{1, 2, 3, 4}, "Ar+ Al+ Ye+ Di+"},
         {{4, 3, 2, 1}, "Di+ Ye+ Al+ Ar+"}, {{1, 0, 3, 4}, "Ar+ Li+ Li- Li-"}, {{1, 2, 3, 0}, "Ar+ Al+ Ye+ Li+"},
@@ -216,9 +216,8 @@ TEST(XmlLevels, RestoreAndChange) {
     for (const auto& c : changes) {
         EXPECT_EQ(Show(ChangeXmlLevel(RestoreXmlLevels(c.from), c.index, c.selection)), c.levels) << c.index;
     }
-}
 
-TEST(XmlOptions, StoredAndReadBack) {
+    // The options kept under "XML/..." in the settings.
     TempDir dir;
     SettingsStore& store = SettingsStore::Instance();
     ASSERT_TRUE(store.OpenAt((dir / "s.ini").string()));

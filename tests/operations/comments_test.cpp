@@ -114,9 +114,8 @@ TEST_F(CommentsTab, DeleteAllAndDeleteByDescription) {
     EXPECT_TRUE(SharedComments(records).empty());
     ASSERT_TRUE(DeleteAllComments(Context(), records));
     for (const RecordPtr& record : records) EXPECT_FALSE(record->Tag().FindFrame(kFrameCOMM));
-}
 
-TEST(LanguageWords, CodesAndNamesAsUsersTypeThem) {
+    // Codes and names as users type them.
     using Codes = std::vector<std::string>;
     EXPECT_EQ(FindLanguageCodes("German"), (Codes{"ger", "deu"}));
     EXPECT_EQ(FindLanguageCode("German"), "ger");

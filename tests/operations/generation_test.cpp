@@ -50,9 +50,8 @@ TEST(GenerationPattern, CapturesTheShortestTextAndNothingAfterAFailure) {
         }
         EXPECT_EQ(described, c.captures) << c.expression << " on " << c.name;
     }
-}
 
-TEST(GenerationPattern, PreviewAndUnknownNames) {
+    // The preview, and a name that is no variable.
     test::RecordingPrompts prompts;
     EXPECT_EQ(PatternPreview(u"<genre> <year>_<track>_<artist>_<title>", u"(17) 1999_05_B_Q.mp3", prompts),
               (PatternPreviewFields{u"B", u"", u"Q", u"05", u"1999", u"(17)"}));
@@ -137,9 +136,8 @@ TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyComp
     }
     EXPECT_EQ(history.Stored(kGenNormalsHistory), (std::vector<std::u16string>{u"(", u"<x>", u"<title>"}));
     EXPECT_EQ(LoadRegExpHistory(history.store), (std::vector<std::u16string>{u"<title>", u"<x>", kDefault}));
-}
 
-TEST(GenerationHistory, CompletesTypedTextFromTheFirstFittingEntry) {
+    // Typed text completes from the first fitting entry.
     const std::vector<std::u16string> entries = {u"<track>_<artist>_<title>", u"<title>", u"\u00c4rger"};
     const struct {
         std::u16string typed;
@@ -182,9 +180,8 @@ TEST(NameExpression, ExpandsPreviewsAndStoresNames) {
         EXPECT_EQ(targets[0]->DiskName(), u"old.mp3");
         EXPECT_EQ(prompts.Count(), 0u);
     }
-}
 
-TEST(NameExpression, AnUnknownVariableStopsWithItsNameAsTyped) {
+    // An unknown variable stops with its name as typed.
     for (const char* name : {"x", "", " artist ", "<title", "tracks", "t\xc4\xb0tle"}) {
         test::RecordingPrompts prompts;
         const std::vector<RecordPtr> targets = {RecordWith("old.mp3")};

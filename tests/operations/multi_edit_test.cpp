@@ -17,7 +17,7 @@ std::vector<RecordPtr> RecordsWith(FrameId id, const Texts& texts) {
     return records;
 }
 
-TEST(V2Pane, CommonValueOfAField) {
+TEST(V2Pane, CommonValueOfAFieldAndTheGenre) {
     const std::pair<Texts, FieldDisplay> cases[] = {
         {{}, {u"", kEmpty}},  // no selection
         {{u"x", u"x", u"x"}, {u"x", kValue}},
@@ -35,10 +35,9 @@ TEST(V2Pane, CommonValueOfAField) {
     const V2PaneFields one = RefreshV2Pane(std::vector{MemoryRecord(
         {{kFrameTPE1, u"P"}, {kFrameTALB, u"A"}, {kFrameTIT2, u"T"}, {kFrameTDRC, u"1999"}, {kFrameTRCK, u"5/12"}})});
     EXPECT_EQ(one.leadArtist.text + one.album.text + one.title.text + one.year.text + one.track.text, u"PAT19995/12");
-}
 
-TEST(V2Pane, GenreSelectsOnlyAnExactName) {
-    const std::pair<Texts, GenreDisplay> cases[] = {
+    // The genre list selects only an exact name.
+    const std::pair<Texts, GenreDisplay> genreCases[] = {
         {{u"(17)"}, {u"Rock", 17u, false}},
         {{u"rock"}, {u"rock", 17u, false}},  // names match ignoring case
         {{u""}, {u"", std::nullopt, false}},  // not "Blues", the first name
@@ -48,7 +47,7 @@ TEST(V2Pane, GenreSelectsOnlyAnExactName) {
         {{u"(17)", u"Rock"}, {u"Rock", 17u, false}},  // the resolved texts agree
         {{u"(17)", u"rock"}, {u"", std::nullopt, true}},
     };
-    for (const auto& [genres, shown] : cases) EXPECT_EQ(RefreshV2Pane(RecordsWith(kFrameTCON, genres)).genre, shown);
+    for (const auto& [genres, shown] : genreCases) EXPECT_EQ(RefreshV2Pane(RecordsWith(kFrameTCON, genres)).genre, shown);
 }
 
 class Panes : public EditTest {};

@@ -12,14 +12,15 @@ TEST(CliCommandLine, GlobalOptionsBeforeOrAfterEveryCommand) {
     TempDir dir;
     fs::create_directories(dir / "music" / "sub");
     MakeMp3(dir / "music" / "top.mp3", {"-b", "128"});
-    Tag(dir / "music" / "top.mp3", 3, {"TIT2=Old"}, true);
+    Tag(dir / "music" / "top.mp3", 3, {"TIT2=old"}, true);
     fs::copy_file(dir / "music" / "top.mp3", dir / "music" / "sub" / "deep.mp3");
     const auto before = ReadFileBytes(dir / "music" / "top.mp3");
     const std::string music = (dir / "music").string(), noRecurse = (dir / "no-recurse.ini").string();
     ASSERT_EQ(Cli(noRecurse, {"config", "set", "Recurse", "0"}).status, 0);
 
     for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
-             {"info"}, {"list"}, {"show"}, {"set", "--title", "New"}, {"remove-v1"}, {"remove-v2"},
+             {"info"}, {"list"}, {"show"}, {"set", "--title", "New"}, {"remove-v1"}, {"remove-v2"}, {"capitalize"},
+             {"copy-v1"}, {"number"}, {"generate", "--pattern", "<title>"}, {"rename", "--expr", "<title>"},
              {"comment", "add", "--text", "c"}, {"export", "m3u", "--out", (dir / "a.m3u").string()}}) {
         std::vector<std::string> first = {CliPath(), "--settings", noRecurse, "--dry-run"}, last = command;
         first.insert(first.end(), command.begin(), command.end());

@@ -41,23 +41,18 @@ TEST_F(CliPictures, AddListDeleteAndDeleteAll) {
     EXPECT_EQ(Pictures(one_), front + " | " + back + " TIT2=First");  // the old cover replaced
     EXPECT_EQ(Pictures(two_), front + " | " + back + " TIT2=None");
 
-    CommandResult r = Run({"picture", "list", "--json", album_.string()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Py(R"(from mutagen.id3 import ID3
-for row in json.load(sys.stdin):
-    data = [p.data for p in ID3(row['path']).getall('APIC') if p.type == row['type']][0]
-    assert row['sha256'] == hashlib.sha256(data).hexdigest() and row['size'] == len(data), row
-    print(os.path.basename(row['path']), row['type'], row['typeName'], row['mime'], row['description'], row['width'], row['height']))",
-                 r.out),
-              "01.mp3 3 Cover (front) image/png Front 40 30\n01.mp3 4 Cover (back) image/jpg  20 10\n"
-              "02.mp3 3 Cover (front) image/png Front 40 30\n02.mp3 4 Cover (back) image/jpg  20 10");
-    const std::string table = Run({"picture", "list", two_.string()}).out;
-    EXPECT_EQ(table, "Path\tType\tType name\tMIME\tDescription\tSize\tSHA-256\tWidth x height\n" + two_.string() +
-                         "\t3\tCover (front)\timage/png\tFront\t" + frontSize + "\t" + frontSha + "\t40x30\n" +
-                         two_.string() + "\t4\tCover (back)\timage/jpg\t\t" + backSize + "\t" + backSha + "\t20x10\n");
+    EXPECT_EQ(Py("for r in json.load(sys.stdin): print(os.path.basename(r['path']), r['type'], r['typeName'], "
+                 "r['mime'], r['description'], r['size'], r['sha256'], r['width'], r['height'])",
+                 Run({"picture", "list", "--json", two_.string()}).out),
+              "02.mp3 3 Cover (front) image/png Front " + frontSize + " " + frontSha + " 40 30\n" +
+                  "02.mp3 4 Cover (back) image/jpg  " + backSize + " " + backSha + " 20 10");
+    EXPECT_EQ(Run({"picture", "list", two_.string()}).out,
+              "Path\tType\tType name\tMIME\tDescription\tSize\tSHA-256\tWidth x height\n" + two_.string() +
+                  "\t3\tCover (front)\timage/png\tFront\t" + frontSize + "\t" + frontSha + "\t40x30\n" + two_.string() +
+                  "\t4\tCover (back)\timage/jpg\t\t" + backSize + "\t" + backSha + "\t20x10\n");
 
     const auto before = ReadFileBytes(one_);
-    r = Run({"picture", "delete", "--type", "3", "--dry-run", one_.string()});
+    CommandResult r = Run({"picture", "delete", "--type", "3", "--dry-run", one_.string()});
     EXPECT_EQ(r.out, one_.string() + ": delete picture 3 \"Cover (front)\"\n" + one_.string() + ": write ID3v2\n");
     r = Run({"picture", "delete-all", "--dry-run", one_.string()});
     EXPECT_TRUE(r.out.starts_with(one_.string() + ": delete 2 picture(s)\n")) << r.out;

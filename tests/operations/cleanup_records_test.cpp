@@ -20,18 +20,14 @@ struct Case {
     const char* out;
 };
 
-TEST(Capitalize, RaisesTheFirstLetterOfEachWordOnly) {
+TEST(TextRules, CapitalizeRaisesTheFirstLetterOfEachWordOnlyUnderscoresBecomeBlanks) {
     const Case cases[] = {
-        {"the rolling stones", "The Rolling Stones"},
-        {"hip-hop_mix", "Hip-Hop_Mix"},
+        {"the rolling stones", "The Rolling Stones"}, {"hip-hop_mix", "Hip-Hop_Mix"},
         {"mcDONALD", "McDONALD"},                    // nothing is lowered
         {"(live) version", "(live) Version"},        // a bracket neither starts a word nor is raised
         {"rock'n'roll o'neil", "Rock'n'roll O'neil"},  // apostrophes do not start words
         {"2pac the 4th", "2pac The 4th"},             // nor do digits
-        {"a  b__c--d", "A  B__C--D"},
-        {" leading blank", " Leading Blank"},
-        {"_x", "_X"},
-        {"", ""},
+        {"a  b__c--d", "A  B__C--D"}, {" leading blank", " Leading Blank"}, {"_x", "_X"}, {"", ""},
         {"tab\tnew\nline", "Tab\tNew\nLine"},
         {"x\xc2\xa0y", "X\xc2\xa0Y"},                 // no-break space
         {"x\xe2\x80\x90y", "X\xe2\x80\x90Y"},         // U+2010 hyphen
@@ -56,14 +52,13 @@ TEST(Capitalize, RaisesTheFirstLetterOfEachWordOnly) {
     EXPECT_EQ(Capitalize(pairs), u"\U0001D4B6bc \U0001D4B7x_\U0001F600y");
     const std::u16string lone = {u'a', 0xD835, u' ', u'b', 0xDC00, u'-', u'c'};
     EXPECT_EQ(Capitalize(lone), (std::u16string{u'A', 0xD835, u' ', u'B', 0xDC00, u'-', u'C'}));
-}
 
-TEST(ConvertUnderscores, EachUnderscoreBecomesOneBlank) {
-    const Case cases[] = {
+    // Convert _ to Space: each underscore becomes one blank.
+    const Case underscores[] = {
         {"Some_Title__X", "Some Title  X"}, {"_", " "}, {"no change", "no change"}, {"", ""},
         {"\xef\xbc\xbf", "\xef\xbc\xbf"},  // a fullwidth low line is not an underscore
     };
-    for (const Case& c : cases) EXPECT_EQ(U8(ConvertUnderscores(U16(c.in))), c.out) << c.in;
+    for (const Case& c : underscores) EXPECT_EQ(U8(ConvertUnderscores(U16(c.in))), c.out) << c.in;
 }
 
 class Cleanup : public EditTest {};

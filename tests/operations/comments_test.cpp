@@ -152,9 +152,8 @@ TEST(LanguageTable, ShapeAndLookups) {
     EXPECT_EQ(LanguageNamesForCode("nld"), (Names{u"Dutch", u"Flemish"}));
     EXPECT_EQ(LanguageNamesForCode("ron"), (Names{u"Moldavian", u"Moldovan", u"Romanian"}));
     EXPECT_TRUE(LanguageNamesForCode("qaa-qtz").empty());
-}
 
-TEST(LanguageTable, DialogNameAndCodeForm) {
+    // The dialog's name for a comment's code; the form of a code.
     for (std::string_view code : {"", "XXX", "de", "germ", "GER"}) EXPECT_EQ(InitialLanguageName(code), u"English") << code;
     EXPECT_EQ(InitialLanguageName("deu"), u"German");
     for (std::string_view code : {"eng", "ENG", "Xyz"}) EXPECT_TRUE(IsLanguageCode(code)) << code;

@@ -22,7 +22,7 @@ struct CaptureCase {
     const char* captures;  // "TRCK=05 TPE1=x"; "TIT2!" for a variable that got nothing
 };
 
-TEST(GenerationPattern, CapturesTheShortestTextAndNothingAfterAFailure) {
+TEST(Generation, PatternsCaptureTheShortestTextAndExpressionsTheGroupsThatTookPart) {
     const CaptureCase cases[] = {
         {"<track>_<artist>_<title>", "05_Brennick_Quorvane.mp3", "TRCK=05 TPE1=Brennick TIT2=Quorvane"},
         {"<artist> - <title>", "X - Y - Z.mp3", "TPE1=X TIT2=Y - Z"},
@@ -58,10 +58,9 @@ TEST(GenerationPattern, CapturesTheShortestTextAndNothingAfterAFailure) {
     EXPECT_EQ(PatternPreview(u"<x>_<album>_< title>", u"_A_B.mp3", prompts), (PatternPreviewFields{u"", u"A"}));
     ASSERT_EQ(prompts.Count(), 2u);
     EXPECT_EQ(prompts.Prompts()[1].caption + prompts.Prompts()[1].text, ProgramTitle() + u"Unrecognized field:  title");
-}
 
-TEST(RegexGeneration, FillsOnlyGroupsThatTookPartAndDropsTheExtensionAtTheEnd) {
-    const CaptureCase cases[] = {
+    // Regular expressions fill only the groups that took part and drop the extension at the end.
+    const CaptureCase expressions[] = {
         {"(?P<artist>.+) - (?P<title>.+)\\.mp3", "A - B.mp3", "TPE1=A TIT2=B"},
         {"(?P<track>.+)_(?P<artist>.+)_(?P<title>.+)", "05_Brennick_Quorvane.mp3", "TPE1=Brennick TIT2=Quorvane TRCK=05"},
         {"(?P<year>[0-9]+) (?P<title>.+)\\.mp3", "1999 Song.mp3", "TIT2=Song TDRC=1999"},
@@ -75,7 +74,7 @@ TEST(RegexGeneration, FillsOnlyGroupsThatTookPartAndDropsTheExtensionAtTheEnd) {
         {"(.+)(?P<Artist>.)", "a.mp3", ""},
         {"(?P<title>.*)x", "Song.mp3", "no match"},
     };
-    for (const CaptureCase& c : cases) {
+    for (const CaptureCase& c : expressions) {
         RegExp expression;
         expression.Compile(U16(c.expression));
         const auto changes = MatchRegExpGroups(expression, U16(c.name));
@@ -151,7 +150,7 @@ TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyComp
     for (const auto& c : cases) EXPECT_EQ(CompleteFromHistory(c.typed, c.start, c.end, entries), c.expected) << U8(c.typed);
 }
 
-TEST(NameExpression, ExpandsPreviewsAndStoresNames) {
+TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     const struct {
         const char* expression;
         test::Frames frames;
@@ -192,9 +191,8 @@ TEST(NameExpression, ExpandsPreviewsAndStoresNames) {
         EXPECT_EQ(prompts.Prompts()[1].caption, u"Error");
         EXPECT_EQ(prompts.Prompts()[1].text, u"Unrecognized field: " + U16(name));
     }
-}
 
-TEST(RenamePlan, HoldsTheChangedNamesOfTheTargetsInOrder) {
+    // The plan holds the changed names of the targets in order.
     const RecordPtr a = RecordWith("a.mp3", {{kFrameTIT2, "One"}});
     const RecordPtr b = RecordWith("Two.mp3", {{kFrameTIT2, "Two"}});
     const RecordPtr c = RecordWith("c.mp3", {{kFrameTIT2, "Th/ree"}});

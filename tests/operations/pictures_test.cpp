@@ -37,7 +37,7 @@ std::string PictureOf(const RecordPtr& r, uint8_t type) {
            std::string(data.begin(), data.end());
 }
 
-TEST(PictureFormats, FromFileNamesAndMimeTypes) {
+TEST(ImageFiles, FormatsFromNamesAndMimeTypesAndLoading) {
     for (const auto& [name, format] : std::initializer_list<std::pair<const char16_t*, PictureFormat>>{
              {u"cover.JPEG", PictureFormat::Jpeg}, {u"A.JpG", PictureFormat::Jpeg}, {u"x.PNG", PictureFormat::Png},
              {u"a.png", PictureFormat::Png}, {u".png", PictureFormat::None},  // five characters at least
@@ -54,9 +54,8 @@ TEST(PictureFormats, FromFileNamesAndMimeTypes) {
     EXPECT_EQ(PictureMimeType(PictureFormat::Jpeg) + PictureMimeType(PictureFormat::Png), "image/jpgimage/png");
     EXPECT_EQ(FirstImageFile(std::vector<std::u16string>{u"a.txt", u"b.gif", u"c.png", u"d.jpg"}), 2u);
     EXPECT_EQ(FirstImageFile(std::vector<std::u16string>{u"a.txt"}), std::nullopt);
-}
 
-TEST(LoadImageFile, AsksAboveTwoMegabytesAndRefusesWhatCannotBeLoaded) {
+    // Loading asks above 2 MB and refuses what cannot be loaded.
     test::TempDir dir;
     auto make = [&](const std::string& name, uint64_t size) {
         std::ofstream(dir / name).close();
@@ -239,7 +238,7 @@ TEST_F(PictureEdits, ThePickedPictureIsEditedAndDeletedNotTheFirstOfItsType) {
     EXPECT_EQ(prompts_.Prompts().back().text, kEditWhileSaving);
 }
 
-TEST(TempImage, WritesIntoItsOwnDirectoryAndNeverThroughALink) {
+TEST(PictureFiles, TheViewersTempImageNeverGoesThroughALinkAndSavePictureWrites) {
     test::TempDir base;
     RecordingPrompts prompts;
     test::WriteFileBytes(base / "victim", B("precious"));
@@ -270,18 +269,15 @@ TEST(TempImage, WritesIntoItsOwnDirectoryAndNeverThroughALink) {
     ASSERT_EQ(prompts.Count(), 2u);
     EXPECT_EQ(prompts.Prompts()[0].text, u"Image is empty!");
     EXPECT_EQ(prompts.Prompts()[1].text.rfind(u"Error when opening file \"", 0), 0u);
-}
 
-TEST(SavePicture, NameFilterAndWrite) {
+    // "Save picture...": the dialog's name and filter, and the file written.
     EXPECT_EQ(SavePictureName(7), u"Lead artist lead performer soloist");
     EXPECT_EQ(SavePictureName(6), u"Media (e.g. lable side of CD)");
     EXPECT_EQ(SavePictureFilter(PictureFormat::Jpeg) + SavePicturePattern(PictureFormat::Jpeg), u"JPG Images (*.jpg)*.jpg");
     EXPECT_EQ(SavePictureFilter(PictureFormat::Png), u"PNG Images (*.png)");
-    test::TempDir dir;
-    RecordingPrompts prompts;
-    test::WriteFileBytes(dir / "out.jpg", Bytes(100, 'x'));
-    ASSERT_TRUE(WritePictureFile(Path(dir / "out.jpg"), B("JPEG"), prompts));
-    EXPECT_EQ(test::ReadFileBytes(dir / "out.jpg"), B("JPEG"));  // the longer old file is emptied first
+    test::WriteFileBytes(base / "out.jpg", Bytes(100, 'x'));
+    ASSERT_TRUE(WritePictureFile(Path(base / "out.jpg"), B("JPEG"), prompts));
+    EXPECT_EQ(test::ReadFileBytes(base / "out.jpg"), B("JPEG"));  // the longer old file is emptied first
 }
 
 }  // namespace

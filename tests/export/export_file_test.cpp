@@ -56,11 +56,9 @@ TEST(Playlists, DocumentsByteForByte) {
     const CodePage cyrillic("CP1251");
     EXPECT_EQ(M3uExporter(cyrillic).Document(std::vector<RecordPtr>{Unloaded(u"Ж.mp3", u"Песня", u"Ж")}),
               "#EXTM3U\n#EXTINF:0,\xc6 - \xcf\xe5\xf1\xed\xff\n\xd0\x96.mp3\n");
-}
 
-// A title "x\n/home/me/other.mp3" must not add an entry, nor "x\nFile1=..." rewrite one:
-// control characters become blanks. No 1,024-byte cut either.
-TEST(Playlists, TagTextsNeverAddLinesNorGetCut) {
+    // A title "x\n/home/me/other.mp3" must not add an entry, nor "x\nFile1=..." rewrite one:
+    // control characters become blanks. No 1,024-byte cut either.
     const std::u16string texts[] = {
         u"x\n/home/me/other.mp3", u"x\r\nFile1=/etc/passwd", u"x\rTitle1=y", std::u16string(u"nul\0b\tc", 8),
         u"\x01\x1f\x7f\x80\x85\x9f", u"ls\u2028ps\u2029", std::u16string(1013, u'a'), std::u16string(5000, u'b')};

@@ -14,7 +14,7 @@
 namespace quorvane {
 namespace {
 
-using test::RecordWith;
+using test::MemoryRecord;
 
 struct CaptureCase {
     const char* expression;
@@ -86,9 +86,9 @@ TEST(Generation, PatternsCaptureTheShortestTextAndExpressionsTheGroupsThatTookPa
 }
 
 TEST(Generation, PlansAppliesThroughSetTextAndReports) {
-    const RecordPtr tracked = RecordWith("05_B_Q.mp3", {{kFrameTRCK, "3"}});
-    const RecordPtr unfit = RecordWith("Unfit.mp3", {{kFrameTPE1, "Kept"}});
-    const RecordPtr fresh = RecordWith("old.mp3");
+    const RecordPtr tracked = MemoryRecord({{kFrameTRCK, u"3"}}, u"05_B_Q.mp3");
+    const RecordPtr unfit = MemoryRecord({{kFrameTPE1, u"Kept"}}, u"Unfit.mp3");
+    const RecordPtr fresh = MemoryRecord({}, u"old.mp3");
     fresh->SetFileName(u"07_C_R.mp3");  // the pending new name is the subject
     const std::vector<RecordPtr> targets = {tracked, unfit, fresh};
     test::RecordingPrompts prompts;
@@ -127,7 +127,7 @@ TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyComp
     EXPECT_EQ(LoadRegExpHistory(history.store), std::vector<std::u16string>{kDefault});
     EXPECT_EQ(history.Stored(kRegExpsHistory), std::vector<std::u16string>{kDefault});
 
-    const std::vector<RecordPtr> targets = {RecordWith("x.mp3")};
+    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"x.mp3")};
     test::RecordingPrompts prompts;
     for (const char16_t* text : {u"<title>", u"(", u"<x>", u"<title>"}) {
         PreparePatternGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
@@ -153,26 +153,26 @@ TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyComp
 TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     const struct {
         const char* expression;
-        test::Frames frames;
+        std::map<FrameId, std::u16string> frames;
         const char* preview;  // the expansion, before the characters are replaced
         const char* stored;   // the record's FileName() afterwards
     } cases[] = {
-        {"<track>. <title>", {{kFrameTRCK, "7"}, {kFrameTIT2, "Intro"}}, "07. Intro.mp3", "07. Intro.mp3"},
-        {"<track>. <title>", {{kFrameTRCK, "07/12"}, {kFrameTIT2, "Intro"}}, "07/12. Intro.mp3", "07 12. Intro.mp3"},
-        {"<track>", {{kFrameTRCK, "12"}}, "12.mp3", "12.mp3"},
-        {"<track>", {{kFrameTRCK, "0"}}, "00.mp3", "00.mp3"},
+        {"<track>. <title>", {{kFrameTRCK, u"7"}, {kFrameTIT2, u"Intro"}}, "07. Intro.mp3", "07. Intro.mp3"},
+        {"<track>. <title>", {{kFrameTRCK, u"07/12"}, {kFrameTIT2, u"Intro"}}, "07/12. Intro.mp3", "07 12. Intro.mp3"},
+        {"<track>", {{kFrameTRCK, u"12"}}, "12.mp3", "12.mp3"},
+        {"<track>", {{kFrameTRCK, u"0"}}, "00.mp3", "00.mp3"},
         {"<track>|", {}, "|.mp3", " .mp3"},
-        {"<artist> - <title>", {{kFrameTIT2, "Title"}}, " - Title.mp3", " - Title.mp3"},
-        {"<title>", {{kFrameTIT2, "AC\\/:?\"<>|*"}}, "AC\\/:?\"<>|*.mp3", "AC        *.mp3"},
-        {"<Artist> - <TRACK>", {{kFrameTPE1, "X"}, {kFrameTRCK, "3"}}, "X - 03.mp3", "X - 03.mp3"},
-        {"<genre>/<GENRE>", {{kFrameTCON, "(17)"}}, "Rock/Rock.mp3", "Rock Rock.mp3"},
-        {"<year> <album> <artist", {{kFrameTDRC, "1999"}, {kFrameTALB, " A "}}, "1999  A  .mp3", "1999  A  .mp3"},
-        {"", {{kFrameTIT2, "T"}}, ".mp3", ".mp3"},
-        {"<title>.mp3", {{kFrameTIT2, "\xe2\x82\xac"}}, "\xe2\x82\xac.mp3.mp3", "\xe2\x82\xac.mp3.mp3"},
+        {"<artist> - <title>", {{kFrameTIT2, u"Title"}}, " - Title.mp3", " - Title.mp3"},
+        {"<title>", {{kFrameTIT2, u"AC\\/:?\"<>|*"}}, "AC\\/:?\"<>|*.mp3", "AC        *.mp3"},
+        {"<Artist> - <TRACK>", {{kFrameTPE1, u"X"}, {kFrameTRCK, u"3"}}, "X - 03.mp3", "X - 03.mp3"},
+        {"<genre>/<GENRE>", {{kFrameTCON, u"(17)"}}, "Rock/Rock.mp3", "Rock Rock.mp3"},
+        {"<year> <album> <artist", {{kFrameTDRC, u"1999"}, {kFrameTALB, u" A "}}, "1999  A  .mp3", "1999  A  .mp3"},
+        {"", {{kFrameTIT2, u"T"}}, ".mp3", ".mp3"},
+        {"<title>.mp3", {{kFrameTIT2, u"\u20ac"}}, "\xe2\x82\xac.mp3.mp3", "\xe2\x82\xac.mp3.mp3"},
     };
     for (const auto& c : cases) {
         test::RecordingPrompts prompts;
-        const std::vector<RecordPtr> targets = {RecordWith("old.mp3", c.frames)};
+        const std::vector<RecordPtr> targets = {MemoryRecord(c.frames, u"old.mp3")};
         EXPECT_EQ(U8(RenamePreview(U16(c.expression), targets, prompts)), c.preview);
         ApplyRenames(*PrepareRename(U16(c.expression), targets, NoSaveRunning(), prompts, nullptr));
         EXPECT_EQ(U8(targets[0]->FileName()), c.stored) << c.expression;
@@ -183,7 +183,7 @@ TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     // An unknown variable stops with its name as typed.
     for (const char* name : {"x", "", " artist ", "<title", "tracks", "t\xc4\xb0tle"}) {
         test::RecordingPrompts prompts;
-        const std::vector<RecordPtr> targets = {RecordWith("old.mp3")};
+        const std::vector<RecordPtr> targets = {MemoryRecord({}, u"old.mp3")};
         const std::u16string expression = u"<artist> <" + U16(name) + u"> <x>";
         EXPECT_EQ(RenamePreview(expression, targets, prompts), u"");
         EXPECT_FALSE(PrepareRename(expression, targets, NoSaveRunning(), prompts, nullptr));
@@ -193,9 +193,9 @@ TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     }
 
     // The plan holds the changed names of the targets in order.
-    const RecordPtr a = RecordWith("a.mp3", {{kFrameTIT2, "One"}});
-    const RecordPtr b = RecordWith("Two.mp3", {{kFrameTIT2, "Two"}});
-    const RecordPtr c = RecordWith("c.mp3", {{kFrameTIT2, "Th/ree"}});
+    const RecordPtr a = MemoryRecord({{kFrameTIT2, u"One"}}, u"a.mp3");
+    const RecordPtr b = MemoryRecord({{kFrameTIT2, u"Two"}}, u"Two.mp3");
+    const RecordPtr c = MemoryRecord({{kFrameTIT2, u"Th/ree"}}, u"c.mp3");
     const std::vector<RecordPtr> listed = {a, b, c}, selected = {c, a};
     EXPECT_EQ(TargetFiles({}, listed), listed);
     test::RecordingPrompts prompts;
@@ -221,7 +221,7 @@ TEST(RenameHistory, DefaultNewestFirstAndTheOlderNotation) {
     EXPECT_EQ(LoadRenameHistory(history.store), std::vector<std::u16string>{u"<artist> - <track> - <title>"});
     EXPECT_EQ(history.Stored(kRenamesHistory), std::vector<std::u16string>{u"<artist> - <track> - <title>"});
     test::RecordingPrompts prompts;
-    const std::vector<RecordPtr> targets = {RecordWith("a.mp3")};
+    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"a.mp3")};
     // Stored before compiling, so a failed one is kept; used twice, listed once, on top.
     for (const char16_t* expression : {u"<title>", u"<x>", u"<title>", u"<Title>"})
         PrepareRename(expression, targets, NoSaveRunning(), prompts, &history.store);

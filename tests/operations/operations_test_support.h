@@ -24,15 +24,6 @@ inline RecordPtr MemoryRecord(const std::map<FrameId, std::u16string>& frames = 
     return record;
 }
 
-// The same with the frames as another program wrote them (UTF-8 texts, as given).
-using Frames = std::vector<std::pair<FrameId, const char*>>;
-inline RecordPtr RecordWith(const std::string& name, const Frames& frames = {}) {
-    RecordPtr record = MemoryRecord({}, U16(name));
-    for (const auto& [frame, text] : frames) record->Tag().AddFrame(MakeTextFrame(frame, U16(text)));
-    record->Tag().ClearChanged();
-    return record;
-}
-
 // A record loaded from a file that is one ID3v1 record, so that it has an ID3v1 tag.
 inline RecordPtr RecordWithV1(const std::filesystem::path& path, const Id3v1Record& v1, UserPrompts& prompts) {
     const auto bytes = EncodeV1(v1);

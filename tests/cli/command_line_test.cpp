@@ -43,7 +43,7 @@ TEST(CliCommandLine, GlobalOptionsBeforeOrAfterEveryCommand) {
               std::string::npos);
 }
 
-TEST(CliCommandLine, HelpOfEveryCommandListsItsOwnAndTheGlobalOptions) {
+TEST(CliCommandLine, HelpListsEachCommandsOptionsAndUsageErrorsNameTheirCause) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"info"}, "--json"},      {{"list"}, "--json"},          {{"show"}, "--json"},
         {{"set"}, "--v1-genre"},   {{"remove-v1"}, "PATH"},       {{"remove-v2"}, "PATH"},
@@ -61,11 +61,10 @@ TEST(CliCommandLine, HelpOfEveryCommandListsItsOwnAndTheGlobalOptions) {
     }
     const CommandResult version = RunCommand({CliPath(), "--version"});
     EXPECT_TRUE(std::regex_match(version.out, std::regex("Quorvane [0-9]+\\.[0-9]+\n"))) << version.out;
-}
 
-TEST(CliCommandLine, UsageErrorsNameTheirCause) {
+    // Usage errors name their cause, exit with status 2 and write nothing.
     const std::string d65(65, 'd');
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> errors = {
         {{"--bogus", "list", "a.mp3"}, "quorvane-cli list: unknown option '--bogus'"},
         {{"list", "a.mp3", "--bogus"}, "quorvane-cli list: unknown option '--bogus'"},
         {{"frobnicate", "a.mp3"}, "quorvane-cli: unknown command 'frobnicate'"},
@@ -95,7 +94,7 @@ TEST(CliCommandLine, UsageErrorsNameTheirCause) {
         {{"picture", "a.mp3"}, "quorvane-cli picture: unexpected argument 'a.mp3'"},
     };
     TempDir dir;
-    for (const auto& [args, message] : cases) {
+    for (const auto& [args, message] : errors) {
         const CommandResult r = Cli(dir / "s.ini", args);
         EXPECT_EQ(r.status, 2) << message;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
@@ -104,7 +103,7 @@ TEST(CliCommandLine, UsageErrorsNameTheirCause) {
     EXPECT_FALSE(fs::exists(dir / "s.ini"));  // nothing was written
 }
 
-TEST(CliConfig, GetSetAndList) {
+TEST(CliCommandLine, CommandsWithoutMp3FilesConfigAndRegexTest) {
     TempDir dir;
     const std::vector<std::pair<std::vector<std::string>, std::string>> steps = {
         {{"get", "Recurse"}, "1\n"},         {{"set", "Recurse", "0"}, ""},
@@ -121,11 +120,9 @@ TEST(CliConfig, GetSetAndList) {
     for (const char* line : {"\nRecurse\t0\n", "\nXML/Structure1\t3\n", "\nUse2.4\t1\n"}) {
         EXPECT_NE(list.find(line), std::string::npos) << list;
     }
-}
 
-// Offsets are UTF-16 code units: the é before the match counts one, the surrogate pair
-// inside two; the words after "--" are subjects.
-TEST(CliRegexTest, JsonTextCompileErrorsAndARunaway) {
+    // regex-test: offsets are UTF-16 code units, the é before the match counts one, the
+    // surrogate pair inside two; the words after "--" are subjects.
     CommandResult r = RunCommand({CliPath(), "regex-test", "--json", "--regex", "(?P<n>\\d+) (.+)",
                                   "\xC3\xA9 12 a\"\\\xF0\x9F\x8E\xB5", "x", "--", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;

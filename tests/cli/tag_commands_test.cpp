@@ -118,7 +118,7 @@ std::string Hex(const std::string& bytes) {
     return hex;
 }
 
-TEST_F(CliOutput, EveryNameComesBackAsItsBytes) {
+TEST_F(CliOutput, EveryNameComesBackAsItsBytesAndEveryFieldAsValidJson) {
     const fs::path dir = dir_ / "disc \xfe";  // not UTF-8
     const std::vector<std::string> names = {"back\\slash.mp3", "caf\xc3\xa9 \xe2\x99\xaa.mp3", "ctl\x01\x1f.mp3",
                                             "lone \xff\xfe.mp3", "new\nline.mp3", "quote\"d.mp3", "tab\there.mp3"};
@@ -143,9 +143,8 @@ TEST_F(CliOutput, EveryNameComesBackAsItsBytes) {
         EXPECT_NE(tsv.find(cell), std::string::npos) << cell << tsv;
     }
     EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), 8);
-}
 
-TEST_F(CliOutput, LanguageAndMimeBytesAboveAsciiGiveValidJson) {
+    // Language and MIME bytes above ASCII give valid JSON.
     const std::string audio = Mp3("audio.mp3"), odd = (dir_ / "odd.mp3").string();
     // ID3v2.3: COMM with the language bytes E9 FF 80; APIC whose MIME type holds FF.
     Py(R"(import struct

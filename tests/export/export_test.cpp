@@ -154,9 +154,6 @@ TEST(ExportFile, WrittenWholeOrNotAtAll) {
     RecordingPrompts prompts;
     const fs::path list = dir / "list.m3u";
     std::vector<RecordPtr> targets = {CraftedRecord(dir.Path(), "a.mp3", 185)};
-    const auto message = [&](const char* prefix, const fs::path& path, const char* reason) {
-        return U16(std::string(prefix) + " \"" + path.string() + "\":\n" + reason);
-    };
     ASSERT_TRUE(ExportDocument(PlsExporter(), targets, PathFromNative(list.string()), prompts));
     ASSERT_TRUE(ExportDocument(M3uExporter(), targets, PathFromNative(list.string()), prompts));
     EXPECT_EQ(Bytes(list), "#EXTM3U\n#EXTINF:185, - \na.mp3\n");
@@ -181,9 +178,10 @@ TEST(ExportFile, WrittenWholeOrNotAtAll) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 42);  // no leftovers
     const std::vector<RecordedPrompt> shown = prompts.Prompts();
     ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, message("Error when writing to file", list, "File too large"));
-    EXPECT_EQ(shown[1].text, message("Error when writing to file", list, "Invalid cross-device link"));
-    EXPECT_EQ(shown[2].text, message("Error when opening file", dir / "no" / "x", "No such file or directory"));
+    EXPECT_EQ(U8(shown[0].text), "Error when writing to file \"" + list.string() + "\":\nFile too large");
+    EXPECT_EQ(U8(shown[1].text), "Error when writing to file \"" + list.string() + "\":\nInvalid cross-device link");
+    EXPECT_EQ(U8(shown[2].text),
+              "Error when opening file \"" + (dir / "no" / "x").string() + "\":\nNo such file or directory");
     EXPECT_EQ(shown[2].kind + U8(shown[2].caption), "errorQuorvane 1.7");
 
     // The XML dialog opens after the file is opened; cancelled (the target dropped), it

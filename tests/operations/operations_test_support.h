@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <utility>
 #include <vector>
 
 #include "operations/edit_context.h"
@@ -43,13 +42,10 @@ public:
 };
 
 // Says that a save covers the one record it was given.
-class BusyGate final : public EditGate {
-public:
-    explicit BusyGate(const RecordPtr& busy) : busy_(busy.get()) {}
-    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == busy_; }
-
-private:
-    const Mp3FileRecord* busy_;
+struct BusyGate final : EditGate {
+    explicit BusyGate(const RecordPtr& record) : busy(record.get()) {}
+    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == busy; }
+    const Mp3FileRecord* busy;
 };
 
 class EditTest : public ::testing::Test {

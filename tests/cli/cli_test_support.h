@@ -38,8 +38,7 @@ protected:
         const CommandResult r = Run(args);
         return std::to_string(r.status) + " " + r.err;
     }
-    // dir/name made by lame (64 kbit/s, half a second), tagged ID3v2.`version` with `frames`
-    // when given.
+    // dir/name made by lame (64 kbit/s, half a second), tagged ID3v2.`version` with `frames`.
     std::string Mp3(const std::string& name, const std::vector<std::string>& frames = {}, int version = 4) {
         fs::create_directories((dir_ / name).parent_path());
         MakeMp3(dir_ / name, {"-b", "64"}, 0.5);

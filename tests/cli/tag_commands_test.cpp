@@ -174,10 +174,6 @@ protected:
                   "' '.join(sorted(x['id'] + '=' + x['text'] for x in f['frames'])))",
                   Run(args).out);
     }
-    std::string Files() {
-        return Py("print('|'.join(sorted(n for n in os.listdir(sys.argv[1]) if n.endswith('.mp3'))))", "",
-                  {dir_.Path().string()});
-    }
 };
 
 TEST_F(CliEditCommands, CapitalizeUnderscoresAndNumber) {
@@ -272,7 +268,9 @@ TEST_F(CliEditCommands, RenameNeverReplacesAFile) {
     EXPECT_EQ(MutagenView(dir_ / "AC DC - 07 - Intro.mp3"), "v2=4 TIT2=Intro TPE1=AC/DC TRCK=7 v1=none");
     Tag(d, 4, {"TIT2=D"});
     ASSERT_EQ(Run({"rename", "--expr", "<title>", d}).status, 0);  // a new letter case is a rename like any
-    EXPECT_EQ(Files(), " - 07 12 - Outro.mp3|AC DC - 07 - Intro.mp3|D.mp3|Taken - 01 - x.mp3|a.mp3");
+    EXPECT_EQ(Py("print('|'.join(sorted(n for n in os.listdir(sys.argv[1]) if n.endswith('.mp3'))))", "",
+                 {dir_.Path().string()}),
+              " - 07 12 - Outro.mp3|AC DC - 07 - Intro.mp3|D.mp3|Taken - 01 - x.mp3|a.mp3");
     EXPECT_EQ(Run({"config", "get", "Renames"}).out, "<artist> - <track> - <title>\n<title>\n");
 }
 

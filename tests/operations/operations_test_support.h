@@ -1,29 +1,61 @@
 #pragma once
-// Records with tags in memory, a settings file of their own, and a gate that says a save
-// covers one record.
+// Records with tags in memory for the operation tests, a gate that says a save covers one
+// record, a listener that writes down what it was told, and a settings file of their own.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <utility>
+#include <map>
 #include <vector>
 
-#include "library/edit_gate.h"
+#include "operations/edit_context.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
-#include "tags/id3_tag.h"
+#include "tags/id3v1.h"
 
 namespace quorvane::test {
 
-using Frames = std::vector<std::pair<FrameId, const char*>>;
-
-// A record named `name` (nothing on disk) whose tag holds `frames`, unchanged.
-inline RecordPtr RecordWith(const std::string& name, const Frames& frames = {}) {
-    auto record = std::make_shared<Mp3FileRecord>(SharedText(u"/music"), U16(name), SharedText(u"/music"));
-    for (const auto& [frame, text] : frames) record->Tag().AddFrame(MakeTextFrame(frame, U16(text)));
+// A record of a file that was never on disk, its frames set through SetText, unchanged.
+inline RecordPtr MemoryRecord(const std::map<FrameId, std::u16string>& frames = {}, std::u16string name = u"a") {
+    const SharedText dir(u"/music");
+    auto record = std::make_shared<Mp3FileRecord>(dir, std::move(name), dir);
+    for (const auto& [id, text] : frames) record->Tag().SetText(id, text);
     record->Tag().ClearChanged();
     return record;
 }
+
+// A record loaded from a file that is one ID3v1 record, so that it has an ID3v1 tag.
+inline RecordPtr RecordWithV1(const std::filesystem::path& path, const Id3v1Record& v1, UserPrompts& prompts) {
+    const auto bytes = EncodeV1(v1);
+    WriteFileBytes(path, {bytes.begin(), bytes.end()});
+    const SharedText dir(PathFromNative(path.parent_path().string()));
+    auto record = std::make_shared<Mp3FileRecord>(dir, PathFromNative(path.filename().string()), dir);
+    EXPECT_TRUE(record->LoadFile(prompts, {}) && record->HasV1());
+    return record;
+}
+
+// "file:<name>" for each file announced, "selection" for the selection.
+class RecordingListener final : public EditListener {
+public:
+    void FileEdited(const RecordPtr& record) override { events.push_back("file:" + U8(record->FileName())); }
+    void SelectionEdited() override { events.push_back("selection"); }
+    std::vector<std::string> events;
+};
+
+// Says that a save covers the one record it was given.
+struct BusyGate final : EditGate {
+    explicit BusyGate(const RecordPtr& record) : busy(record.get()) {}
+    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == busy; }
+    const Mp3FileRecord* busy;
+};
+
+class EditTest : public ::testing::Test {
+protected:
+    EditContext Context() { return {gate_, prompts_, listener_}; }
+    NoSaveRunning gate_;
+    RecordingPrompts prompts_;
+    RecordingListener listener_;
+    TempDir dir_;
+};
 
 // A store on a file of its own; Stored() reads a list back from the file.
 struct HistoryStore {
@@ -35,12 +67,6 @@ struct HistoryStore {
     TempDir dir;
     std::string path = (dir / "settings.ini").string();
     SettingsStore store;
-};
-
-struct SavingGate final : EditGate {
-    explicit SavingGate(const RecordPtr& record) : saving(record.get()) {}
-    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == saving; }
-    const Mp3FileRecord* saving;
 };
 
 }  // namespace quorvane::test

@@ -1,22 +1,19 @@
 // The picture operations: formats from names and MIME types, loading image files, the
 // shared-pictures rule, the "Edit Picture Tag" OK, delete, the viewer's temporary file
 // and "Save picture...".
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "library/edit_gate.h"
 #include "operations/delete_pictures.h"
 #include "operations/listed_picture.h"
+#include "operations/operations_test_support.h"
 #include "operations/picture_editor.h"
 #include "operations/save_picture.h"
 #include "operations/set_pictures.h"
 #include "operations/shared_pictures.h"
 #include "operations/temp_image.h"
-#include "platform/text_codec.h"
-#include "support/test_support.h"
 #include "tags/id3v2_write_plan.h"
 
 namespace quorvane {
@@ -28,7 +25,6 @@ using test::RecordingPrompts;
 
 Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
 std::u16string Path(const fs::path& path) { return PathFromNative(path.string()); }
-RecordPtr NewRecord() { return std::make_shared<Mp3FileRecord>(SharedText(u"/m"), u"a.mp3", SharedText(u"/m")); }
 void AddPicture(const RecordPtr& r, uint8_t type, const char* mime, std::u16string_view text, std::string_view data) {
     r->Tag().AddFrame(MakePictureFrame(type, mime, text, B(data)));
 }
@@ -41,7 +37,7 @@ std::string PictureOf(const RecordPtr& r, uint8_t type) {
            std::string(data.begin(), data.end());
 }
 
-TEST(PictureFormats, FromFileNamesAndMimeTypes) {
+TEST(ImageFiles, FormatsFromNamesAndMimeTypesAndLoading) {
     for (const auto& [name, format] : std::initializer_list<std::pair<const char16_t*, PictureFormat>>{
              {u"cover.JPEG", PictureFormat::Jpeg}, {u"A.JpG", PictureFormat::Jpeg}, {u"x.PNG", PictureFormat::Png},
              {u"a.png", PictureFormat::Png}, {u".png", PictureFormat::None},  // five characters at least
@@ -58,9 +54,8 @@ TEST(PictureFormats, FromFileNamesAndMimeTypes) {
     EXPECT_EQ(PictureMimeType(PictureFormat::Jpeg) + PictureMimeType(PictureFormat::Png), "image/jpgimage/png");
     EXPECT_EQ(FirstImageFile(std::vector<std::u16string>{u"a.txt", u"b.gif", u"c.png", u"d.jpg"}), 2u);
     EXPECT_EQ(FirstImageFile(std::vector<std::u16string>{u"a.txt"}), std::nullopt);
-}
 
-TEST(LoadImageFile, AsksAboveTwoMegabytesAndRefusesWhatCannotBeLoaded) {
+    // Loading asks above 2 MB and refuses what cannot be loaded.
     test::TempDir dir;
     auto make = [&](const std::string& name, uint64_t size) {
         std::ofstream(dir / name).close();
@@ -93,7 +88,7 @@ TEST(LoadImageFile, AsksAboveTwoMegabytesAndRefusesWhatCannotBeLoaded) {
 }
 
 TEST(SharedPictures, OnlyPicturesEveryFileHoldsAlikeInTheFirstFilesOrder) {
-    const RecordPtr a = NewRecord(), b = NewRecord(), c = NewRecord();
+    const RecordPtr a = test::MemoryRecord(), b = test::MemoryRecord(), c = test::MemoryRecord();
     for (const RecordPtr& r : {a, b, c}) AddPicture(r, 4, "image/png", u"back", "BACK");
     AddPicture(a, 3, "image/jpeg", u"front", "FRONT");
     AddPicture(b, 3, "image/jpeg", u"Front", "FRONT");  // the description differs
@@ -104,17 +99,10 @@ TEST(SharedPictures, OnlyPicturesEveryFileHoldsAlikeInTheFirstFilesOrder) {
     EXPECT_TRUE(shared[0].type == 4 && shared[0].format == PictureFormat::Png && shared[0].bytes == B("BACK"));
     EXPECT_TRUE(shared[1].type == 0 && shared[1].mimeType == "image/gif" && shared[1].format == PictureFormat::None);
     EXPECT_EQ(SharedPictures(std::vector<RecordPtr>{a, c}).size(), 3u);
-    EXPECT_TRUE(SharedPictures(std::vector<RecordPtr>{NewRecord(), a}).empty());
-    EXPECT_TRUE(AnyHasPicture(std::vector<RecordPtr>{NewRecord(), a}));
-    EXPECT_FALSE(AnyHasPicture(std::vector<RecordPtr>{NewRecord()}));
+    EXPECT_TRUE(SharedPictures(std::vector<RecordPtr>{test::MemoryRecord(), a}).empty());
+    EXPECT_TRUE(AnyHasPicture(std::vector<RecordPtr>{test::MemoryRecord(), a}));
+    EXPECT_FALSE(AnyHasPicture(std::vector<RecordPtr>{test::MemoryRecord()}));
 }
-
-class SavingGate final : public EditGate {
-public:
-    explicit SavingGate(const RecordPtr& record) : record_(record.get()) {}
-    bool IsBeingSaved(const Mp3FileRecord& record) const override { return &record == record_; }
-    const Mp3FileRecord* record_;
-};
 
 class PictureEdits : public ::testing::Test {
 protected:
@@ -123,7 +111,7 @@ protected:
         AddPicture(b_, 3, "image/png", u"front of b", "PNG-B");
         AddPicture(b_, 4, "image/gif", u"back of b", "GIF-B");
     }
-    RecordPtr a_ = NewRecord(), b_ = NewRecord();
+    RecordPtr a_ = test::MemoryRecord(), b_ = test::MemoryRecord();
     std::vector<RecordPtr> both_ = {a_, b_};
     NoSaveRunning gate_;
     RecordingPrompts prompts_;
@@ -171,7 +159,7 @@ TEST_F(PictureEdits, OnlyATypedDescriptionIsCutTo64Characters) {
 }
 
 TEST_F(PictureEdits, RefusedWhileSavingAndWhenTheTagCouldNotHoldIt) {
-    const SavingGate saving(b_);
+    const test::BusyGate saving(b_);
     const ImageFile png{B("NEW"), PictureFormat::Png};
     EXPECT_FALSE(SetPictures(both_, {3, u"x", &png}, saving, prompts_));
     EXPECT_EQ(DeletePicture(both_, 3, saving, prompts_) + DeleteAllPictures(both_, saving, prompts_), 0u);
@@ -207,10 +195,9 @@ TEST_F(PictureEdits, DeleteTakesTheFirstOfATypeAndDeleteAllEveryPicture) {
 // Two pictures of one type in both files: the one picked is edited and deleted, in the
 // first file by its position, in the others by its content.
 TEST_F(PictureEdits, ThePickedPictureIsEditedAndDeletedNotTheFirstOfItsType) {
-    for (const RecordPtr& r : both_) {
-        while (r->Tag().RemoveFrameById(kFrameAPIC)) {
-        }
-    }
+    a_ = test::MemoryRecord();  // without the fixture's pictures
+    b_ = test::MemoryRecord();
+    both_ = {a_, b_};
     AddPicture(a_, 3, "image/png", u"same", "X");
     AddPicture(a_, 3, "image/png", u"same", "X");  // a copy: the position tells which
     AddPicture(a_, 3, "image/png", u"second", "Y");
@@ -246,11 +233,11 @@ TEST_F(PictureEdits, ThePickedPictureIsEditedAndDeletedNotTheFirstOfItsType) {
     EXPECT_EQ(DeleteListedPicture(both_, listed[1], gate_, prompts_), 2u);
     EXPECT_EQ(a_->Tag().Frames().size(), 2u);
     EXPECT_EQ(PictureOf(b_, 3), "image/jpg|same|JPG");
-    EXPECT_EQ(DeleteListedPicture(both_, listed[1], SavingGate(a_), prompts_), 0u);
+    EXPECT_EQ(DeleteListedPicture(both_, listed[1], test::BusyGate(a_), prompts_), 0u);
     EXPECT_EQ(prompts_.Prompts().back().text, kEditWhileSaving);
 }
 
-TEST(TempImage, WritesIntoItsOwnDirectoryAndNeverThroughALink) {
+TEST(PictureFiles, TheViewersTempImageNeverGoesThroughALinkAndSavePictureWrites) {
     test::TempDir base;
     RecordingPrompts prompts;
     test::WriteFileBytes(base / "victim", B("precious"));
@@ -281,18 +268,15 @@ TEST(TempImage, WritesIntoItsOwnDirectoryAndNeverThroughALink) {
     ASSERT_EQ(prompts.Count(), 2u);
     EXPECT_EQ(prompts.Prompts()[0].text, u"Image is empty!");
     EXPECT_EQ(prompts.Prompts()[1].text.rfind(u"Error when opening file \"", 0), 0u);
-}
 
-TEST(SavePicture, NameFilterAndWrite) {
+    // "Save picture...": the dialog's name and filter, and the file written.
     EXPECT_EQ(SavePictureName(7), u"Lead artist lead performer soloist");
     EXPECT_EQ(SavePictureName(6), u"Media (e.g. lable side of CD)");
     EXPECT_EQ(SavePictureFilter(PictureFormat::Jpeg) + SavePicturePattern(PictureFormat::Jpeg), u"JPG Images (*.jpg)*.jpg");
     EXPECT_EQ(SavePictureFilter(PictureFormat::Png), u"PNG Images (*.png)");
-    test::TempDir dir;
-    RecordingPrompts prompts;
-    test::WriteFileBytes(dir / "out.jpg", Bytes(100, 'x'));
-    ASSERT_TRUE(WritePictureFile(Path(dir / "out.jpg"), B("JPEG"), prompts));
-    EXPECT_EQ(test::ReadFileBytes(dir / "out.jpg"), B("JPEG"));  // the longer old file is emptied first
+    test::WriteFileBytes(base / "out.jpg", Bytes(100, 'x'));
+    ASSERT_TRUE(WritePictureFile(Path(base / "out.jpg"), B("JPEG"), prompts));
+    EXPECT_EQ(test::ReadFileBytes(base / "out.jpg"), B("JPEG"));  // the longer old file is emptied first
 }
 
 }  // namespace

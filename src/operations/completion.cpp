@@ -22,17 +22,6 @@ std::optional<Completion> CompletionOf(std::u16string_view text, const std::opti
 
 }  // namespace
 
-std::optional<std::u16string> CompletionSource(std::span<const RecordPtr> selection, FrameId id,
-                                               std::u16string_view typed) {
-    if (typed.empty()) return std::nullopt;
-    std::u16string value;
-    for (const RecordPtr& record : selection) {
-        record->Tag().GetText(id, value);
-        if (BeginsWith(value, typed)) return value;
-    }
-    return std::nullopt;
-}
-
 std::vector<std::u16string> CompletionValues(std::span<const RecordPtr> selection, FrameId id) {
     std::vector<std::u16string> values;
     std::unordered_set<std::u16string> seen;
@@ -50,12 +39,6 @@ std::optional<std::u16string> FirstCompletion(std::span<const std::u16string> va
         if (BeginsWith(value, typed)) return value;
     }
     return std::nullopt;
-}
-
-std::optional<Completion> InlineCompleter::Complete(std::span<const RecordPtr> selection, FrameId id,
-                                                    std::u16string_view text, size_t caret) const {
-    if (erasing_ || caret != text.size()) return std::nullopt;
-    return CompletionOf(text, CompletionSource(selection, id, text));
 }
 
 std::optional<Completion> InlineCompleter::Complete(std::span<const std::u16string> values, std::u16string_view text,

@@ -13,14 +13,8 @@
 
 namespace quorvane {
 
-// The first text of the frame, in selection order, that begins with `typed` compared
-// case-insensitively over the typed length; none for an empty `typed`.
-std::optional<std::u16string> CompletionSource(std::span<const RecordPtr> selection, FrameId id,
-                                               std::u16string_view typed);
-
-// The distinct non-empty texts of the frame over the selection, in the order first met.
-// Completing from them offers what CompletionSource offers, so an edit can take them once
-// per selection instead of reading every record at each key.
+// The distinct non-empty texts of the frame over the selection, in the order first met:
+// an edit takes them once per selection instead of reading every record at each key.
 std::vector<std::u16string> CompletionValues(std::span<const RecordPtr> selection, FrameId id);
 
 // The first of `values` that begins with `typed`, compared case-insensitively over the
@@ -44,11 +38,8 @@ public:
     void KeyPressed(bool eraseKey) { erasing_ = eraseKey; }
 
     // On a text update by the user (not one that applies a completion): the completed
-    // text, or none. Only a caret at the end of the text is completed; a suffix put in
+    // text from the values CompletionValues took, or none. Only a caret at the end of the text is completed; a suffix put in
     // the middle would garble what follows the caret.
-    std::optional<Completion> Complete(std::span<const RecordPtr> selection, FrameId id, std::u16string_view text,
-                                       size_t caret) const;
-    // The same from the values CompletionValues took.
     std::optional<Completion> Complete(std::span<const std::u16string> values, std::u16string_view text,
                                        size_t caret) const;
 

@@ -93,6 +93,20 @@ inline uint64_t ReadTagBytes(const test::TempDir& dir, const Bytes& bytes, Id3Ta
     return ReadV2(tag, file, options);
 }
 
+// Reads tags from files in a folder of its own.
+class TagFileTest : public ::testing::Test {
+protected:
+    // Reads the tag (followed by audio); it counts as unchanged, as after loading.
+    uint64_t Read(const Bytes& tagBytes, Id3Tag& tag, const TagReadOptions& options = {}) {
+        const uint64_t start = ReadTagBytes(dir_, WithAudio(tagBytes), tag, options);
+        tag.ClearChanged();
+        return start;
+    }
+    test::TempDir dir_;
+};
+
+inline Bytes Unread(const Id3Tag& tag) { return {tag.UnreadBytes().begin(), tag.UnreadBytes().end()}; }
+
 inline Bytes Render(const Id3Tag& tag, bool v24, uint8_t encoding = 0) {
     return RenderFrameBytes(tag, RenderContext{encoding, v24});
 }

@@ -51,17 +51,11 @@ for path in sys.argv[1:]:
 constexpr const char* kMakePython = R"PY(
 import os, shutil, sys
 from mutagen.id3 import (ID3, TIT2, TPE1, TALB, TRCK, TCON, TYER, TDAT, TIME, TDRC, COMM, APIC, TXXX, PRIV, GRP1)
-from mutagen.id3._util import unsynch
-
-def syncsafe(n):
-    return bytes([(n >> 21) & 0x7f, (n >> 14) & 0x7f, (n >> 7) & 0x7f, n & 0x7f])
-
-def unsyncsafe(b):
-    return ((b[0] * 128 + b[1]) * 128 + b[2]) * 128 + b[3]
+from mutagen.id3._util import unsynch, BitPaddedInt
 
 def unsynchronise(path, version):
     data = open(path, 'rb').read()
-    size = unsyncsafe(data[6:10])
+    size = BitPaddedInt(data[6:10])
     area, rest = data[10:10 + size], data[10 + size:]
     flags = data[5]
     if version == 3:
@@ -70,13 +64,13 @@ def unsynchronise(path, version):
     else:
         new, pos = b'', 0
         while pos + 10 <= len(area) and area[pos] != 0:
-            fsize = unsyncsafe(area[pos + 4:pos + 8])
+            fsize = BitPaddedInt(area[pos + 4:pos + 8])
             fflags = int.from_bytes(area[pos + 8:pos + 10], 'big') | 0x0002
             body = unsynch.encode(area[pos + 10:pos + 10 + fsize])
-            new += area[pos:pos + 4] + syncsafe(len(body)) + fflags.to_bytes(2, 'big') + body
+            new += area[pos:pos + 4] + BitPaddedInt.to_str(len(body)) + fflags.to_bytes(2, 'big') + body
             pos += 10 + fsize
         new += b'\0' * 16
-    open(path, 'wb').write(b'ID3' + bytes([data[3], data[4], flags]) + syncsafe(len(new)) + new + rest)
+    open(path, 'wb').write(b'ID3' + bytes([data[3], data[4], flags]) + BitPaddedInt.to_str(len(new)) + new + rest)
 
 def make(name, version, enc, unsync=0, padding=None):
     path = os.path.join(folder, name)
@@ -222,14 +216,6 @@ protected:
         edited_.assign(tagged_.end() - 4, tagged_.end());
         tagged_.resize(17);
     }
-    static uint64_t ReadFile(const fs::path& path, Id3Tag& tag) {
-        BinaryFile file;
-        uint32_t error = 0;
-        EXPECT_TRUE(file.Open(NativePath(path), OpenMode::Read, error));
-        const uint64_t start = ReadV2(tag, file);
-        tag.ClearChanged();
-        return start;
-    }
     // Reads the file, lets `edit` change the tag and writes it; returns the tag written
     // in the dump's form.
     static std::vector<std::string> Save(const fs::path& path, const TagWriteOptions& options,
@@ -247,35 +233,28 @@ protected:
     std::vector<fs::path> edited_;  // the files for the edits
 };
 
-TEST_F(MutagenTest, FilesTaggedByMutagenReadTheSame) {
+// Files tagged by mutagen read the same here; cut anywhere, a tag gives a prefix of its
+// frames, each of them intact.
+TEST_F(MutagenTest, FilesTaggedByMutagenReadTheSameAndCutAnywhereGiveAnIntactPrefix) {
     const auto dumps = DumpWithMutagen(tagged_);
     for (const auto& path : tagged_) {
         SCOPED_TRACE(path.filename().string());
         Id3Tag tag;
         const Bytes bytes = test::ReadFileBytes(path);
-        EXPECT_EQ(ReadFile(path, tag), 10u + ((bytes[6] * 128u + bytes[7]) * 128u + bytes[8]) * 128u + bytes[9]);
+        EXPECT_EQ(ReadTagBytes(dir_, bytes, tag), 10u + ((bytes[6] * 128u + bytes[7]) * 128u + bytes[8]) * 128u + bytes[9]);
         ASSERT_EQ(tag.Frames().size(), 13u);
         ExpectSameLines(DumpModel(tag, bytes[3]), dumps.at(path.string()).frames);
-    }
-}
-
-// Cut anywhere, a tag gives a prefix of its frames, each of them intact.
-TEST_F(MutagenTest, EveryFileCutEvery13BytesReadsAsAnIntactPrefix) {
-    for (const auto& path : std::span(tagged_).first(16)) {
-        SCOPED_TRACE(path.filename().string());
-        Id3Tag full;
-        ReadFile(path, full);
-        const Bytes bytes = test::ReadFileBytes(path);
+        if (path == tagged_.back()) continue;  // padded.mp3: the cuts would fall in its padding
         size_t previous = 0;
         for (size_t cut = 11; cut < bytes.size(); cut += 13) {
             Id3Tag part;
             EXPECT_LE(ReadTagBytes(dir_, Bytes(bytes.begin(), bytes.begin() + long(cut)), part), cut);
             ASSERT_GE(part.Frames().size(), previous) << cut;
-            ASSERT_LE(part.Frames().size(), full.Frames().size());
+            ASSERT_LE(part.Frames().size(), tag.Frames().size());
             previous = part.Frames().size();
-            for (size_t i = 0; i < previous; ++i) ASSERT_TRUE(part.Frames()[i]->Equals(*full.Frames()[i])) << cut;
+            for (size_t i = 0; i < previous; ++i) ASSERT_TRUE(part.Frames()[i]->Equals(*tag.Frames()[i])) << cut;
         }
-        EXPECT_EQ(previous, full.Frames().size());
+        EXPECT_EQ(previous, tag.Frames().size());
     }
 }
 

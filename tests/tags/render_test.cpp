@@ -87,18 +87,31 @@ TEST_F(RenderTest, EveryIdentifierReadsByRoleAndRendersBackByteForByte) {
     }
 }
 
-TEST(Render, FrameSizesAreSyncsafeInV24AndBigEndianInV23) {
+// Sizes at the edges of each byte's seven bits: syncsafe in tag headers (28 bits) and
+// v2.4 frame headers, big-endian in v2.3 frame headers.
+TEST(Render, SizesAreSyncsafeInTagAndV24FrameHeadersAndBigEndianInV23Ones) {
     struct Case {
         uint32_t size;
-        Bytes v24, v23;
+        Bytes syncsafe, bigEndian;
     };
-    const Case cases[] = {{127, B({0, 0, 0, 0x7F}), B({0, 0, 0, 0x7F})},
+    const Case cases[] = {{0, B({0, 0, 0, 0}), B({0, 0, 0, 0})},
+                          {127, B({0, 0, 0, 0x7F}), B({0, 0, 0, 0x7F})},
                           {128, B({0, 0, 1, 0}), B({0, 0, 0, 0x80})},
                           {200, B({0, 0, 1, 0x48}), B({0, 0, 0, 0xC8})},
+                          {3182, B({0, 0, 0x18, 0x6E}), B({0, 0, 0x0C, 0x6E})},  // the writer plan's insert
                           {16383, B({0, 0, 0x7F, 0x7F}), B({0, 0, 0x3F, 0xFF})},
                           {16384, B({0, 1, 0, 0}), B({0, 0, 0x40, 0})},
-                          {2097152, B({1, 0, 0, 0}), B({0, 0x20, 0, 0})}};
+                          {2097151, B({0, 0x7F, 0x7F, 0x7F}), B({0, 0x1F, 0xFF, 0xFF})},
+                          {2097152, B({1, 0, 0, 0}), B({0, 0x20, 0, 0})},
+                          {0x0FFFFFFF, B({0x7F, 0x7F, 0x7F, 0x7F}), B({0x0F, 0xFF, 0xFF, 0xFF})}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        for (const bool v24 : {false, true}) {
+            const auto header = FormatV2Header(v24, c.size);
+            EXPECT_EQ(Bytes(header.begin(), header.end()), Cat({B("ID3"), B({v24 ? 4 : 3, 0, 0}), c.syncsafe}));
+            EXPECT_EQ(DecodeV2Header(header.data(), header.size())->Extent(), c.size + 10u);
+        }
+        if (c.size > 2097152) continue;  // no frame that large is rendered here
         Id3Tag tag;
         auto frame = Id3Frame::Make(kFramePRIV, 0, FrameFamily::Raw);
         frame->Data(FieldRole::Body)->SetData(Bytes(c.size, 'p'));
@@ -106,9 +119,10 @@ TEST(Render, FrameSizesAreSyncsafeInV24AndBigEndianInV23) {
         for (const bool v24 : {false, true}) {
             const Bytes out = Render(tag, v24);
             ASSERT_EQ(out.size(), 10u + c.size);
-            EXPECT_EQ(Bytes(out.begin(), out.begin() + 10), Cat({B("PRIV"), v24 ? c.v24 : c.v23, B({0, 0})})) << c.size;
+            EXPECT_EQ(Bytes(out.begin(), out.begin() + 10), Cat({B("PRIV"), v24 ? c.syncsafe : c.bigEndian, B({0, 0})}));
         }
     }
+    EXPECT_FALSE(ParseV2Header(FormatV2Header(false, 0).data(), 9, 5000));  // fewer than ten bytes read
 }
 
 // v2.3 holds a date in TYER, TDAT ("DDMM") and TIME ("HHMM"), v2.4 in one TDRC timestamp

@@ -93,7 +93,7 @@ inline uint64_t ReadTagBytes(const test::TempDir& dir, const Bytes& bytes, Id3Ta
     return ReadV2(tag, file, options);
 }
 
-// Reads tags from files in a folder of its own.
+// Tags read and files written in a folder of its own.
 class TagFileTest : public ::testing::Test {
 protected:
     // Reads the tag (followed by audio); it counts as unchanged, as after loading.
@@ -102,7 +102,14 @@ protected:
         tag.ClearChanged();
         return start;
     }
+    // Makes the song file of these bytes and opens it for saving.
+    BinaryFile Open(const Bytes& bytes) {
+        test::WriteFileBytes(path_, bytes);
+        return test::OpenForSave(path_);
+    }
+    Bytes After() const { return test::ReadFileBytes(path_); }
     test::TempDir dir_;
+    fs::path path_ = dir_ / "song.mp3";
 };
 
 inline Bytes Unread(const Id3Tag& tag) { return {tag.UnreadBytes().begin(), tag.UnreadBytes().end()}; }

@@ -348,28 +348,5 @@ for path in sys.argv[1:]:
                           "3 1999 0312 1530 585858 656e00 Edited 35\n");
 }
 
-// Garbage at the end of a mutagen tag is kept behind the padding across a save, and
-// mutagen still reads the tag.
-TEST_F(MutagenTest, GarbageInATagIsKeptUnreadAcrossASave) {
-    const fs::path& path = edited_[1];
-    Bytes bytes = test::ReadFileBytes(path);
-    const std::vector<Bytes> frames = TagFrames(bytes);
-    size_t at = 10;
-    for (const Bytes& frame : frames) at += frame.size();
-    std::copy_n("GARBAGE!", 8, bytes.begin() + long(at) + 200);
-    test::WriteFileBytes(path, bytes);
-    Save(path, {.use24 = true}, [&](Id3Tag& t) {
-        EXPECT_EQ(t.Frames().size(), frames.size());
-        EXPECT_EQ(Unread(t), B("GARBAGE!"));
-        t.SetText(kFrameTIT2, u"Saved");
-    });
-    Id3Tag after;
-    ReadTagBytes(dir_, test::ReadFileBytes(path), after);
-    EXPECT_EQ(Unread(after), B("GARBAGE!"));
-    const auto result = test::RunPython("import sys\nfrom mutagen.id3 import ID3\nt = ID3(sys.argv[1])\n"
-                                        "print(t['TIT2'], len(t))", {path.string()});
-    EXPECT_EQ(result.out, "Saved " + std::to_string(after.Frames().size()) + "\n") << result.err;
-}
-
 }  // namespace
 }  // namespace quorvane::tagtest

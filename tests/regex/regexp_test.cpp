@@ -1,8 +1,5 @@
-// The regular expressions: what the compiler accepts and refuses (with which error
-// value); what each construct matches; captures (numbering, names, what a group holds
-// after a search, and that nothing from an earlier path, attempt or search is read as
-// text of the current one); hostile or mistyped patterns and subjects (compiling refuses
-// what would be huge, every search ends, and work, memory and stack stay bounded).
+// The regular expressions: compile errors, first matches, captures, and limits on
+// hostile patterns and subjects (every search ends; work, memory and stack stay bounded).
 // Cases that Python's `re` settles the same way live in the differential test; the
 // matches here are this dialect's own points and the edges of each construct.
 #include <gtest/gtest.h>
@@ -234,7 +231,7 @@ TEST(RegExpGroups, CapturesByNumber) {
     }
 }
 
-TEST(RegExpGroups, Names) {
+TEST(RegExpGroups, NamesAndNothingOutlivesItsSearch) {
     RegExp re;
     re.Compile(U16("(?P<artist>.+)_(?P<title>.+)(x)?"));
     EXPECT_EQ(re.GroupName(2), u"title");
@@ -251,10 +248,8 @@ TEST(RegExpGroups, Names) {
     re.Compile(U16("(?P<x>a)(b)(?P<x>c)"));
     ASSERT_TRUE(FirstMatch(re, u"abc"));
     EXPECT_EQ(re.GetGroupText(u"x"), u"a");  // the first group of that name wins
-}
 
-TEST(RegExpGroups, NothingOutlivesItsSearch) {
-    RegExp re;
+    // Nothing outlives its search.
     re.Compile(U16("(?P<x>a)|b"));
     ASSERT_TRUE(FirstMatch(re, u"a"));
     EXPECT_EQ(re.GetGroupText(u"x"), u"a");
@@ -270,7 +265,7 @@ TEST(RegExpGroups, NothingOutlivesItsSearch) {
     EXPECT_EQ(Groups(re), (std::vector<Match>{std::nullopt, std::nullopt}));
 }
 
-TEST(RegExpLimits, StepBudgetEndsASearchAsNoMatch) {
+TEST(RegExpLimits, StepBudgetEndsASearchAsNoMatchAndLongSubjectsStayOffTheStack) {
     RegExp re;
     re.Compile(U16("(a+)+b"));
     EXPECT_FALSE(FirstMatch(re, std::u16string(40, u'a')));
@@ -290,11 +285,9 @@ TEST(RegExpLimits, StepBudgetEndsASearchAsNoMatch) {
     EXPECT_TRUE(FirstMatch(re, U16(string(120, 'k') + "_" + string(120, 'k') + ".mp3")));
     EXPECT_FALSE(FirstMatch(re, U16(string(250, 'k'))));
     EXPECT_FALSE(re.LastSearchGaveUp());
-}
 
-TEST(RegExpLimits, LongSubjectsStayOffTheMachineStack) {
+    // Long subjects stay off the machine stack.
     const std::u16string longSubject = std::u16string(200'000, u'a') + u"b";
-    RegExp re;
     re.Compile(U16("a+b"));
     EXPECT_EQ(FirstMatch(re, longSubject).value_or("").size(), longSubject.size());
     re.Compile(U16("(?:(a)|(b))*$"));

@@ -1,6 +1,5 @@
-// The tag model: identifiers and their version mapping, frames and the tag operations
-// (texts, genres, comments, pictures, changed marks); the ID3v1 record: reading, the
-// field widths, writing, replacing and removing it at the end of a file, and the genre list.
+// The tag model: identifiers, texts, genres, comments, pictures and changed marks; the
+// ID3v1 record read, encoded, written and removed, and the genre list.
 #include "tag_test_util.h"
 #include "tags/picture_format.h"
 
@@ -22,50 +21,31 @@ TEST(FrameIds, ThreeIdentifiersWereRenamedBetweenTheVersions) {
     EXPECT_FALSE(LookupFrameId("tit2"));
 }
 
-TEST(TagText, TrackLosesLeadingZerosOnlyOnAnExistingFrame) {
-    Id3Tag tag;
-    tag.SetText(kFrameTRCK, u"007");
-    EXPECT_EQ(TextOf(tag, kFrameTRCK), "007");
-    for (auto [in, out] : {std::pair{u"007", "7"}, {u"0", "0"}, {u"000", "0"}, {u"0/12", "/12"}, {u"010", "10"}}) {
-        tag.SetText(kFrameTRCK, in);
-        EXPECT_EQ(TextOf(tag, kFrameTRCK), out) << out;
-    }
-    EXPECT_EQ(tag.Frames().size(), 1u);
-}
-
-TEST(TagText, GenreNameKeepsAnExistingReferenceToTheSameGenre) {
-    struct Case {
-        const char16_t* before;  // null: no TCON frame
-        const char* after;
-        bool changed;
-    };
-    for (const Case& c : {Case{nullptr, "rock", true}, Case{u"(17)", "(17)", false}, Case{u"Pop", "rock", true}}) {
-        Id3Tag tag;
-        if (c.before) tag.SetText(kFrameTCON, c.before);
-        tag.ClearChanged();
-        tag.SetText(kFrameTCON, u"rock");
-        EXPECT_EQ(TextOf(tag, kFrameTCON), c.after);
-        EXPECT_EQ(tag.IsChanged(), c.changed) << c.after;
-    }
-}
-
-TEST(TagText, EmptyTextsMakeFramesAndFramesWithoutATextAreReplaced) {
+// Setting a text makes a frame, also for an empty text, and replaces a frame kept raw
+// (say, compressed) that has no text field; a track loses its leading zeros only on an
+// existing frame.
+TEST(TagText, SettingMakesOrReplacesFramesAndTrimsTracksOnlyWhenEdited) {
     Id3Tag tag;
     tag.SetText(kFrameTIT2, u"");
     std::u16string text = u"x";
     EXPECT_TRUE(tag.GetText(kFrameTIT2, text));
     EXPECT_EQ(text, u"");
     EXPECT_FALSE(tag.GetText(kFrameTALB, text));
-    // A TPE1 kept raw (say, compressed) has no text field.
     auto raw = Id3Frame::Make(kFrameTPE1, 0, FrameFamily::Raw);
     raw->Data(FieldRole::Body)->SetData(B("xyz"));
     tag.AddFrame(std::move(raw));
     tag.SetText(kFrameTPE1, u"Artist");
-    EXPECT_EQ(FrameLetters(tag), Letters({"TIT2", "TPE1"}));
     EXPECT_EQ(TextOf(tag, kFrameTPE1), "Artist");
+    tag.SetText(kFrameTRCK, u"007");
+    EXPECT_EQ(TextOf(tag, kFrameTRCK), "007");
+    for (auto [in, out] : {std::pair{u"007", "7"}, {u"0", "0"}, {u"000", "0"}, {u"0/12", "/12"}, {u"010", "10"}}) {
+        tag.SetText(kFrameTRCK, in);
+        EXPECT_EQ(TextOf(tag, kFrameTRCK), out) << out;
+    }
+    EXPECT_EQ(FrameLetters(tag), Letters({"TIT2", "TPE1", "TRCK"}));
 }
 
-TEST(TagText, GenreReferencesResolve) {
+TEST(TagText, GenreReferencesResolveAndAreKept) {
     const std::pair<const char16_t*, const char*> cases[] = {
         {u"(17)", "Rock"},   {u"(17)Rock & Roll", "Rock & Roll"}, {u"(125)", "Dance Hall"}, {u"(126)", ""},
         {u"(300)", ""},      {u"(-1)", ""},                       {u"(", "Blues"},         {u"Heavy", "Heavy"},
@@ -83,6 +63,20 @@ TEST(TagText, GenreReferencesResolve) {
     multi.FindFrame(kFrameTCON)->Text()->Assign(u"35", {u"Pop"});
     EXPECT_EQ(U8(multi.GetGenre()), "House");
     EXPECT_EQ(Render(multi, true), Frame(4, "TCON", Cat({B({0}), B("35"), B({0}), B("Pop")})));
+    // Setting a genre name keeps an existing reference to the same genre.
+    struct Case {
+        const char16_t* before;  // null: no TCON frame
+        const char* after;
+        bool changed;
+    };
+    for (const Case& c : {Case{nullptr, "rock", true}, Case{u"(17)", "(17)", false}, Case{u"Pop", "rock", true}}) {
+        Id3Tag tag;
+        if (c.before) tag.SetText(kFrameTCON, c.before);
+        tag.ClearChanged();
+        tag.SetText(kFrameTCON, u"rock");
+        EXPECT_EQ(TextOf(tag, kFrameTCON), c.after);
+        EXPECT_EQ(tag.IsChanged(), c.changed) << c.after;
+    }
 }
 
 TEST(TagText, CopyFromV1TrimsAndTakesGenreAndTrackAtTheirLimits) {
@@ -108,7 +102,7 @@ TEST(TagText, CopyFromV1TrimsAndTakesGenreAndTrackAtTheirLimits) {
     EXPECT_EQ(TextOf(other, kFrameTCON), "");
 }
 
-TEST(TagFrames, FindWalksFramesOfOneIdAndRemovalMarksTheTag) {
+TEST(TagFrames, FindWalksOneIdRemovalMarksTheTagAndEqualityGoesByField) {
     Id3Tag tag;
     tag.AddComment("eng", u"a", u"1");
     tag.SetText(kFrameTIT2, u"t");
@@ -136,13 +130,11 @@ TEST(TagFrames, FindWalksFramesOfOneIdAndRemovalMarksTheTag) {
     tag.ClearChanged();
     tag.RemoveAllFrames();
     EXPECT_TRUE(tag.IsChanged());
-}
 
-TEST(TagFrames, CommentsAndTheirEquality) {
-    Id3Tag tag;
+    // A language that is no code is English; frames are equal field by field.
     tag.AddComment("de", u"", u"x");
     tag.AddComment("fra", u"", u"y");
-    const Id3Frame* first = tag.FindFrame(kFrameCOMM);
+    first = tag.FindFrame(kFrameCOMM);
     EXPECT_EQ(first->Ascii(FieldRole::Language)->Value(), "eng");
     EXPECT_EQ(tag.FindFrame(kFrameCOMM, first)->Ascii(FieldRole::Language)->Value(), "fra");
     EXPECT_TRUE(first->Equals(*MakeCommentFrame("eng", u"", u"x")));

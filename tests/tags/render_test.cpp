@@ -1,6 +1,5 @@
-// Rendering the frames area: every frame body by its layout, frame headers, dates across
-// versions, the bytes of fields not edited, text encodings per frame, multiple values,
-// frames compressed, encrypted or unsynchronised, and frames past the cap.
+// Rendering the frames area: every identifier, sizes, dates across versions, fields not
+// edited, multiple values, opaque and compressed frames, and frames past the cap.
 #include <functional>
 
 #include "tag_test_util.h"
@@ -142,7 +141,7 @@ TEST_F(RenderTest, DatesAcrossVersions) {
 
 // Fields not edited render the bytes they were read from, in either version; edited ones
 // are written in the tag's encoding, or in UTF-16 where encoding 0 cannot hold them.
-TEST_F(RenderTest, UneditedFieldsKeepTheirBytesAndEncodingsFallBackPerFrame) {
+TEST_F(RenderTest, UneditedFieldsAndValuesKeepTheirBytesAndEncodingsFallBackPerFrame) {
     const Bytes bodies[] = {
         Cat({B({0}), B("XXX"), B({0}), B("a")}),              // COMM: language "XXX"
         Cat({B({0}), B("en"), B({0}), B("d"), B({0}), B("b")}),  // COMM: language "en" and a zero
@@ -173,20 +172,19 @@ TEST_F(RenderTest, UneditedFieldsKeepTheirBytesAndEncodingsFallBackPerFrame) {
     tag.Frames()[1]->Ascii(FieldRole::Language)->SetValue("deu");
     EXPECT_EQ(Render(tag, false, 0),
               Cat({edited[0], Frame(3, "COMM", Cat({B({0}), B("deu"), B("d"), B({0}), B("b")})), edited[2], edited[3]}));
-}
 
-TEST_F(RenderTest, MultipleValuesSurviveUntilTheTextChanges) {
-    Id3Tag tag;
+    // Multiple values survive until the text changes.
     const Bytes read = Frame(4, "TPE1", Cat({B({3}), B("One"), B({0}), B("Two")}));
-    Read(Tag(4, read), tag);
-    EXPECT_EQ(Render(tag, true, 1), read);
+    Id3Tag values;
+    Read(Tag(4, read), values);
+    EXPECT_EQ(Render(values, true, 1), read);
     // UTF-8 has no place in v2.3.
-    EXPECT_EQ(Render(tag, false, 1),
+    EXPECT_EQ(Render(values, false, 1),
               Frame(3, "TPE1", Cat({B({1, 0xFF, 0xFE}), Utf16(u"One"), B({0, 0, 0xFF, 0xFE}), Utf16(u"Two")})));
-    tag.SetText(kFrameTPE1, u"One");  // the same text: nothing changes
-    EXPECT_FALSE(tag.IsChanged());
-    tag.SetText(kFrameTPE1, u"Solo");
-    EXPECT_EQ(Render(tag, true, 3), Text(4, "TPE1", "Solo", 3));
+    values.SetText(kFrameTPE1, u"One");  // the same text: nothing changes
+    EXPECT_FALSE(values.IsChanged());
+    values.SetText(kFrameTPE1, u"Solo");
+    EXPECT_EQ(Render(values, true, 3), Text(4, "TPE1", "Solo", 3));
 }
 
 // zlib streams of a TIT2 body (00 "Title") and of an APIC body (a PNG-like picture).

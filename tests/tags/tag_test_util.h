@@ -63,8 +63,6 @@ inline Bytes Tag(int major, const Bytes& frames, size_t padding = 0, uint8_t fla
     out.insert(out.end(), padding, 0);
     return out;
 }
-// A tag followed by some audio-like bytes.
-inline Bytes WithAudio(const Bytes& tag) { return Cat({tag, Bytes(64, 0xAA)}); }
 
 // Random "audio" that never begins with "ID3".
 inline Bytes Audio(size_t n, uint32_t seed) {
@@ -98,7 +96,7 @@ class TagFileTest : public ::testing::Test {
 protected:
     // Reads the tag (followed by audio); it counts as unchanged, as after loading.
     uint64_t Read(const Bytes& tagBytes, Id3Tag& tag, const TagReadOptions& options = {}) {
-        const uint64_t start = ReadTagBytes(dir_, WithAudio(tagBytes), tag, options);
+        const uint64_t start = ReadTagBytes(dir_, Cat({tagBytes, Bytes(64, 0xAA)}), tag, options);
         tag.ClearChanged();
         return start;
     }

@@ -1,8 +1,6 @@
-// Writing ID3v2 tags: the one header parser (its rules, the header the writer formats,
-// and the reader, the writer and the remover agreeing on where the tag of a file ends),
-// the padding rule and the insert / grow / in-place / cut decision as pure arithmetic,
-// then the writer on files: a footer's space, files too large, failures on the way, the
-// tag's marks and the code page it is given.
+// Writing ID3v2 tags: where a file's tag ends, the write plan as pure arithmetic, then the
+// writer on files: a footer's space, bytes kept unread, files too large, failures on the
+// way, stacked tags removed, the marks and the code page it is given.
 #include <fstream>
 #include <random>
 

@@ -61,8 +61,6 @@ std::vector<Match> Groups(const RegExp& re) {
     return groups;
 }
 
-// What the compiler refuses, with which error value, or -1 when it compiles; patterns
-// that would be huge or deep are refused too.
 TEST(RegExpSyntax, ErrorValueOrNone) {
     const struct {
         string pattern;

@@ -233,8 +233,6 @@ TEST_F(ReaderTest, BytesBehindThePaddingAreFoundAtEveryOffset) {
     }
 }
 
-// Without saving empty frames, reading drops empty texts and empty comments without a
-// language; the option is the reader's own and reads no setting.
 TEST_F(ReaderTest, SaveEmptyOffDropsEmptyTextsAndEmptyCommentsWithoutALanguage) {
     const Bytes frames = Cat({
         Frame(3, "TCON", B({0})),                                // empty text: dropped

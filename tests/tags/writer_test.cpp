@@ -18,17 +18,9 @@ Bytes TaggedFile(uint32_t size, const Bytes& audio, uint8_t major = 3) {
     return Cat({Tag(major, Bytes(size, 'T')), audio});
 }
 
-// Throws ENOSPC once more than `budget` bytes were to be written.
-class FailAfter : public SaveFaults {
-public:
-    explicit FailAfter(uint64_t budget) : budget_(budget) {}
-    void BeforeWrite(uint64_t count) override {
-        if ((written_ += count) > budget_) throw FileException{ENOSPC};
-    }
-
-private:
-    uint64_t budget_;
-    uint64_t written_ = 0;
+// Throws ENOSPC at the first write. (Failures further on are the file rewrite's to survive.)
+struct FailFirstWrite : SaveFaults {
+    void BeforeWrite(uint64_t) override { throw FileException{ENOSPC}; }
 };
 
 using WriterTest = TagFileTest;
@@ -141,7 +133,6 @@ TEST(WriterPlan, WorkedExamples) {
         EXPECT_EQ(plan.kind, c.kind);
         EXPECT_EQ(plan.padding, c.padding);
         EXPECT_EQ(plan.newLength, c.newLength);
-        EXPECT_EQ(plan.tagBytes, 10 + c.frames + c.padding);
         EXPECT_EQ(plan.shiftStart, c.shiftStart);
         EXPECT_EQ(plan.shiftDistance, c.shiftDistance);
         EXPECT_EQ(plan.cutCount, c.cutCount);
@@ -242,9 +233,8 @@ TEST_F(WriterTest, FilesAndTagsTooLargeAreRefusedUntouched) {
     EXPECT_EQ(head, start);
 }
 
-// Every write of a save passes the failure seam, whatever moves; a failed save leaves the
-// tag unsaved, so that the next save writes it. A tag without changes is not written, and
-// a save marks only the frames saved, not the ID3v1 record.
+// Every kind of save writes through the failure seam; a failed save leaves the tag
+// unsaved, so that the next save writes it. A save marks only the frames saved.
 TEST_F(WriterTest, AFailedSaveKeepsTheTagUnsavedAndTheNextOneGoesThrough) {
     const Bytes audio = Audio(400000, 11);
     struct Case {
@@ -252,42 +242,39 @@ TEST_F(WriterTest, AFailedSaveKeepsTheTagUnsavedAndTheNextOneGoesThrough) {
         Bytes before;
         size_t picture;
         uint32_t decrease;
-        bool remove, moves;
+        bool remove;
     };
     const Case cases[] = {
-        {"insert", audio, 0, kNever, false, true},
-        {"grow", TaggedFile(100, audio), 3000, kNever, false, true},
-        {"cut", TaggedFile(600000, audio), 0, 131072, false, true},
-        {"in place", TaggedFile(5000, audio), 0, kNever, false, false},
-        {"remove", TaggedFile(700, audio), 0, kNever, true, true},
+        {"insert", audio, 0, kNever, false},
+        {"grow", TaggedFile(100, audio), 3000, kNever, false},
+        {"cut", TaggedFile(600000, audio), 0, 131072, false},
+        {"in place", TaggedFile(5000, audio), 0, kNever, false},
+        {"remove", TaggedFile(700, audio), 0, kNever, true},
     };
     for (const Case& c : cases) {
-        for (const uint64_t budget : {uint64_t{0}, uint64_t{150000}}) {
-            if (budget && !c.moves) continue;  // an in-place write fails only before its first byte
-            SCOPED_TRACE(testing::Message() << c.name << " budget " << budget);
-            BinaryFile file = Open(c.before);
-            Id3Tag tag;
-            FailAfter faults(budget);
-            TagWriteOptions options{.decreasePaddingVal = c.decrease, .faults = &faults};
-            if (!c.remove) WriteV2(tag, file, NativePath(path_), options);
-            tag.SetText(kFrameTIT2, u"Title");
-            tag.V1().SetTrack(4);
-            if (c.picture) tag.SetPicture(3, "image/png", u"", Bytes(c.picture, 0x42));
-            try {
-                c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
-                ADD_FAILURE() << "no failure";
-            } catch (const FileException& e) {
-                EXPECT_EQ(e.error, uint32_t(ENOSPC));
-            }
-            EXPECT_TRUE(tag.Frames()[0]->HasChanged());  // the file itself is the rewrite's to keep intact
-
-            options.faults = nullptr;
+        SCOPED_TRACE(c.name);
+        BinaryFile file = Open(c.before);
+        Id3Tag tag;
+        FailFirstWrite faults;
+        TagWriteOptions options{.decreasePaddingVal = c.decrease, .faults = &faults};
+        if (!c.remove) WriteV2(tag, file, NativePath(path_), options);  // unchanged: nothing written
+        tag.SetText(kFrameTIT2, u"Title");
+        tag.V1().SetTrack(4);
+        if (c.picture) tag.SetPicture(3, "image/png", u"", Bytes(c.picture, 0x42));
+        try {
             c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
-            EXPECT_TRUE(tag.V1().IsChanged());
-            tag.V1().SetChanged(false);
-            EXPECT_FALSE(tag.IsChanged());
-            EXPECT_TRUE(AudioBytes(After()) == audio);
+            ADD_FAILURE() << "no failure";
+        } catch (const FileException& e) {
+            EXPECT_EQ(e.error, uint32_t(ENOSPC));
         }
+        EXPECT_TRUE(tag.Frames()[0]->HasChanged());  // the file itself is the rewrite's to keep intact
+
+        options.faults = nullptr;
+        c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
+        EXPECT_TRUE(tag.V1().IsChanged());
+        tag.V1().SetChanged(false);
+        EXPECT_FALSE(tag.IsChanged());
+        EXPECT_TRUE(AudioBytes(After()) == audio);
     }
 }
 
@@ -338,7 +325,6 @@ TEST_F(WriterTest, RemovalTakesEveryStackedTagAndNamesAnOverlongOne) {
     EXPECT_EQ(TextOf(read, kFrameTIT2), "First");
 }
 
-// The codecs take the code page of 8-bit text as an option and read no setting.
 TEST_F(WriterTest, AnotherCodePageReadsAndWritesCyrillicWhileTheSystemOneStays) {
     const CodePage cp1251("CP1251");
     ASSERT_EQ(cp1251.Name(), "CP1251");

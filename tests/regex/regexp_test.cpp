@@ -61,7 +61,7 @@ std::vector<Match> Groups(const RegExp& re) {
     return groups;
 }
 
-TEST(RegExpSyntax, ErrorValueOrNone) {
+TEST(RegExpSyntax, ErrorValueOrNoneAndNothingLeftToSearch) {
     const struct {
         string pattern;
         int error;
@@ -89,9 +89,8 @@ TEST(RegExpSyntax, ErrorValueOrNone) {
         {"a" + string(498, '*'), -1}, {"a" + string(499, '*'), 12}, {"a" + Repeat("|b", 5000), -1},
     };
     for (const auto& c : cases) EXPECT_EQ(CompileError(c.pattern), c.error) << c.pattern.substr(0, 60);
-}
 
-TEST(RegExpSyntax, FailedCompileThrowsOneExceptionAndLeavesNothingToSearch) {
+    // A failed compile throws one exception and leaves nothing to search.
     RegExp re;
     try {
         re.Compile(U16("a|(b{3,2})"));

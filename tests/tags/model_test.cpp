@@ -43,7 +43,7 @@ TEST(TagText, SettingMakesOrReplacesFramesAndTrimsTracksOnlyWhenEdited) {
     EXPECT_EQ(FrameLetters(tag), Letters({"TIT2", "TPE1", "TRCK"}));
 }
 
-TEST(TagText, GenreReferencesResolveAndAreKept) {
+TEST(TagText, GenresByNameAndNumberResolveAndReferencesAreKept) {
     const std::pair<const char16_t*, const char*> cases[] = {
         {u"(17)", "Rock"},   {u"(17)Rock & Roll", "Rock & Roll"}, {u"(125)", "Dance Hall"}, {u"(126)", ""},
         {u"(300)", ""},      {u"(-1)", ""},                       {u"(", "Blues"},         {u"Heavy", "Heavy"},
@@ -61,6 +61,16 @@ TEST(TagText, GenreReferencesResolveAndAreKept) {
     multi.FindFrame(kFrameTCON)->Text()->Assign(u"35", {u"Pop"});
     EXPECT_EQ(U8(multi.GetGenre()), "House");
     EXPECT_EQ(Render(multi, true), Frame(4, "TCON", Cat({B({0}), B("35"), B({0}), B("Pop")})));
+    // The genre list: names, lookups and limits.
+    const std::pair<uint32_t, std::u16string_view> names[] = {
+        {0, u"Blues"}, {17, u"Rock"}, {79, u"Hard Rock"}, {80, u"Folk"}, {125, u"Dance Hall"}, {126, u""}, {255, u""}};
+    for (auto [number, name] : names) EXPECT_EQ(GenreName(number), name) << number;
+    bool found = false;
+    EXPECT_EQ(GenreIndex(u"rock & roll", &found), 78);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(GenreIndex(u"Polka Rock", &found), 255);
+    EXPECT_FALSE(found);
+    for (uint32_t i = 0; i < kGenreCount; ++i) EXPECT_EQ(GenreIndex(GenreName(i)), i) << i;  // names are unique
     // Setting a genre name keeps an existing reference to the same genre.
     struct Case {
         const char16_t* before;  // null: no TCON frame
@@ -180,18 +190,6 @@ Bytes Record(std::string_view title, std::string_view comment, uint8_t track, ui
     std::copy(comment.begin(), comment.end(), r.begin() + 97);
     r[127] = genre;
     return r;
-}
-
-TEST(GenreList, NamesLookupsAndLimits) {
-    const std::pair<uint32_t, std::u16string_view> names[] = {
-        {0, u"Blues"}, {17, u"Rock"}, {79, u"Hard Rock"}, {80, u"Folk"}, {125, u"Dance Hall"}, {126, u""}, {255, u""}};
-    for (auto [number, name] : names) EXPECT_EQ(GenreName(number), name) << number;
-    bool found = false;
-    EXPECT_EQ(GenreIndex(u"rock & roll", &found), 78);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(GenreIndex(u"Polka Rock", &found), 255);
-    EXPECT_FALSE(found);
-    for (uint32_t i = 0; i < kGenreCount; ++i) EXPECT_EQ(GenreIndex(GenreName(i)), i) << i;  // names are unique
 }
 
 using Id3v1Test = TagFileTest;

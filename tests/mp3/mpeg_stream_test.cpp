@@ -1,8 +1,7 @@
 // The stream analysis over crafted bytes (the first-frame search past junk, false sync
 // words and stacked tags, within its limit and across its reads; the encoder headers; the
 // tags at the end; durations beyond 32 bits), then on real files made during the run by
-// lame and ffmpeg, wrapped in tags, junk and stacked tags by mutagen, against ffprobe.
-#include <gtest/gtest.h>
+// lame and ffmpeg, wrapped in tags by mutagen, against ffprobe.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,16 +13,12 @@
 #include <tuple>
 
 #include "mp3/mpeg_stream.h"
-#include "platform/binary_file.h"
-#include "platform/text_codec.h"
-#include "support/test_support.h"
-#include "tags/id3v2_header.h"
+#include "tags/tag_test_util.h"
 
 namespace quorvane {
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+using namespace tagtest;  // bytes, tags and files
 using Strings = std::vector<std::string>;
 
 // Version field: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5. Mode 3 is single channel.
@@ -38,12 +33,6 @@ void PutBe32(Bytes& bytes, size_t at, uint32_t v) {
     if (bytes.size() < at + 4) bytes.resize(at + 4);
     for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(v >> (24 - 8 * i));
 }
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-Bytes B(const std::string& text) { return Bytes(text.begin(), text.end()); }
 // `count` frames of `header`, zeros after each header.
 Bytes Frames(uint32_t header, size_t count) {
     Bytes bytes(FrameLength(header) * count, 0);
@@ -57,23 +46,17 @@ Bytes Junk(size_t size) {
     for (auto& b : bytes) b = static_cast<uint8_t>(rng() % 0xFF);
     return bytes;
 }
-Bytes Id3v2(uint32_t body, uint8_t major = 3, uint8_t flags = 0) {
-    Bytes tag = {'I', 'D', '3', major, 0, flags, uint8_t(body >> 21 & 0x7F), uint8_t(body >> 14 & 0x7F),
-                 uint8_t(body >> 7 & 0x7F), uint8_t(body & 0x7F)};
-    tag.resize(10 + body, 0);
-    return tag;
-}
-Bytes Id3v1() { return Join({B("TAG"), Bytes(125, ' ')}); }
+Bytes Id3v1() { return Cat({B("TAG"), Bytes(125, ' ')}); }
 // An APEv2 tag: header (when asked), `items` bytes, footer; its size field as given.
 Bytes Ape(uint32_t items, bool withHeader, uint32_t sizeField = 0) {
     auto block = [&](bool isHeader) {
-        Bytes b = Join({B("APETAGEX"), Bytes(24, 0)});
+        Bytes b = Cat({B("APETAGEX"), Bytes(24, 0)});
         const uint32_t fields[] = {2000, sizeField ? sizeField : items + 32, 1,
                                    (withHeader ? 0x8000'0000u : 0) | (isHeader ? 0x2000'0000u : 0)};
         std::memcpy(b.data() + 8, fields, 16);  // little-endian
         return b;
     };
-    return Join({withHeader ? block(true) : Bytes(), Bytes(items, 'a'), block(false)});
+    return Cat({withHeader ? block(true) : Bytes(), Bytes(items, 'a'), block(false)});
 }
 std::string Digits(size_t n, size_t width) { return std::string(width - std::to_string(n).size(), '0') + std::to_string(n); }
 // Lyrics3 v2: the size of everything from "LYRICSBEGIN" (plus `error`, or `size` as given).
@@ -88,7 +71,7 @@ struct StreamFile {
     explicit StreamFile(const Bytes& bytes, bool loading = false) {
         test::WriteFileBytes(path, bytes);
         uint32_t error = 0;
-        const std::u16string name = PathFromNative(path.native());
+        const std::u16string name = NativePath(path);
         EXPECT_TRUE(loading ? file.OpenForLoading(name, error) : file.Open(name, OpenMode::Read, error));
     }
     MpegStreamInfo Info(uint64_t audioStart = 0) { return ReadStreamInfo(file, audioStart); }
@@ -100,20 +83,19 @@ struct StreamFile {
 // A header counts only when its stream goes on: a header of the same version, layer and
 // sample rate at its frame length, or the end of the audio. ID3v2 tags stacked behind
 // the first are skipped whole (a stream inside, say a picture, is not the audio).
-TEST(FirstFrame, PastJunkFalseSyncWordsAndStackedTagsWithinTheLimit) {
+TEST(FirstFrame, PastJunkFalseSyncWordsAndStackedTagsWithinTheLimitAcrossReads) {
     const uint32_t mpeg2 = Header(2, 3, 8, 0);  // 64 kbit/s, 22.05 kHz
-    auto fakePair = [](uint32_t partner) { return Join({Frames(kCbr128, 1), Bytes{uint8_t(partner >> 24),
-        uint8_t(partner >> 16), uint8_t(partner >> 8), uint8_t(partner)}}); };
+    auto fakePair = [](uint32_t partner) { return Cat({Frames(kCbr128, 1), BigEndian(partner)}); };
     Bytes fakes = Junk(2048);
     for (size_t at = 7; at + 4 < fakes.size(); at += 301) PutBe32(fakes, at, kCbr128);
     auto trap = [](uint8_t major, uint8_t flags) {  // a tag holding 320 kbit/s frames
-        Bytes tag = Id3v2(3000, major, flags);
+        Bytes tag = Tag(major, {}, 3000, flags);
         const Bytes fake = Frames(Header(3, 3, 14, 0), 2);
         std::copy(fake.begin(), fake.end(), tag.begin() + 20);
-        return flags ? Join({tag, Bytes{'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0x17, 0x38}}) : tag;
+        return flags ? Cat({tag, Bytes{'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0x17, 0x38}}) : tag;
     };
-    const Bytes first = Id3v2(500), audio = Frames(kCbr128, 4), footed = trap(4, 0x10), oneFrame = Frames(kCbr128, 1);
-    Bytes broken = Join({first, trap(3, 0), audio});
+    const Bytes first = Tag(3, {}, 500), audio = Frames(kCbr128, 4), footed = trap(4, 0x10), oneFrame = Frames(kCbr128, 1);
+    Bytes broken = Cat({first, trap(3, 0), audio});
     broken[510 + 6] = 0x7F;  // the second tag reaches beyond the file: no tag
     const uint64_t limit = kFrameSearchLimit;
     const struct {
@@ -124,24 +106,24 @@ TEST(FirstFrame, PastJunkFalseSyncWordsAndStackedTagsWithinTheLimit) {
         uint16_t bitrate;
     } cases[] = {
         {"at the start", Frames(kCbr128, 3), 0, 0, 128},
-        {"behind 2 KiB of junk", Join({Junk(2048), Frames(kCbr128, 3)}), 0, 2048, 128},
-        {"behind sync words at the wrong distance", Join({fakes, Frames(kCbr128, 3)}), 0, 2048, 128},
-        {"partner of another sample rate", Join({fakePair(Header(3, 3, 9, 1)), Frames(mpeg2, 3)}), 0, 421, 64},
-        {"partner with reserved emphasis", Join({fakePair(kCbr128 | 2), Frames(mpeg2, 3)}), 0, 421, 64},
-        {"partner of another bitrate, mode, padding", Join({fakePair(Header(3, 3, 14, 0, 3, 0, 1)), Junk(99)}), 0, 0, 128},
+        {"behind 2 KiB of junk", Cat({Junk(2048), Frames(kCbr128, 3)}), 0, 2048, 128},
+        {"behind sync words at the wrong distance", Cat({fakes, Frames(kCbr128, 3)}), 0, 2048, 128},
+        {"partner of another sample rate", Cat({fakePair(Header(3, 3, 9, 1)), Frames(mpeg2, 3)}), 0, 421, 64},
+        {"partner with reserved emphasis", Cat({fakePair(kCbr128 | 2), Frames(mpeg2, 3)}), 0, 421, 64},
+        {"partner of another bitrate, mode, padding", Cat({fakePair(Header(3, 3, 14, 0, 3, 0, 1)), Junk(99)}), 0, 0, 128},
         {"one frame, then the end", Frames(kCbr128, 1), 0, 0, 128},
-        {"one frame, then ID3v1", Join({Frames(kCbr128, 1), Id3v1()}), 0, 0, 128},
-        {"one frame, then an APE tag", Join({Frames(kCbr128, 1), Ape(100, true)}), 0, 0, 128},
-        {"one frame, then junk", Join({Frames(kCbr128, 1), Junk(100)}), 0, -1, 0},
+        {"one frame, then ID3v1", Cat({Frames(kCbr128, 1), Id3v1()}), 0, 0, 128},
+        {"one frame, then an APE tag", Cat({Frames(kCbr128, 1), Ape(100, true)}), 0, 0, 128},
+        {"one frame, then junk", Cat({Frames(kCbr128, 1), Junk(100)}), 0, -1, 0},
         {"one frame cut short", Bytes(oneFrame.begin(), oneFrame.end() - 1), 0, -1, 0},
         {"nothing", {}, 0, -1, 0},
         {"an audio start beyond the end", Frames(kCbr128, 2), 1000, -1, 0},
-        {"junk up to the limit", Join({Junk(700 + limit - 1), Frames(kCbr128, 3)}), 700, 700 + limit - 1, 128},
-        {"junk to the limit", Join({Junk(700 + limit), Frames(kCbr128, 3)}), 700, -1, 0},
-        {"two tags", Join({first, trap(3, 0), audio}), 510, 510 + 3010, 128},
-        {"second tag with a footer", Join({first, footed, audio}), 510, 510 + 3020, 128},
-        {"the first tag's footer left", Join({footed, trap(3, 0), audio}), 3010, 3020 + 3010, 128},
-        {"a gap before the second tag", Join({first, Bytes(1, 0), trap(3, 0), audio}), 510, 511 + 20, 320},
+        {"junk up to the limit", Cat({Junk(700 + limit - 1), Frames(kCbr128, 3)}), 700, 700 + limit - 1, 128},
+        {"junk to the limit", Cat({Junk(700 + limit), Frames(kCbr128, 3)}), 700, -1, 0},
+        {"two tags", Cat({first, trap(3, 0), audio}), 510, 510 + 3010, 128},
+        {"second tag with a footer", Cat({first, footed, audio}), 510, 510 + 3020, 128},
+        {"the first tag's footer left", Cat({footed, trap(3, 0), audio}), 3010, 3020 + 3010, 128},
+        {"a gap before the second tag", Cat({first, Bytes(1, 0), trap(3, 0), audio}), 510, 511 + 20, 320},
         {"a second tag beyond the file", broken, 510, 510 + 20, 320},
     };
     for (const auto& c : cases) {
@@ -152,15 +134,8 @@ TEST(FirstFrame, PastJunkFalseSyncWordsAndStackedTagsWithinTheLimit) {
             EXPECT_EQ(info.bitrate, c.bitrate) << c.what;
         }
     }
-    // Reserved values and free format are no header.
-    for (const uint32_t h : {0xFFDB9064u, 0xFFEB9064u, 0xFFF99064u, 0xFFFB0064u, 0xFFFBF064u, 0xFFFB9C64u, 0xFFFB9066u}) {
-        EXPECT_FALSE(IsFrameHeader(h)) << std::hex << h;
-    }
-}
-
-// Streams around the ends of the search's reads (the first small read, the 32 KiB blocks
-// with three bytes carried over), each behind a lone sync byte.
-TEST(FirstFrame, FoundAcrossReadBoundaries) {
+    // Streams around the ends of the search's reads (the first small read, the 32 KiB
+    // blocks with three bytes carried over), each behind a lone sync byte.
     std::vector<size_t> offsets = {0};
     for (size_t edge : {size_t{1024}, size_t{1021 + 32768}, size_t{1021 + 32765 + 32768}}) {
         for (size_t d = 0; d <= 8; ++d) offsets.push_back(edge - 5 + d);
@@ -169,10 +144,14 @@ TEST(FirstFrame, FoundAcrossReadBoundaries) {
         Bytes bytes(at, 0x00);
         if (at >= 2) bytes[at - 2] = 0xFF;
         for (const bool loading : {false, true}) {
-            const MpegStreamInfo info = StreamFile(Join({bytes, Frames(kCbr128, 2)}), loading).Info();
+            const MpegStreamInfo info = StreamFile(Cat({bytes, Frames(kCbr128, 2)}), loading).Info();
             EXPECT_EQ(info.firstFrame, at);
             EXPECT_EQ(info.bitrate, 128) << at;
         }
+    }
+    // Reserved values and free format are no header.
+    for (const uint32_t h : {0xFFDB9064u, 0xFFEB9064u, 0xFFF99064u, 0xFFFB0064u, 0xFFFBF064u, 0xFFFB9C64u, 0xFFFB9066u}) {
+        EXPECT_FALSE(IsFrameHeader(h)) << std::hex << h;
     }
 }
 
@@ -218,7 +197,7 @@ TEST(EncoderHeader, XingInfoAndVbri) {
         {"VBRI cut by the frame end", Header(2, 3, 2, 1), 36, "VBRI", 0, 5000, 1000000, N, 16, 0},
     };
     for (const auto& c : cases) {
-        Bytes bytes = Join({Frames(c.header, 1), Frames(c.rest ? c.rest : c.header, 3)});
+        Bytes bytes = Cat({Frames(c.header, 1), Frames(c.rest ? c.rest : c.header, 3)});
         Bytes fields = B(c.tag);
         if (c.tag == std::string("VBRI")) {
             fields.insert(fields.end(), {0, 1, 0x04, 0x60, 0, 75});  // version, delay, quality
@@ -250,22 +229,22 @@ TEST(AudioEnd, TagsAtTheEndAreCutOff) {
     } cases[] = {
         {"nothing", {}, 0},
         {"ID3v1", Id3v1(), 0},
-        {"APE tag with header, then ID3v1", Join({Ape(40000, true), Id3v1()}), 0},
+        {"APE tag with header, then ID3v1", Cat({Ape(40000, true), Id3v1()}), 0},
         {"APE tag without header", Ape(40000, false), 0},
         {"APE size below the footer", Ape(0, false, 31), 32},
         {"APE size beyond the audio", Ape(100, false, 200000), 132},
         {"Lyrics3 v2", Lyrics3v2(30000), 0},
-        {"Lyrics3 v2, size not digits", Join({Lyrics3v2(300, 0, "0003x0"), Id3v1()}), lyrics300},
-        {"Lyrics3 v2, size one too large", Join({Lyrics3v2(300, 1), Id3v1()}), lyrics300},
-        {"Lyrics3 v2, size one too small", Join({Lyrics3v2(300, -1), Id3v1()}), lyrics300},
-        {"Lyrics3 v1 of 5100 bytes", Join({Lyrics3v1(5100), Id3v1()}), 0},
-        {"Lyrics3 v1 of 5101 bytes", Join({Lyrics3v1(5101), Id3v1()}), 5101 + 20},
-        {"Lyrics3 v1 without lyrics", Join({Lyrics3v1(0), Id3v1()}), 0},
-        {"APE, Lyrics3 v2, ID3v1", Join({Ape(1000, true), Lyrics3v2(500), Id3v1()}), 0},
-        {"Lyrics3 v2, APE, ID3v1", Join({Lyrics3v2(500), Ape(1000, false), Id3v1()}), 0},
+        {"Lyrics3 v2, size not digits", Cat({Lyrics3v2(300, 0, "0003x0"), Id3v1()}), lyrics300},
+        {"Lyrics3 v2, size one too large", Cat({Lyrics3v2(300, 1), Id3v1()}), lyrics300},
+        {"Lyrics3 v2, size one too small", Cat({Lyrics3v2(300, -1), Id3v1()}), lyrics300},
+        {"Lyrics3 v1 of 5100 bytes", Cat({Lyrics3v1(5100), Id3v1()}), 0},
+        {"Lyrics3 v1 of 5101 bytes", Cat({Lyrics3v1(5101), Id3v1()}), 5101 + 20},
+        {"Lyrics3 v1 without lyrics", Cat({Lyrics3v1(0), Id3v1()}), 0},
+        {"APE, Lyrics3 v2, ID3v1", Cat({Ape(1000, true), Lyrics3v2(500), Id3v1()}), 0},
+        {"Lyrics3 v2, APE, ID3v1", Cat({Lyrics3v2(500), Ape(1000, false), Id3v1()}), 0},
     };
     for (const auto& c : cases) {
-        StreamFile f(Join({audio, c.tail}), true);
+        StreamFile f(Cat({audio, c.tail}), true);
         const uint64_t end = audio.size() + c.audioTail;
         EXPECT_EQ(AudioEnd(f.file, 0), end) << c.what;
         const MpegStreamInfo info = f.Info();
@@ -294,10 +273,8 @@ TEST(Duration, ExactForEverySize) {
 
 // As a load does it: the read-ahead, the audio start from the tag header.
 MpegStreamInfo Analyze(const fs::path& path) {
-    BinaryFile file;
-    uint32_t error = 0;
-    EXPECT_TRUE(file.OpenForLoading(PathFromNative(path.native()), error));
-    return ReadStreamInfo(file, ReadAudioStart(file));
+    StreamFile copy(test::ReadFileBytes(path), true);
+    return copy.Info(ReadAudioStart(copy.file));
 }
 
 struct Probe {
@@ -347,43 +324,23 @@ void MakeFile(const Strings& maker, int rate, const fs::path& path) {
     ASSERT_EQ(test::RunCommand(argv).status, 0);
 }
 
-// Wraps the file sys.argv[1] as sys.argv[2] says; sys.argv[3] is a stream to hide in a tag.
-constexpr char kWrappers[] = R"PY(
-import sys, random, io
-from mutagen.id3 import ID3, APIC, TIT2, PRIV
+// Wraps the file sys.argv[1] in a 1 MB cover, APE and ID3v1 tags.
+constexpr char kWrapper[] = R"PY(
+import sys, random
+from mutagen.id3 import ID3, APIC, TIT2
 from mutagen.apev2 import APEv2, APEValue, BINARY
-path, how = sys.argv[1], sys.argv[2]
-audio, rng = open(path, 'rb').read(), random.Random(5)
-def tag(extra=None, picture=0):
-    t = ID3()
-    t.add(TIT2(encoding=3, text='Title'))
-    if picture:
-        t.add(APIC(encoding=0, mime='image/jpeg', type=3, desc='cover', data=bytes(i * 7 % 251 for i in range(picture))))
-    if extra:
-        t.add(PRIV(owner='trap', data=extra))
-    return t
-def raw(t):
-    f = io.BytesIO()
-    t.save(f, v2_version=3, padding=lambda info: 100)
-    return f.getvalue()
-if how == 'cover+apev2+v1':
-    a = APEv2()
-    a['Cover Art (Front)'] = APEValue(b'c.jpg\x00' + bytes(rng.randrange(256) for _ in range(60000)), BINARY)
-    a.save(path)
-    tag(picture=1000000).save(path, v2_version=3, v1=2)
-elif how == 'tag+junk':
-    # Junk full of sync words: lone headers and the first four bytes of this very file.
-    junk = bytearray(rng.randrange(256) for _ in range(2048))
-    for at in range(5, 2040, 97):
-        junk[at:at + 4] = audio[0:4] if at % 2 else b'\xff\xfb\x90\x64'
-    open(path, 'wb').write(raw(tag()) + bytes(junk) + audio)
-elif how == 'two tags':
-    # The second tag holds a stream of its own (320 kbit/s frames) in a private frame.
-    open(path, 'wb').write(raw(tag()) + raw(tag(extra=open(sys.argv[3], 'rb').read()[:4000])) + audio)
+path, rng = sys.argv[1], random.Random(5)
+a = APEv2()
+a['Cover Art (Front)'] = APEValue(b'c.jpg\x00' + bytes(rng.randrange(256) for _ in range(60000)), BINARY)
+a.save(path)
+t = ID3()
+t.add(TIT2(encoding=3, text='Title'))
+t.add(APIC(encoding=0, mime='image/jpeg', type=3, desc='cover', data=bytes(i * 7 % 251 for i in range(1000000))))
+t.save(path, v2_version=3, v1=2)
 )PY";
 
-// Each file against ffprobe; the lame files marked `wrap` also wrapped in a 1 MB cover,
-// APE and ID3v1 tags, junk behind a tag, and a stacked tag, which change no figure.
+// Each file against ffprobe; the files marked `wrap` also wrapped in tags by mutagen,
+// which change no figure. (Junk and stacked tags in front: the first-frame tests.)
 TEST(RealStreams, EveryVersionAndLayerAgreesWithFfprobeAndTagsChangeNothing) {
     using V = MpegVersion;
     const VbrHeader X = VbrHeader::Xing, I = VbrHeader::Info, N = VbrHeader::None;
@@ -418,8 +375,7 @@ TEST(RealStreams, EveryVersionAndLayerAgreesWithFfprobeAndTagsChangeNothing) {
         {"Layer I MPEG-2 mono", {"layer1", "FFF780C0"}, 22050, V::Mpeg2, 1, N, true},
     };
     test::TempDir dir;
-    const fs::path path = dir / "stream.mp3", wrapped = dir / "wrapped.mp3", trap = dir / "trap.mp3";
-    test::MakeMp3(trap, {"-b", "320", "-t"}, 1.0);
+    const fs::path path = dir / "stream.mp3";
     for (const auto& e : encodes) {
         MakeFile(e.maker, e.rate, path);
         const Probe probe = FfProbe(path);
@@ -437,20 +393,17 @@ TEST(RealStreams, EveryVersionAndLayerAgreesWithFfprobeAndTagsChangeNothing) {
         EXPECT_GT(probe.duration, 11.0) << e.what;
         EXPECT_NEAR(info.duration, probe.duration, 1.0) << e.what;
 
+        if (!e.wrap) continue;
         const Bytes clean = test::ReadFileBytes(path);
+        const test::CommandResult r = test::RunPython(kWrapper, {path.string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Bytes bytes = test::ReadFileBytes(path);
+        const MpegStreamInfo again = Analyze(path);
         auto figures = [](const MpegStreamInfo& i) { return std::tuple(i.bitrate, i.vbr, i.duration, i.header, i.frames); };
-        for (const char* how : {"cover+apev2+v1", "tag+junk", "two tags"}) {
-            if (!e.wrap) break;
-            fs::copy_file(path, wrapped, fs::copy_options::overwrite_existing);
-            const test::CommandResult r = test::RunPython(kWrappers, {wrapped.string(), how, trap.string()});
-            ASSERT_EQ(r.status, 0) << r.err;
-            const Bytes bytes = test::ReadFileBytes(wrapped);
-            const MpegStreamInfo again = Analyze(wrapped);
-            EXPECT_EQ(figures(again), figures(info)) << e.what << ", " << how;
-            // The first frame is where the clean file's bytes begin.
-            ASSERT_LE(again.firstFrame + clean.size(), bytes.size()) << how;
-            EXPECT_TRUE(std::equal(clean.begin(), clean.end(), bytes.begin() + long(again.firstFrame))) << how;
-        }
+        EXPECT_EQ(figures(again), figures(info)) << e.what;
+        // The first frame is where the clean file's bytes begin.
+        ASSERT_LE(again.firstFrame + clean.size(), bytes.size()) << e.what;
+        EXPECT_TRUE(std::equal(clean.begin(), clean.end(), bytes.begin() + long(again.firstFrame))) << e.what;
     }
 }
 

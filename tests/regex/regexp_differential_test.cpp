@@ -29,7 +29,8 @@
 #include <random>
 #include <sstream>
 
-#include "regexp_test_util.h"
+#include "platform/text_codec.h"
+#include "regex/regexp.h"
 #include "support/test_support.h"
 
 namespace quorvane::test {

@@ -1,5 +1,5 @@
-// The tag model: identifiers and their version mapping, frames and the tag operations
-// (texts, genres, comments, pictures, changed marks).
+// The tag model: identifiers, texts, genres, comments, pictures and changed marks; the
+// ID3v1 record read, encoded, written and removed, and the genre list.
 #include "tag_test_util.h"
 #include "tags/picture_format.h"
 
@@ -18,54 +18,32 @@ TEST(FrameIds, ThreeIdentifiersWereRenamedBetweenTheVersions) {
         EXPECT_EQ(ToV23Id(v24), v23);
     }
     EXPECT_EQ(Id3Frame::Make(kFrameTYER)->Id(), kFrameTDRC);
-    EXPECT_EQ(LookupFrameId("PCNT"), 15u);  // after PRIV
     EXPECT_FALSE(LookupFrameId("tit2"));
 }
 
-TEST(TagText, TrackLosesLeadingZerosOnlyOnAnExistingFrame) {
-    Id3Tag tag;
-    tag.SetText(kFrameTRCK, u"007");
-    EXPECT_EQ(TextOf(tag, kFrameTRCK), "007");
-    for (auto [in, out] : {std::pair{u"007", "7"}, {u"0", "0"}, {u"000", "0"}, {u"0/12", "/12"}, {u"010", "10"}}) {
-        tag.SetText(kFrameTRCK, in);
-        EXPECT_EQ(TextOf(tag, kFrameTRCK), out) << out;
-    }
-    EXPECT_EQ(tag.Frames().size(), 1u);
-}
-
-TEST(TagText, GenreNameKeepsAnExistingReferenceToTheSameGenre) {
-    struct Case {
-        const char16_t* before;  // null: no TCON frame
-        const char* after;
-        bool changed;
-    };
-    for (const Case& c : {Case{nullptr, "rock", true}, Case{u"(17)", "(17)", false}, Case{u"Pop", "rock", true}}) {
-        Id3Tag tag;
-        if (c.before) tag.SetText(kFrameTCON, c.before);
-        tag.ClearChanged();
-        tag.SetText(kFrameTCON, u"rock");
-        EXPECT_EQ(TextOf(tag, kFrameTCON), c.after);
-        EXPECT_EQ(tag.IsChanged(), c.changed) << c.after;
-    }
-}
-
-TEST(TagText, EmptyTextsMakeFramesAndFramesWithoutATextAreReplaced) {
+// A frame kept raw (say, compressed) has no text field to set; it is replaced.
+TEST(TagText, SettingMakesOrReplacesFramesAndTrimsTracksOnlyWhenEdited) {
     Id3Tag tag;
     tag.SetText(kFrameTIT2, u"");
     std::u16string text = u"x";
     EXPECT_TRUE(tag.GetText(kFrameTIT2, text));
     EXPECT_EQ(text, u"");
     EXPECT_FALSE(tag.GetText(kFrameTALB, text));
-    // A TPE1 kept raw (say, compressed) has no text field.
     auto raw = Id3Frame::Make(kFrameTPE1, 0, FrameFamily::Raw);
     raw->Data(FieldRole::Body)->SetData(B("xyz"));
     tag.AddFrame(std::move(raw));
     tag.SetText(kFrameTPE1, u"Artist");
-    EXPECT_EQ(FrameLetters(tag), Letters({"TIT2", "TPE1"}));
     EXPECT_EQ(TextOf(tag, kFrameTPE1), "Artist");
+    tag.SetText(kFrameTRCK, u"007");
+    EXPECT_EQ(TextOf(tag, kFrameTRCK), "007");
+    for (auto [in, out] : {std::pair{u"007", "7"}, {u"0", "0"}, {u"000", "0"}, {u"0/12", "/12"}, {u"010", "10"}}) {
+        tag.SetText(kFrameTRCK, in);
+        EXPECT_EQ(TextOf(tag, kFrameTRCK), out) << out;
+    }
+    EXPECT_EQ(FrameLetters(tag), Letters({"TIT2", "TPE1", "TRCK"}));
 }
 
-TEST(TagText, GenreReferencesResolve) {
+TEST(TagText, GenresByNameAndNumberResolveAndReferencesAreKept) {
     const std::pair<const char16_t*, const char*> cases[] = {
         {u"(17)", "Rock"},   {u"(17)Rock & Roll", "Rock & Roll"}, {u"(125)", "Dance Hall"}, {u"(126)", ""},
         {u"(300)", ""},      {u"(-1)", ""},                       {u"(", "Blues"},         {u"Heavy", "Heavy"},
@@ -83,6 +61,30 @@ TEST(TagText, GenreReferencesResolve) {
     multi.FindFrame(kFrameTCON)->Text()->Assign(u"35", {u"Pop"});
     EXPECT_EQ(U8(multi.GetGenre()), "House");
     EXPECT_EQ(Render(multi, true), Frame(4, "TCON", Cat({B({0}), B("35"), B({0}), B("Pop")})));
+    // The genre list: names, lookups and limits.
+    const std::pair<uint32_t, std::u16string_view> names[] = {
+        {0, u"Blues"}, {17, u"Rock"}, {79, u"Hard Rock"}, {80, u"Folk"}, {125, u"Dance Hall"}, {126, u""}, {255, u""}};
+    for (auto [number, name] : names) EXPECT_EQ(GenreName(number), name) << number;
+    bool found = false;
+    EXPECT_EQ(GenreIndex(u"rock & roll", &found), 78);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(GenreIndex(u"Polka Rock", &found), 255);
+    EXPECT_FALSE(found);
+    for (uint32_t i = 0; i < kGenreCount; ++i) EXPECT_EQ(GenreIndex(GenreName(i)), i) << i;  // names are unique
+    // Setting a genre name keeps an existing reference to the same genre.
+    struct Case {
+        const char16_t* before;  // null: no TCON frame
+        const char* after;
+        bool changed;
+    };
+    for (const Case& c : {Case{nullptr, "rock", true}, Case{u"(17)", "(17)", false}, Case{u"Pop", "rock", true}}) {
+        Id3Tag tag;
+        if (c.before) tag.SetText(kFrameTCON, c.before);
+        tag.ClearChanged();
+        tag.SetText(kFrameTCON, u"rock");
+        EXPECT_EQ(TextOf(tag, kFrameTCON), c.after);
+        EXPECT_EQ(tag.IsChanged(), c.changed) << c.after;
+    }
 }
 
 TEST(TagText, CopyFromV1TrimsAndTakesGenreAndTrackAtTheirLimits) {
@@ -108,7 +110,7 @@ TEST(TagText, CopyFromV1TrimsAndTakesGenreAndTrackAtTheirLimits) {
     EXPECT_EQ(TextOf(other, kFrameTCON), "");
 }
 
-TEST(TagFrames, FindWalksFramesOfOneIdAndRemovalMarksTheTag) {
+TEST(TagFrames, FindWalksOneIdRemovalMarksTheTagAndEqualityGoesByField) {
     Id3Tag tag;
     tag.AddComment("eng", u"a", u"1");
     tag.SetText(kFrameTIT2, u"t");
@@ -136,21 +138,13 @@ TEST(TagFrames, FindWalksFramesOfOneIdAndRemovalMarksTheTag) {
     tag.ClearChanged();
     tag.RemoveAllFrames();
     EXPECT_TRUE(tag.IsChanged());
-    // The ID3v1 flag counts, but clearing the frames leaves it.
-    Id3Tag v1;
-    v1.V1().SetTrack(3);
-    v1.ClearChanged();
-    EXPECT_TRUE(v1.IsChanged());
-}
 
-TEST(TagFrames, CommentsAndTheirEquality) {
-    Id3Tag tag;
+    // A language that is no code is English; frames are equal field by field.
     tag.AddComment("de", u"", u"x");
     tag.AddComment("fra", u"", u"y");
-    const Id3Frame* first = tag.FindFrame(kFrameCOMM);
+    first = tag.FindFrame(kFrameCOMM);
     EXPECT_EQ(first->Ascii(FieldRole::Language)->Value(), "eng");
     EXPECT_EQ(tag.FindFrame(kFrameCOMM, first)->Ascii(FieldRole::Language)->Value(), "fra");
-    EXPECT_TRUE(first->Equals(*first));
     EXPECT_TRUE(first->Equals(*MakeCommentFrame("eng", u"", u"x")));
     EXPECT_FALSE(first->Equals(*MakeCommentFrame("eng", u"", u"z")));
     EXPECT_FALSE(first->Equals(*MakeCommentFrame("eng", u"d", u"x")));
@@ -166,14 +160,12 @@ TEST(TagPictures, ByTypeReplacedAndRemoved) {
     tag.SetPicture(3, "image/jpeg", u"front", B("JPEGDATA"));  // every field set to what it holds
     EXPECT_FALSE(tag.IsChanged());
     tag.SetPicture(3, "image/png", u"front", B("PNGDATA"));
-    EXPECT_EQ(tag.FindPicture(3)->Data(FieldRole::PictureData)->Data(), B("PNGDATA"));
-    EXPECT_EQ(tag.FindPicture(3)->Ascii(FieldRole::MimeType)->Value(), "image/png");
+    EXPECT_TRUE(tag.FindPicture(3)->Equals(*MakePictureFrame(3, "image/png", u"front", B("PNGDATA"))));
     // Type bytes of 21 and more count as "Other".
     tag.AddFrame(MakePictureFrame(21, "image/gif", u"odd", B("GIF")));
-    ASSERT_NE(tag.FindPicture(0), nullptr);
-    EXPECT_EQ(tag.FindPicture(0)->Text(FieldRole::Description)->Text(), u"odd");
+    EXPECT_EQ(tag.FindPicture(0), tag.Frames().back().get());
     tag.AddFrame(MakePictureFrame(20, "image/gif", u"logo", B("GIF")));
-    EXPECT_EQ(tag.FindPicture(20)->Text(FieldRole::Description)->Text(), u"logo");
+    EXPECT_EQ(tag.FindPicture(20), tag.Frames().back().get());
     tag.SetPicture(3, "image/png", u"", {});
     EXPECT_EQ(tag.FindPicture(3), nullptr);
     tag.ClearChanged();
@@ -187,6 +179,104 @@ TEST(TagPictures, ByTypeReplacedAndRemoved) {
     }
     EXPECT_EQ(PictureTypeName(20), u"Publisher/Studio logotype");
     EXPECT_EQ(PictureTypeName(21), u"Other");
+}
+
+// A record as another program wrote it; a comment of 30 characters reaches the track byte.
+Bytes Record(std::string_view title, std::string_view comment, uint8_t track, uint8_t genre) {
+    Bytes r = B("TAG");
+    r.resize(128, 0);
+    std::copy(title.begin(), title.end(), r.begin() + 3);
+    if (comment.size() < 30) r[126] = track;
+    std::copy(comment.begin(), comment.end(), r.begin() + 97);
+    r[127] = genre;
+    return r;
+}
+
+using Id3v1Test = TagFileTest;
+
+TEST_F(Id3v1Test, ReadTrimsFieldsTakesTheV10CommentAndEveryByte) {
+    struct Case {
+        Bytes file;
+        std::u16string title, comment;
+        uint8_t track, genre;
+    };
+    const Case cases[] = {
+        {Cat({B("audio"), Record("Title  \t", "123456789012345678901234567890", 0, 17)}), u"Title",
+         u"12345678901234567890123456789", '0', 17},
+        {Record("Caf\xE9 \x80", "", 255, 255), u"Café €", u"", 255, 255},
+        {Cat({B("audio"), Record("", "", 0, 0)}), u"", u"", 0, 0},
+    };
+    for (const Case& c : cases) {
+        BinaryFile file = Open(c.file);
+        Id3v1Record record;
+        ASSERT_TRUE(ReadV1(file, record));
+        EXPECT_EQ(record.GetString(Id3v1Record::kTitle), c.title);
+        EXPECT_EQ(record.GetString(Id3v1Record::kComment), c.comment);
+        EXPECT_EQ(record.Track(), c.track);
+        EXPECT_EQ(record.Genre(), c.genre);
+    }
+    for (const Bytes& none : {B("TAG"), Bytes(300, 'x'), Bytes()}) {
+        BinaryFile file = Open(none);
+        Id3v1Record record;
+        EXPECT_FALSE(ReadV1(file, record));
+    }
+}
+
+TEST_F(Id3v1Test, EncodeFieldsAtTheirWidths) {
+    Id3v1Record record;
+    record.SetString(Id3v1Record::kTitle, u"12345678901234567890123456789012345");
+    record.SetString(Id3v1Record::kArtist, u"Abc");
+    record.SetString(Id3v1Record::kComment, u"12345678901234567890123456789");
+    record.SetTrack(255);
+    const auto full = EncodeV1(record);
+    EXPECT_EQ(Bytes(full.begin(), full.begin() + 63),
+              Cat({B("TAG123456789012345678901234567890Abc"), Bytes(27, 0)}));
+    EXPECT_EQ(Bytes(full.begin() + 124, full.end()), B({'8', '9', 255, 255}));  // 29 comment bytes
+    record.SetString(Id3v1Record::kComment, u"1234567890123456789012345678");
+    record.SetTrack(1);
+    const auto shorter = EncodeV1(record);
+    EXPECT_EQ(Bytes(shorter.begin() + 124, shorter.end()), B({'8', 0, 1, 255}));
+}
+
+TEST_F(Id3v1Test, WriteAppendsReplacesOrDropsTheRecordAtTheEnd) {
+    Id3v1Record named;
+    named.SetString(Id3v1Record::kArtist, u"Someone");
+    Id3v1Record empty;
+    ClearV1(empty);
+    const auto bytes = [](const Id3v1Record& r) { const auto a = EncodeV1(r); return Bytes(a.begin(), a.end()); };
+    const Bytes audio(1000, 'a'), old = Record("Old", "", 1, 2);
+    struct Case {
+        const char* name;
+        Bytes before;
+        const Id3v1Record& record;
+        bool autoDelete;
+        V1Outcome outcome;
+        Bytes after;
+    };
+    const Case cases[] = {
+        {"append", audio, named, true, V1Outcome::Written, Cat({audio, bytes(named)})},
+        {"replace", Cat({audio, old}), named, true, V1Outcome::Written, Cat({audio, bytes(named)})},
+        {"a file that is one record", old, named, true, V1Outcome::Written, bytes(named)},
+        {"empty removes", Cat({audio, old}), empty, true, V1Outcome::Removed, audio},
+        {"empty, none before", audio, empty, true, V1Outcome::Removed, audio},
+        {"empty kept", Cat({audio, old}), empty, false, V1Outcome::Written,
+         Cat({audio, B("TAG"), Bytes(124, 0), B({255})})},
+    };
+    for (const Case& c : cases) {
+        BinaryFile file = Open(c.before);
+        Id3v1Record record = c.record;
+        record.SetChanged(true);
+        EXPECT_EQ(WriteV1(record, file, {.autoDeleteV1 = c.autoDelete}), c.outcome) << c.name;
+        EXPECT_FALSE(record.IsChanged());
+        EXPECT_EQ(WriteV1(record, file, {}), V1Outcome::Unchanged);
+        EXPECT_EQ(After(), c.after) << c.name;
+    }
+    // Removing cuts a record off, leaves the fields in memory and finds none the second time.
+    BinaryFile file = Open(old);
+    EXPECT_TRUE(RemoveV1(named, file));
+    EXPECT_EQ(file.GetSize(), 0u);
+    EXPECT_FALSE(RemoveV1(named, file));
+    EXPECT_EQ(named.GetString(Id3v1Record::kArtist), u"Someone");
 }
 
 }  // namespace

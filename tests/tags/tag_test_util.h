@@ -63,8 +63,6 @@ inline Bytes Tag(int major, const Bytes& frames, size_t padding = 0, uint8_t fla
     out.insert(out.end(), padding, 0);
     return out;
 }
-// A tag followed by some audio-like bytes.
-inline Bytes WithAudio(const Bytes& tag) { return Cat({tag, Bytes(64, 0xAA)}); }
 
 // Random "audio" that never begins with "ID3".
 inline Bytes Audio(size_t n, uint32_t seed) {
@@ -92,6 +90,27 @@ inline uint64_t ReadTagBytes(const test::TempDir& dir, const Bytes& bytes, Id3Ta
     EXPECT_TRUE(file.Open(NativePath(path), OpenMode::Read, error));
     return ReadV2(tag, file, options);
 }
+
+// Tags read and files written in a folder of its own.
+class TagFileTest : public ::testing::Test {
+protected:
+    // Reads the tag (followed by audio); it counts as unchanged, as after loading.
+    uint64_t Read(const Bytes& tagBytes, Id3Tag& tag, const TagReadOptions& options = {}) {
+        const uint64_t start = ReadTagBytes(dir_, Cat({tagBytes, Bytes(64, 0xAA)}), tag, options);
+        tag.ClearChanged();
+        return start;
+    }
+    // Makes the song file of these bytes and opens it for saving.
+    BinaryFile Open(const Bytes& bytes) {
+        test::WriteFileBytes(path_, bytes);
+        return test::OpenForSave(path_);
+    }
+    Bytes After() const { return test::ReadFileBytes(path_); }
+    test::TempDir dir_;
+    fs::path path_ = dir_ / "song.mp3";
+};
+
+inline Bytes Unread(const Id3Tag& tag) { return {tag.UnreadBytes().begin(), tag.UnreadBytes().end()}; }
 
 inline Bytes Render(const Id3Tag& tag, bool v24, uint8_t encoding = 0) {
     return RenderFrameBytes(tag, RenderContext{encoding, v24});

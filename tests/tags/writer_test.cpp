@@ -1,51 +1,180 @@
-// The ID3v2 writer on files: a footer's space, files too large, failures on the way and
-// the tag's marks. (The worked examples are the plan's; where a tag ends, for writing and
-// removing alike, is checked with the header parser.)
+// Writing ID3v2 tags: where a file's tag ends, the write plan as pure arithmetic, then the
+// writer on files: a footer's space, bytes kept unread, files too large, failures on the
+// way, stacked tags removed, the marks and the code page it is given.
 #include <fstream>
+#include <random>
 
 #include "tag_test_util.h"
+#include "tags/id3v2_write_plan.h"
 #include "tags/id3v2_writer.h"
 
 namespace quorvane::tagtest {
 namespace {
 
+using Header = std::array<uint8_t, 10>;
+
 // A file with an old tag whose size field is `size` (a body of 'T's), then the audio.
-Bytes TaggedFile(uint32_t size, const Bytes& audio, uint8_t major = 3, uint8_t flags = 0) {
-    auto header = FormatV2Header(major == 4, size);
-    header[3] = major;
-    header[5] = flags;
-    Bytes file(header.begin(), header.end());
-    file.resize(10 + size, 'T');
-    return Cat({file, audio});
+Bytes TaggedFile(uint32_t size, const Bytes& audio, uint8_t major = 3) {
+    return Cat({Tag(major, Bytes(size, 'T')), audio});
 }
 
-// Throws ENOSPC once more than `budget` bytes were to be written.
-class FailAfter : public SaveFaults {
-public:
-    explicit FailAfter(uint64_t budget) : budget_(budget) {}
-    void BeforeWrite(uint64_t count) override {
-        if ((written_ += count) > budget_) throw FileException{ENOSPC};
-    }
-
-private:
-    uint64_t budget_;
-    uint64_t written_ = 0;
+// Throws ENOSPC at the first write. (Failures further on are the file rewrite's to survive.)
+struct FailFirstWrite : SaveFaults {
+    void BeforeWrite(uint64_t) override { throw FileException{ENOSPC}; }
 };
 
-class WriterTest : public ::testing::Test {
-protected:
-    BinaryFile Open(const Bytes& bytes) {
-        test::WriteFileBytes(path_, bytes);
-        return test::OpenForSave(path_);
+using WriterTest = TagFileTest;
+
+// Files whose header the parts must read alike: where the reader says the audio starts
+// (the end of the tag, capped at the end of the file) is what the writer keeps behind its
+// new tag and what the remover leaves.
+TEST_F(WriterTest, ReaderWriterAndRemoverAgreeOnWhatCountsAsATag) {
+    const Bytes audio = Audio(3000, 1);
+    auto tagged = [&](Header h, size_t body) { return Cat({Bytes(h.begin(), h.end()), Bytes(body, 0), audio}); };
+    auto with = [](Header h, size_t at, uint8_t value) {
+        h[at] = value;
+        return h;
+    };
+    const Header v23 = FormatV2Header(false, 500);
+    const struct {
+        const char* name;
+        Bytes bytes;
+        uint64_t audioStart;  // 0: no tag
+    } files[] = {
+        {"no tag", audio, 0},
+        {"ten bytes", Bytes(v23.begin(), v23.end()), 0},
+        {"v2.3", tagged(v23, 500), 510},
+        {"v2.4 footer", tagged(with(FormatV2Header(true, 500), 5, 0x10), 510), 520},
+        {"footer flag in v2.3", tagged(with(v23, 5, 0x10), 500), 510},
+        {"v2.2", tagged(with(v23, 3, 2), 500), 510},
+        {"major 5", tagged(with(v23, 3, 5), 500), 0},
+        {"wrong magic", tagged(with(v23, 2, '4'), 500), 0},
+        {"unmasked top bits", tagged(with(with(v23, 8, 1), 9, 0x80), 256), 266},
+        // Ten header bytes and 3000 more: the size field against the file's length.
+        {"tag only", tagged(FormatV2Header(false, 3000), 0), 3010},
+        {"tag cut by the end", tagged(FormatV2Header(false, 3005), 0), 3010},
+        {"size equal to the file", tagged(FormatV2Header(false, 3010), 0), 3010},
+        {"size beyond the file", tagged(FormatV2Header(false, 3011), 0), 0},
+    };
+    for (const auto& [name, bytes, expectedStart] : files) {
+        for (const size_t length : {40, 700}) {  // frames that fit an old tag, and frames that do not
+            SCOPED_TRACE(testing::Message() << name << ", frames " << length);
+            BinaryFile file = Open(bytes);
+            const ino_t inode = Inode(path_);
+            Id3Tag tag;
+            const uint64_t audioStart = ReadV2(tag, file);
+            EXPECT_EQ(audioStart, expectedStart);
+
+            // The writer keeps what the reader calls audio, behind the tag it planned.
+            const Bytes frames = FramesOfLength(length, "T", length == 40);
+            const V2WritePlan plan = WriteV2Frames(frames, file, NativePath(path_), {.use24 = length == 40});
+            EXPECT_EQ(plan.kind == V2WriteKind::Insert, expectedStart == 0);
+            EXPECT_EQ(plan.keepFrom, audioStart);
+            EXPECT_EQ(After(), Cat({BuildV2TagBytes(frames, length == 40, plan.padding),
+                                    Bytes(bytes.begin() + long(audioStart), bytes.end())}));
+            EXPECT_EQ(Inode(path_) == inode, !plan.MovesAudio());  // a move makes a new file
+            file.Close();
+
+            BinaryFile again = Open(bytes);
+            // The remover takes every whole tag, also one with nothing behind it, and
+            // names one that claims more than the file holds instead of leaving it silently.
+            const V2Removal removal = RemoveV2Tags(again, NativePath(path_));
+            const auto decoded = DecodeV2Header(bytes.data(), bytes.size());
+            const bool whole = decoded && decoded->Extent() <= bytes.size();
+            EXPECT_EQ(removal.tags, whole ? 1 : 0);
+            EXPECT_EQ(removal.overlong.has_value(), decoded && !whole);
+            if (whole) {
+                EXPECT_EQ(audioStart, decoded->Extent());
+            }
+            EXPECT_EQ(After(), whole ? Bytes(bytes.begin() + long(audioStart), bytes.end()) : bytes);
+        }
     }
-    Bytes After() const { return test::ReadFileBytes(path_); }
-    test::TempDir dir_;
-    fs::path path_ = dir_ / "song.mp3";
+}
+
+struct PlanCase {
+    const char* name;
+    std::optional<uint64_t> oldSpace;
+    uint64_t frames, fileSize;
+    uint32_t decrease;
+    V2WriteKind kind;
+    uint64_t padding, newLength;
+    uint64_t shiftStart, shiftDistance, cutCount;
 };
+
+const PlanCase kPlanCases[] = {
+    // No tag, 5000 bytes of audio, 300 bytes of frames: size field 3182, length 8192.
+    {"insert", std::nullopt, 300, 5000, kNever, V2WriteKind::Insert, 2882, 8192, 0, 3192, 0},
+    // An unpadded length that already is a multiple of 4096 gets a whole block.
+    {"insert exact", std::nullopt, 86, 4000, kNever, V2WriteKind::Insert, 4096, 8192, 0, 4192, 0},
+    // Old tag 2000, frames 1500, file 100000: in place, 500 bytes of padding.
+    {"in place", 2000, 1500, 100000, kNever, V2WriteKind::InPlace, 500, 100000, 0, 0, 0},
+    // Old tag 600000, frames 1000, file 5000000, threshold 128 KB: 596800 bytes cut.
+    {"cut", 600000, 1000, 5000000, 131072, V2WriteKind::Cut, 2200, 4403200, 0, 0, 596800},
+    {"cut never", 600000, 1000, 5000000, kNever, V2WriteKind::InPlace, 599000, 5000000, 0, 0, 0},
+    // Surplus one byte below the threshold stays; at the threshold it goes.
+    {"below threshold", 600000, 1000, 5000000, 596801, V2WriteKind::InPlace, 599000, 5000000, 0, 0, 0},
+    {"at threshold", 600000, 1000, 5000000, 596800, V2WriteKind::Cut, 2200, 4403200, 0, 0, 596800},
+    // Old tag 100, frames 300, file 10000: audio up by 2288, padding 2088, length 12288.
+    {"grow", 100, 300, 10000, kNever, V2WriteKind::Grow, 2088, 12288, 110, 2288, 0},
+    // One byte too many grows; exactly the old space stays.
+    {"grow by one", 4000, 4001, 9000, kNever, V2WriteKind::Grow, 3287, 12288, 4010, 3288, 0},
+    {"exact fit", 4000, 4000, 9000, 0, V2WriteKind::InPlace, 0, 9000, 0, 0, 0},
+    // A v2.4 footer adds 10 bytes of space: size 990 and a footer fit 1000 bytes.
+    {"footer reused", 1000, 1000, 50000, kNever, V2WriteKind::InPlace, 0, 50000, 0, 0, 0},
+    {"empty frames", 500, 0, 3000, 0, V2WriteKind::InPlace, 500, 3000, 0, 0, 0},
+    // Old space not above the ideal size: never cut, even with threshold 0.
+    {"old below ideal", 3000, 100, 20000, 0, V2WriteKind::InPlace, 2900, 20000, 0, 0, 0},
+};
+
+TEST(WriterPlan, WorkedExamples) {
+    for (const PlanCase& c : kPlanCases) {
+        SCOPED_TRACE(c.name);
+        const V2WritePlan plan = PlanV2Write(c.oldSpace, c.frames, c.fileSize, c.decrease);
+        EXPECT_EQ(plan.kind, c.kind);
+        EXPECT_EQ(plan.padding, c.padding);
+        EXPECT_EQ(plan.newLength, c.newLength);
+        EXPECT_EQ(plan.shiftStart, c.shiftStart);
+        EXPECT_EQ(plan.shiftDistance, c.shiftDistance);
+        EXPECT_EQ(plan.cutCount, c.cutCount);
+        EXPECT_EQ(plan.keepFrom, c.oldSpace ? *c.oldSpace + 10 : 0);
+    }
+}
+
+TEST(WriterPlan, InvariantsOverRandomInputs) {
+    std::mt19937_64 rng(4096);
+    for (int i = 0; i < 200000; ++i) {
+        const uint64_t fileSize = rng() % (uint64_t{1} << (rng() % 33));
+        const uint64_t frames = rng() % (uint64_t{1} << (rng() % 21));
+        std::optional<uint64_t> old;
+        if (fileSize > 10 && rng() % 4 != 0) old = rng() % (fileSize - 9);  // 10 + old <= fileSize
+        const uint32_t decrease = (rng() % 3 == 0) ? kNever : static_cast<uint32_t>(rng() % 2000000);
+        const V2WritePlan p = PlanV2Write(old, frames, fileSize, decrease);
+        SCOPED_TRACE(testing::Message() << fileSize << " " << frames << " " << (old ? *old : 0) << " " << decrease);
+        ASSERT_EQ(p.tagBytes, 10 + frames + p.padding);
+        ASSERT_LE(p.keepFrom, fileSize);
+        ASSERT_EQ(p.newLength, p.tagBytes + fileSize - p.keepFrom);
+        if (p.MovesAudio()) {
+            ASSERT_GE(p.padding, 1u);
+            ASSERT_LE(p.padding, 4096u);
+            ASSERT_EQ(p.newLength % 4096, 0u);
+        } else {
+            ASSERT_EQ(p.newLength, fileSize);
+        }
+        switch (p.kind) {
+            case V2WriteKind::Insert: ASSERT_FALSE(old); break;
+            case V2WriteKind::Grow: ASSERT_LT(*old, frames); break;
+            case V2WriteKind::InPlace: ASSERT_GE(*old, frames); break;
+            case V2WriteKind::Cut:
+                ASSERT_GE(p.cutCount, decrease);
+                ASSERT_EQ(p.newLength, fileSize - p.cutCount);
+                break;
+        }
+    }
+}
 
 TEST_F(WriterTest, AFooterCountsAsSpaceAndIsOverwritten) {
     const Bytes audio = Audio(30000, 7);
-    const Bytes before = Cat({TaggedFile(990, {}, 4, 0x10), B("3DI"), B({4, 0, 0x10, 0, 0, 0x07, 0x5E}), audio});
+    const Bytes before = Cat({Tag(4, Bytes(990, 'T'), 0, 0x10), B("3DI"), B({4, 0, 0x10, 0, 0, 0x07, 0x5E}), audio});
     const Bytes frames = FramesOfLength(1000, "Footer", true);
     BinaryFile file = Open(before);
     EXPECT_EQ(WriteV2Frames(frames, file, NativePath(path_), {}).kind, V2WriteKind::InPlace);
@@ -62,11 +191,13 @@ TEST_F(WriterTest, UnreadBytesStayBehindThePadding) {
         BinaryFile file = Open(old ? TaggedFile(old, audio, 4) : audio);
         const V2WritePlan plan = WriteV2Frames(frames, file, NativePath(path_), {}, unread);
         EXPECT_EQ(plan.padding == 0, old == frames.size() + 10 + unread.size()) << old;
-        EXPECT_EQ(After(), Cat({BuildV2TagBytes(frames, true, plan.padding + kZerosBeforeUnread, unread), audio}));
+        const size_t zeros = plan.padding + 10;  // other readers stop at the zeros
+        EXPECT_EQ(After(), Cat({B("ID3"), B({4, 0, 0}), Syncsafe(uint32_t(frames.size() + zeros + unread.size())), frames,
+                                Bytes(zeros, 0), unread, audio}));
         Id3Tag tag;
         ReadV2(tag, file);
         EXPECT_EQ(FrameLetters(tag), Letters({"TIT2"}));
-        EXPECT_EQ(Bytes(tag.UnreadBytes().begin(), tag.UnreadBytes().end()), unread);
+        EXPECT_EQ(Unread(tag), unread);
     }
 }
 
@@ -102,8 +233,8 @@ TEST_F(WriterTest, FilesAndTagsTooLargeAreRefusedUntouched) {
     EXPECT_EQ(head, start);
 }
 
-// Every write of a save passes the failure seam, whatever moves; a failed save leaves the
-// tag unsaved, so that the next save writes it.
+// Every kind of save writes through the failure seam; a failed save leaves the tag
+// unsaved, so that the next save writes it. A save marks only the frames saved.
 TEST_F(WriterTest, AFailedSaveKeepsTheTagUnsavedAndTheNextOneGoesThrough) {
     const Bytes audio = Audio(400000, 11);
     struct Case {
@@ -111,38 +242,39 @@ TEST_F(WriterTest, AFailedSaveKeepsTheTagUnsavedAndTheNextOneGoesThrough) {
         Bytes before;
         size_t picture;
         uint32_t decrease;
-        bool remove, moves;
+        bool remove;
     };
     const Case cases[] = {
-        {"insert", audio, 0, kNever, false, true},
-        {"grow", TaggedFile(100, audio), 3000, kNever, false, true},
-        {"cut", TaggedFile(600000, audio), 0, 131072, false, true},
-        {"in place", TaggedFile(5000, audio), 0, kNever, false, false},
-        {"remove", TaggedFile(700, audio), 0, kNever, true, true},
+        {"insert", audio, 0, kNever, false},
+        {"grow", TaggedFile(100, audio), 3000, kNever, false},
+        {"cut", TaggedFile(600000, audio), 0, 131072, false},
+        {"in place", TaggedFile(5000, audio), 0, kNever, false},
+        {"remove", TaggedFile(700, audio), 0, kNever, true},
     };
     for (const Case& c : cases) {
-        for (const uint64_t budget : {uint64_t{0}, uint64_t{150000}}) {
-            if (budget && !c.moves) continue;  // an in-place write fails only before its first byte
-            SCOPED_TRACE(testing::Message() << c.name << " budget " << budget);
-            BinaryFile file = Open(c.before);
-            Id3Tag tag;
-            tag.SetText(kFrameTIT2, u"Title");
-            if (c.picture) tag.SetPicture(3, "image/png", u"", Bytes(c.picture, 0x42));
-            FailAfter faults(budget);
-            TagWriteOptions options{.decreasePaddingVal = c.decrease, .faults = &faults};
-            try {
-                c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
-                ADD_FAILURE() << "no failure";
-            } catch (const FileException& e) {
-                EXPECT_EQ(e.error, uint32_t(ENOSPC));
-            }
-            EXPECT_TRUE(tag.IsChanged());  // the file itself is the rewrite's to keep intact
-
-            options.faults = nullptr;
+        SCOPED_TRACE(c.name);
+        BinaryFile file = Open(c.before);
+        Id3Tag tag;
+        FailFirstWrite faults;
+        TagWriteOptions options{.decreasePaddingVal = c.decrease, .faults = &faults};
+        if (!c.remove) WriteV2(tag, file, NativePath(path_), options);  // unchanged: nothing written
+        tag.SetText(kFrameTIT2, u"Title");
+        tag.V1().SetTrack(4);
+        if (c.picture) tag.SetPicture(3, "image/png", u"", Bytes(c.picture, 0x42));
+        try {
             c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
-            EXPECT_FALSE(tag.IsChanged());
-            EXPECT_TRUE(AudioBytes(After()) == audio);
+            ADD_FAILURE() << "no failure";
+        } catch (const FileException& e) {
+            EXPECT_EQ(e.error, uint32_t(ENOSPC));
         }
+        EXPECT_TRUE(tag.Frames()[0]->HasChanged());  // the file itself is the rewrite's to keep intact
+
+        options.faults = nullptr;
+        c.remove ? (void)RemoveV2(tag, file, NativePath(path_), options) : WriteV2(tag, file, NativePath(path_), options);
+        EXPECT_TRUE(tag.V1().IsChanged());
+        tag.V1().SetChanged(false);
+        EXPECT_FALSE(tag.IsChanged());
+        EXPECT_TRUE(AudioBytes(After()) == audio);
     }
 }
 
@@ -193,20 +325,32 @@ TEST_F(WriterTest, RemovalTakesEveryStackedTagAndNamesAnOverlongOne) {
     EXPECT_EQ(TextOf(read, kFrameTIT2), "First");
 }
 
-TEST_F(WriterTest, MarksDecideAndOnlyTheFramesAreMarkedSaved) {
-    BinaryFile file = Open(TaggedFile(700, Audio(5000, 12)));
+TEST_F(WriterTest, AnotherCodePageReadsAndWritesCyrillicWhileTheSystemOneStays) {
+    const CodePage cp1251("CP1251");
+    ASSERT_EQ(cp1251.Name(), "CP1251");
+    const std::string privet = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    Id3Tag fromSystem, fromOption;
+    Read(Tag(3, Text(3, "TIT2", privet)), fromSystem);
+    Read(Tag(3, Text(3, "TIT2", privet)), fromOption, {.codePage = &cp1251});
+    EXPECT_EQ(fromOption.GetText(kFrameTIT2), u"Привет");
+    EXPECT_EQ(fromSystem.GetText(kFrameTIT2), u"Ïðèâåò");
+
+    BinaryFile file = Open(Audio(1000, 2));
     Id3Tag tag;
-    FailAfter noWrites(0);
-    WriteV2(tag, file, NativePath(path_), {.faults = &noWrites});  // unchanged: nothing to write
-    tag.SetText(kFrameTIT2, u"x");
-    tag.V1().SetTrack(4);
-    EXPECT_EQ(Render(tag, true), Text(4, "TIT2", "x"));  // rendering alone leaves the marks
-    EXPECT_TRUE(tag.Frames()[0]->HasChanged());
-    WriteV2(tag, file, NativePath(path_), {});
-    EXPECT_FALSE(tag.Frames()[0]->HasChanged());
-    EXPECT_TRUE(tag.V1().IsChanged());
-    tag.V1().SetChanged(false);
-    EXPECT_FALSE(tag.IsChanged());
+    tag.SetText(kFrameTIT2, u"Привет");
+    tag.V1().SetString(Id3v1Record::kTitle, u"Привет");
+    const TagWriteOptions options{.use24 = false, .codePage = &cp1251};
+    WriteV1(tag.V1(), file, options);
+    WriteV2(tag, file, NativePath(path_), options);
+    const Bytes after = After();
+    EXPECT_EQ(Bytes(after.begin() + 10, after.begin() + 27), Text(3, "TIT2", privet));
+    EXPECT_EQ(std::string(after.end() - 125, after.end() - 119), privet);
+    Id3v1Record system, option;
+    ASSERT_TRUE(ReadV1(file, system));
+    ASSERT_TRUE(ReadV1(file, option, cp1251));
+    EXPECT_EQ(option.GetString(Id3v1Record::kTitle), u"Привет");
+    EXPECT_EQ(system.GetString(Id3v1Record::kTitle), u"Ïðèâåò");
+    EXPECT_EQ(CodePage::System().Name(), "CP1252");
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
-// What every command shares. The one parser: global options on either side of every
-// command, --help of each command, usage errors that name their cause and exit with status
-// 2, the commands that need no MP3 file (config, regex-test). The one file walk: paths in
-// the order given, directories scanned sorted (files, then subdirectories), each failure
-// reported once, info on real files. The save that follows: the copy a killed save left
-// goes, Ctrl+C stops cleanly.
+// What every command shares: the one parser and its usage errors, the one file walk and
+// its order and reports, and the save that follows (killed-save copies, Ctrl+C).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>

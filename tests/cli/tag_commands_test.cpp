@@ -1,9 +1,5 @@
-// The commands that read and change tags and names, on lame files tagged by mutagen and
-// checked by mutagen, hashlib and json. list, show, set, remove-v1/-v2; output a script
-// can trust: names with any bytes come back as their bytes from JSON, TSV rows stay one a
-// line, 8-bit tag fields never reach the output raw. copy-v1, capitalize, underscores,
-// number, comment, generate, rename: what --dry-run prints, the messages on standard error
-// and the exit status, the histories.
+// The commands that read and change tags and names, on lame files tagged and checked by
+// mutagen: output a script can trust, --dry-run, messages, exit status, histories.
 #include "cli/cli_test_support.h"
 
 namespace quorvane::test {

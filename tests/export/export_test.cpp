@@ -1,10 +1,5 @@
-// What an export writes, checked byte for byte and by xmllint and Python's parser. M3U
-// and PLS documents: names as their bytes on disk, tag texts in the code page, tag texts
-// that try to add lines. The procedure after the save dialog: one message per failure in
-// the program's words, never half a playlist. Pictures: names from file, picture type and
-// MIME type; nothing overwritten, nothing outside the chosen directory. The XML listing:
-// the writer's escaping, the documented example, grouping, attribute order and skipping
-// of empty values; the options' structure levels and settings.
+// What an export writes, checked byte for byte and by xmllint and Python's parser:
+// playlists, pictures and the XML listing, with hostile tags and failing writes.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>

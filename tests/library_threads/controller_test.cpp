@@ -1,8 +1,5 @@
-// The loading and saving machinery on threads: a controller over a real loader and
-// saver thread (Save, Refresh List, Clear, remove-directory and Exit against a running
-// save), the loader thread against the commands of the user-interface thread, and
-// records loaded on several threads, handed over in order; the settings they read while
-// the user interface writes.
+// The loading and saving machinery on threads: the controller against a running save, the
+// loader thread against the user-interface thread, loads in order, settings read meanwhile.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,8 +1,5 @@
-// Pictures decoded on threads. The pool: four workers, a job queued twice runs once, a
-// cancelled one never, a job changed while it decodes drops its stale result,
-// destruction waits for workers. The previews on top of it: one decode per picture
-// content, a cache bounded by bytes and count, and requests that outlive their frames,
-// their tickets or the service.
+// Pictures decoded on threads: the pool's jobs, cancels and shutdown, and the previews
+// on top of it (one decode per content, a bounded cache, requests that outlive their owners).
 #include <gtest/gtest.h>
 #include <time.h>
 

@@ -121,6 +121,7 @@ TEST(FirstFrame, PastJunkFalseSyncWordsAndStackedTagsWithinTheLimitAcrossReads) 
         {"junk up to the limit", Cat({Junk(700 + limit - 1), Frames(kCbr128, 3)}), 700, 700 + limit - 1, 128},
         {"junk to the limit", Cat({Junk(700 + limit), Frames(kCbr128, 3)}), 700, -1, 0},
         {"two tags", Cat({first, trap(3, 0), audio}), 510, 510 + 3010, 128},
+        {"three tags", Cat({first, trap(3, 0), trap(3, 0), audio}), 510, 510 + 2 * 3010, 128},
         {"second tag with a footer", Cat({first, footed, audio}), 510, 510 + 3020, 128},
         {"the first tag's footer left", Cat({footed, trap(3, 0), audio}), 3010, 3020 + 3010, 128},
         {"a gap before the second tag", Cat({first, Bytes(1, 0), trap(3, 0), audio}), 510, 511 + 20, 320},

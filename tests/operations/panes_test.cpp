@@ -1,9 +1,5 @@
-// The tag editor's panes over many files. The "General ID3v2" and "ID3v1" panes: the
-// common value of a field, the genre display, Save, inline completion. The comments tab:
-// the shared list, the dialog's values, add/edit/delete of a picked comment (also of two
-// with one short description), delete all, language words. The comment-language table:
-// its shape, the lookups both ways, the dialog's list, and that the committed table is
-// what the generator makes from the installed data.
+// The tag editor's panes over many files, the comments of a selection, and the
+// comment-language table against what its generator makes from the installed data.
 #include "operations/comment_edit.h"
 #include "operations/completion.h"
 #include "operations/languages.h"

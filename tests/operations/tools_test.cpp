@@ -1,9 +1,5 @@
-// The tools on the selected files. Clean-up: the text rules of Capitalize and Convert _ to
-// Space, the tools on records (Copy from ID3v1, Capitalize, Convert _ to Space, "Track #"),
-// the refusal of every operation while a save covers one of its files. Tags filled from
-// file names by pattern and by regular expression, names made from tags: the captures and
-// expansions of every edge case, the plans and applying them, the messages, the histories
-// in a real settings file, completion.
+// The tools on the selected files: clean-up, the refusal while a save covers a file,
+// tags from file names, names from tags, and their histories in a real settings file.
 #include <functional>
 
 #include "operations/comment_edit.h"

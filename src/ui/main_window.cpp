@@ -37,10 +37,10 @@ namespace quorvane::ui {
 
 namespace {
 constexpr int kRowTimerMs = 250;
-constexpr int kIdleWatchMs = 50;
+constexpr int kIdleWatchMs = 20;
 // Rows added in one go: a few milliseconds of work, even while the loader thread
 // competes for the processor.
-constexpr size_t kRowsPerSlice = 1000;
+constexpr size_t kRowsPerSlice = 5000;
 }  // namespace
 
 MainWindow::MainWindow(UserPrompts& prompts, DesktopLauncher& launcher, QWidget* parent)
@@ -129,6 +129,7 @@ uint32_t MainWindow::Start() {
     SyncDirectoryEntries();
     loaderThread_ = std::make_unique<LoaderThread>(*loader_);
     rowTimer_.start();
+    WatchScanEnd();
     return action;
 }
 
@@ -344,7 +345,7 @@ void MainWindow::TakeNewRows() {
     // The status is worth its count only while something moves.
     if (busy || wasBusy_) UpdateStatus();
     wasBusy_ = busy;
-    // While loading, a cheap look every 50 ms notices the end of the scan, so the last
+    // While loading, a cheap look every 20 ms notices the end of the scan, so the last
     // rows need not wait for the next tick.
     if (busy && !idleWatch_.isActive()) idleWatch_.start();
 }

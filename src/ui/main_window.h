@@ -179,6 +179,7 @@ private:
     void UpdateStatus();
     void SyncDirectoryEntries();
     void AfterListCommand();
+    void WatchScanEnd();
     bool HasDirectoryUrl(const QMimeData* mime) const;
     // True, after telling the user, when a running save covers one of the records an
     // export would read.

@@ -349,8 +349,9 @@ void DirectoryLoader::LoadAndAdd(RecordPtr record, ScanState& state) {
 
 void DirectoryLoader::LoadAllAndAdd(std::vector<RecordPtr> records, ScanState& state) {
     LoadInOrder(records, state.options, loadThreads_, [&](size_t index, const Mp3FileRecord::LoadResult& result) {
-        // What a stopped scan still loads is neither reported nor kept.
-        if (state.stopped) return;
+        // What a stopped scan (Refresh, Clear, removal, Quit) still loads is neither
+        // reported nor kept.
+        if (StopRequested(state)) return;
         if (!result.error.empty()) prompts_.ShowError(ProgramTitle(), result.error);
         Add(records[index], result.opened, state);
     });

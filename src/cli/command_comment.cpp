@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cli/cli_text.h"
+#include "cli/listing_output.h"
 #include "cli/command_line.h"
 #include "cli/edit_run.h"
 #include "cli/file_set.h"
@@ -31,21 +32,19 @@ CLI::Option* AddLanguageOption(CLI::App& command, std::string& language, const s
 int RunList(CommandContext& context, const CommentArguments& arguments) {
     if (!context.OpenSettings()) return kExitFileError;
     const FileSet files(context, arguments.paths);
-    std::string out = arguments.json ? "[" : "Short Description\tLanguage\tCode\tText\n";
-    bool first = true;
+    ListingOutput listing(arguments.json, "Short Description\tLanguage\tCode\tText\n");
     for (const ListedComment& comment : SharedComments(files.Records())) {
+        std::string& out = listing.NextRow();
         if (arguments.json) {
-            out += std::string(first ? "\n" : ",\n") + "  {\"description\": " + JsonString(comment.description) +
+            out += "  {\"description\": " + JsonString(comment.description) +
                    ", \"language\": " + JsonLatin1(comment.language) + ", \"languageName\": " +
                    JsonString(comment.languageName) + ", \"text\": " + JsonString(comment.text) + "}";
         } else {
             out += TsvCell(U8(comment.description)) + "\t" + TsvCell(U8(comment.languageName)) + "\t" +
                    TsvCell(comment.language) + "\t" + TsvCell(U8(comment.text)) + "\n";
         }
-        first = false;
     }
-    if (arguments.json) out += first ? "]\n" : "\n]\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    listing.Finish();
     return files.ExitStatus();
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/cli_text.h"
+#include "cli/listing_output.h"
 #include "cli/command_line.h"
 #include "cli/file_set.h"
 #include "platform/text_codec.h"
@@ -19,12 +20,11 @@ struct InfoArguments {
 int RunInfo(CommandContext& context, const InfoArguments& arguments) {
     if (!context.OpenSettings()) return kExitFileError;
     const FileSet files(context, arguments.paths);
-    std::string out = arguments.json ? "[" : "Path\tBitrate\tVBR\tDuration\n";
-    bool first = true;
+    ListingOutput listing(arguments.json, "Path\tBitrate\tVBR\tDuration\n");
     for (const RecordPtr& record : files.Records()) {
         const StreamFigures& stream = record->Stream();
+        std::string& out = listing.NextRow();
         if (arguments.json) {
-            out += first ? "\n" : ",\n";
             out += "  {\"path\": " + JsonString(record->DiskPath()) + ", \"bitrate\": " +
                    std::to_string(stream.bitrate) + ", \"vbr\": " + (stream.vbr ? "true" : "false") +
                    ", \"duration\": " + std::to_string(stream.duration) + "}";
@@ -32,12 +32,8 @@ int RunInfo(CommandContext& context, const InfoArguments& arguments) {
             out += TsvCell(PathToNative(record->DiskPath())) + "\t" + std::to_string(stream.bitrate) +
                    (stream.vbr ? "\t1\t" : "\t0\t") + std::to_string(stream.duration) + "\n";
         }
-        first = false;
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        out.clear();
     }
-    if (arguments.json) out += first ? "]\n" : "\n]\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    listing.Finish();
     return files.ExitStatus();
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/cli_text.h"
+#include "cli/listing_output.h"
 #include "cli/command_line.h"
 #include "cli/file_set.h"
 #include "library/list_columns.h"
@@ -73,30 +74,19 @@ void AppendTsvRow(std::string& out, const Mp3FileRecord& r) {
     out += '\n';
 }
 
-// Rows go out in blocks of about this size (never as one string for all files).
-constexpr size_t kOutputBlock = 1 << 16;
-
 int RunList(CommandContext& context, const ListArguments& arguments) {
     if (!context.OpenSettings()) return kExitFileError;
     FileSet files(context, arguments.paths);
-    std::string out = arguments.json ? "[" : "Filename\tTrack\tArtist\tAlbum\tTitle\tYear\tBitrate\tDirectory\tGenre\tDuration\n";
-    out.reserve(kOutputBlock + 4096);
-    bool first = true;
+    ListingOutput listing(arguments.json,
+                          "Filename\tTrack\tArtist\tAlbum\tTitle\tYear\tBitrate\tDirectory\tGenre\tDuration\n");
     for (const RecordPtr& record : files.Records()) {
         if (arguments.json) {
-            out += first ? "\n" : ",\n";
-            AppendJsonRow(out, *record);
+            AppendJsonRow(listing.NextRow(), *record);
         } else {
-            AppendTsvRow(out, *record);
-        }
-        first = false;
-        if (out.size() >= kOutputBlock) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
+            AppendTsvRow(listing.NextRow(), *record);
         }
     }
-    if (arguments.json) out += first ? "]\n" : "\n]\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    listing.Finish();
     // The records go with the process: destroying thousands of tags one by one would
     // cost a good part of the listing.
     files.KeepUntilExit();

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli/cli_text.h"
+#include "cli/listing_output.h"
 #include "cli/command_line.h"
 #include "cli/file_set.h"
 #include "cli/save_run.h"
@@ -102,8 +103,7 @@ int RunList(CommandContext& context, const PictureArguments& arguments) {
     if (!context.OpenSettings()) return kExitFileError;
     const FileSet files(context, arguments.paths);
     std::map<std::string, Size> sizes;  // by checksum: a cover shared by an album is decoded once
-    std::string out = arguments.json ? "[" : "Path\tType\tType name\tMIME\tDescription\tSize\tSHA-256\tWidth x height\n";
-    bool first = true;
+    ListingOutput listing(arguments.json, "Path\tType\tType name\tMIME\tDescription\tSize\tSHA-256\tWidth x height\n");
     for (const RecordPtr& record : files.Records()) {
         const Id3Tag& tag = record->Tag();
         for (const Id3Frame* frame = tag.FindFrame(kFrameAPIC); frame; frame = tag.FindFrame(kFrameAPIC, frame)) {
@@ -121,8 +121,9 @@ int RunList(CommandContext& context, const PictureArguments& arguments) {
             }
             const Size& size = at->second;
             const std::string description = DescriptionOf(*frame);
+            std::string& out = listing.NextRow();
             if (arguments.json) {
-                out += std::string(first ? "\n" : ",\n") + "  {\"path\": " + JsonString(record->DiskPath()) +
+                out += "  {\"path\": " + JsonString(record->DiskPath()) +
                        ", \"type\": " + std::to_string(type) + ", \"typeName\": " + JsonString(PictureTypeName(type)) +
                        ", \"mime\": " + JsonLatin1(mime) + ", \"description\": " + JsonString(U16(description)) +
                        ", \"size\": " + std::to_string(data.size()) + ", \"sha256\": \"" + sha + "\", \"width\": " +
@@ -134,13 +135,9 @@ int RunList(CommandContext& context, const PictureArguments& arguments) {
                        std::to_string(data.size()) + "\t" + sha + "\t" +
                        (size.known ? std::to_string(size.width) + "x" + std::to_string(size.height) : "") + "\n";
             }
-            first = false;
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
         }
     }
-    if (arguments.json) out += first ? "]\n" : "\n]\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    listing.Finish();
     return files.ExitStatus();
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/cli_text.h"
+#include "cli/listing_output.h"
 #include "cli/command_line.h"
 #include "cli/file_set.h"
 #include "platform/text_codec.h"
@@ -121,18 +122,9 @@ std::string RecordOutput(const Mp3FileRecord& r, bool json) {
 int RunShow(CommandContext& context, const ShowArguments& arguments) {
     if (!context.OpenSettings()) return kExitFileError;
     const FileSet files(context, arguments.paths);
-    std::string out = arguments.json ? "[" : "";
-    bool first = true;
-    for (const RecordPtr& record : files.Records()) {
-        if (!first) out += arguments.json ? ",\n" : "\n";
-        if (first && arguments.json) out += "\n";
-        out += RecordOutput(*record, arguments.json);
-        first = false;
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        out.clear();
-    }
-    if (arguments.json) out += first ? "]\n" : "\n]\n";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    ListingOutput listing(arguments.json, "", "\n");
+    for (const RecordPtr& record : files.Records()) listing.NextRow() += RecordOutput(*record, arguments.json);
+    listing.Finish();
     return files.ExitStatus();
 }
 

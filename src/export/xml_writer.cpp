@@ -1,27 +1,11 @@
 #include "export/xml_writer.h"
 
+#include "platform/text_codec.h"
+
 namespace quorvane {
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-void AppendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 }  // namespace
 
@@ -47,7 +31,7 @@ void AppendXmlEscaped(std::u16string_view text, std::string& out, bool inAttribu
         }
         // Not characters of XML 1.0: no reference can stand for them either.
         if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) continue;
-        AppendUtf8(c, out);
+        AppendUtf8(out, c);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "operations/image_file.h"
 #include "platform/binary_file.h"
 #include "platform/text_codec.h"
+#include "platform/unique_fd.h"
 #include "platform/user_prompts.h"
 
 namespace quorvane {
@@ -20,27 +21,6 @@ std::string DefaultBase() {
     const char* tmp = std::getenv("TMPDIR");
     return tmp && tmp[0] == '/' ? std::string(tmp) : std::string("/tmp");
 }
-
-// Closes the descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now; false with errno when the close reported a failed write.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -85,15 +65,15 @@ std::optional<std::u16string> TempImageDirectory::Write(std::span<const uint8_t>
     // The viewer may still show the picture of an earlier click: it keeps its copy, and
     // the new picture is a new file.
     ::unlinkat(directory_, name.c_str(), 0);
-    Descriptor file(::openat(directory_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (file.get() < 0) {
+    UniqueFd file(::openat(directory_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (file.Get() < 0) {
         ShowFileError(prompts, kImageOpenError, path, FileException{static_cast<uint32_t>(errno)});
         return std::nullopt;
     }
     if (std::find(written_.begin(), written_.end(), name) == written_.end()) written_.push_back(name);
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(file.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ShowFileError(prompts, kImageWriteError, path, FileException{static_cast<uint32_t>(n < 0 ? errno : EIO)});

@@ -19,6 +19,7 @@
 
 #include "platform/paths.h"
 #include "platform/text_codec.h"
+#include "platform/unique_fd.h"
 #include "platform/user_prompts.h"
 
 namespace quorvane {
@@ -302,22 +303,6 @@ std::optional<LeftoverName> ParseLeftover(std::string_view name) {
     return std::nullopt;
 }
 
-// A descriptor closed when it goes away.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
 std::vector<std::string> ListNames(int directory) {
     std::vector<std::string> names;
     const int fd = ::dup(directory);
@@ -421,7 +406,7 @@ bool FinishSave(int directory, const std::string& directoryPath, const std::stri
 // removed, or its save finished. True when the directory changed.
 bool CleanLeftover(int directory, const std::string& directoryPath, const std::string& name,
                    const LeftoverName& left, const std::vector<std::string>& names, UserPrompts& prompts) {
-    const Descriptor fd(::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return false;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -448,7 +433,7 @@ bool IsRewriteLeftover(std::string_view name) { return ParseLeftover(name).has_v
 
 void CleanStaleRewrites(std::u16string_view directory, UserPrompts& prompts) {
     const std::string path = PathToNative(directory);
-    const Descriptor dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd dir(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir) return;
     const std::vector<std::string> names = ListNames(dir.Get());
     bool changed = false;

@@ -109,17 +109,6 @@ std::u16string CodePage::Decode(std::string_view bytes) const {
     return out;
 }
 
-namespace {
-
-locale_t Utf8Locale() {
-    static const locale_t loc = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        if (!l) l = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-        return l;
-    }();
-    return loc;
-}
-
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -136,6 +125,17 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+namespace {
+
+locale_t Utf8Locale() {
+    static const locale_t loc = [] {
+        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (!l) l = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+        return l;
+    }();
+    return loc;
 }
 
 void AppendUtf16(std::u16string& out, char32_t cp) {

@@ -10,6 +10,9 @@
 
 namespace quorvane {
 
+// One code point (not a surrogate) appended as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -52,7 +52,8 @@ TEST_F(RecordFiles, LoadedRecordsAreSavedStateAndLongDurationsKeepTheirMinutes) 
     test::MakeMp3(v1only, {"-b", "96"});
     test::TagWithMutagen(v1only, 0, {"TIT2=Old Title", "TPE1=Someone"}, true);
     ASSERT_EQ(test::MutagenView(v1only), "v2=none v1=Old Title");
-    const LoadOptions convert{.autoConvertToV2 = true};
+    LoadOptions convert;
+    convert.autoConvertToV2 = true;
     const uint64_t decodes = PictureDecodeCount();
     auto r = LoadRecord(path, prompts_, convert);
     EXPECT_EQ(PictureDecodeCount(), decodes);

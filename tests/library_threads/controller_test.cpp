@@ -2,6 +2,7 @@
 // loader thread against the user-interface thread, loads in order, settings read meanwhile.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -445,10 +446,11 @@ TEST_F(LoaderThreads, StatusWhileScanningAndWhileSaving) {
 // A v2.4 tag with one TIT2 frame in encoding 0, then a little audio.
 std::vector<uint8_t> TaggedFile(const std::string& title) {
     const auto size = static_cast<int>(11 + title.size());
-    std::vector<uint8_t> bytes = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, static_cast<uint8_t>(size), 'T', 'I', 'T', '2',
-                                  0,   0,   0,   static_cast<uint8_t>(title.size() + 1), 0, 0, 0};
-    bytes.insert(bytes.end(), title.begin(), title.end());
-    bytes.insert(bytes.end(), 300, 0xAA);
+    const uint8_t head[] = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, static_cast<uint8_t>(size), 'T', 'I', 'T', '2',
+                            0,   0,   0,   static_cast<uint8_t>(title.size() + 1), 0, 0, 0};
+    std::vector<uint8_t> bytes(std::begin(head), std::end(head));
+    bytes.resize(bytes.size() + title.size() + 300, 0xAA);
+    std::copy(title.begin(), title.end(), bytes.begin() + std::size(head));
     return bytes;
 }
 
@@ -471,16 +473,77 @@ TEST(ParallelLoad, RecordsAreHandedOverInOrderEachLoadedOnce) {
             const bool missing = index % 7 == 3;
             EXPECT_EQ(result.opened, !missing) << index;
             EXPECT_EQ(result.error.empty(), !missing) << index;
-            if (missing) EXPECT_NE(U8(result.error).find(std::strerror(ENOENT)), std::string::npos);
-            // Handed over loaded: the tag is there already.
-            else EXPECT_EQ(U8(fresh[index]->Tag().GetText(kFrameTIT2)), "Title " + std::to_string(index));
+            if (missing) {
+                EXPECT_NE(U8(result.error).find(std::strerror(ENOENT)), std::string::npos);
+            } else {
+                // Handed over loaded: the tag is there already.
+                EXPECT_EQ(U8(fresh[index]->Tag().GetText(kFrameTIT2)), "Title " + std::to_string(index));
+            }
         });
         ASSERT_EQ(order.size(), count) << threads;
         for (size_t i = 0; i < count; ++i) ASSERT_EQ(order[i], i) << threads;
         // Loaded once: a second load of the same record would have added a second frame.
-        for (size_t i = 0; i < count; ++i)
-            if (i % 7 != 3) EXPECT_EQ(fresh[i]->Tag().Frames().size(), 1u) << i;
+        for (size_t i = 0; i < count; ++i) {
+            if (i % 7 != 3) {
+                EXPECT_EQ(fresh[i]->Tag().Frames().size(), 1u) << i;
+            }
+        }
     }
+}
+
+// The window's scan reads a directory's files the same way, in batches: "f000.mp3"...
+// titled by their number, dangling links at `broken`, scanned on two threads.
+class BatchedScan : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SettingsStore::Instance().OpenAt((settings_ / "s.ini").string())); }
+    static std::string NameOf(int i) {
+        const std::string digits = std::to_string(i);
+        return "f" + std::string(3 - digits.size(), '0') + digits + ".mp3";
+    }
+    void MakeFiles(int count, std::initializer_list<int> broken) {
+        for (int i = 0; i < count; ++i) {
+            if (std::find(broken.begin(), broken.end(), i) != broken.end())
+                fs::create_symlink(dir_ / "nowhere", dir_ / NameOf(i));
+            else
+                WriteFileBytes(dir_ / NameOf(i), TaggedFile(std::to_string(i)));
+        }
+        loader_.SetLoadThreads(2);
+        loader_.AddDirectory(PathFromNative(dir_.Path().string()));
+    }
+
+    TempDir settings_, dir_;
+    GatedPrompts prompts_;
+    DirectoryLoader loader_{prompts_, false};
+};
+
+TEST_F(BatchedScan, RecordsKeepTheOrderOfTheNamesAcrossBatches) {
+    MakeFiles(300, {150});  // three batches, the failure in the second
+    loader_.ScanPending(false);
+    const std::vector<RecordPtr> records = loader_.TakeNewRecords();
+    ASSERT_EQ(records.size(), 300u);
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(PathToNative(records[i]->FileName()), NameOf(i));
+        // The window lists a file it could not open, empty.
+        EXPECT_EQ(U8(records[i]->Tag().GetText(kFrameTIT2)), i == 150 ? "" : std::to_string(i)) << i;
+    }
+    const auto shown = prompts_.Prompts();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(U8(shown[0].text).find(NameOf(150)), std::string::npos);
+}
+
+TEST_F(BatchedScan, AScanClearedInTheMiddleOfABatchReportsNothingMore) {
+    MakeFiles(200, {10, 20});  // the list is cleared while the first failure's box is open
+    Gate gate;
+    prompts_.errorGate = &gate;
+    std::thread scan([&] { loader_.ScanPending(false); });
+    const bool waited = gate.WaitForWaiter();
+    if (waited) loader_.Clear(false);
+    gate.Open();
+    scan.join();
+    ASSERT_TRUE(waited);
+    EXPECT_EQ(prompts_.Count(), 1u);
+    EXPECT_EQ(loader_.RecordCount(), 0u);
+    EXPECT_TRUE(loader_.TakeNewRecords().empty());
 }
 
 // Readers on worker threads while the user interface writes: every read sees either

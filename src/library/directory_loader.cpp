@@ -19,9 +19,9 @@ namespace {
 
 constexpr std::string_view kLoadedDirs = "LoadedDirs";
 
-// Files loaded together: small enough that Refresh or Clear stops a scan of a large
-// directory soon, large enough to keep two threads busy.
-constexpr size_t kLoadBatch = 128;
+// Files found are loaded together once this many are waiting, across directories, so
+// that two threads stay busy on a tree of small albums too; rows still come one by one.
+constexpr size_t kLoadBatch = 1024;
 
 // Closes the enumeration on every path out of the scan.
 struct DirCloser {
@@ -234,8 +234,11 @@ bool DirectoryLoader::WaitAndScanNext(bool recurse) {
         wake_.wait(list, [this] { return quit_.load() || !pendingDirectories_.empty(); });
         if (quit_) return false;
     }
-    std::lock_guard scan(scanLock_);
-    ScanFirstPendingLocked(recurse);
+    {
+        std::lock_guard scan(scanLock_);
+        ScanFirstPendingLocked(recurse);
+    }
+    if (observer_ && IsIdle()) observer_->ScanEnded();
     return !quit_;
 }
 
@@ -266,6 +269,7 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
     // The settings are taken once per scan.
     if (!state.load) state.options = LoadOptionsFromSettings();
     ScanDirectory(state.root, state);
+    LoadFound(state);
     std::lock_guard list(listLock_);
     // A scan cut short by Refresh, Clear or the removal of its directory leaves the
     // queue as those left it.
@@ -278,7 +282,11 @@ void DirectoryLoader::ScanFirstPendingLocked(bool recurse) {
 }
 
 bool DirectoryLoader::StopRequested(const ScanState& state) const {
-    return state.stopped || quit_.load() || currentRemoved_.load() || generation_.load() != state.generation;
+    return state.stopped || ScanCancelled(state);
+}
+
+bool DirectoryLoader::ScanCancelled(const ScanState& state) const {
+    return quit_.load() || currentRemoved_.load() || generation_.load() != state.generation;
 }
 
 void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state) {
@@ -327,13 +335,9 @@ void DirectoryLoader::ScanDirectory(const std::u16string& path, ScanState& state
             LoadAndAdd(std::make_shared<Mp3FileRecord>(directory, std::move(file.second), state.rootText), state);
         }
     } else {
-        for (size_t first = 0; first < files.size() && !StopRequested(state); first += kLoadBatch) {
-            std::vector<RecordPtr> batch;
-            const size_t end = std::min(files.size(), first + kLoadBatch);
-            for (size_t i = first; i < end; ++i)
-                batch.push_back(std::make_shared<Mp3FileRecord>(directory, std::move(files[i].second), state.rootText));
-            LoadAllAndAdd(std::move(batch), state);
-        }
+        for (auto& file : files)
+            state.found.push_back(std::make_shared<Mp3FileRecord>(directory, std::move(file.second), state.rootText));
+        if (state.found.size() >= kLoadBatch) LoadFound(state);
     }
     for (const std::string& name : subdirectories) {
         if (StopRequested(state)) break;
@@ -347,14 +351,21 @@ void DirectoryLoader::LoadAndAdd(RecordPtr record, ScanState& state) {
     Add(std::move(record), opened, state);
 }
 
-void DirectoryLoader::LoadAllAndAdd(std::vector<RecordPtr> records, ScanState& state) {
-    LoadInOrder(records, state.options, loadThreads_, [&](size_t index, const Mp3FileRecord::LoadResult& result) {
-        // What a stopped scan (Refresh, Clear, removal, Quit) still loads is neither
-        // reported nor kept.
-        if (StopRequested(state)) return;
-        if (!result.error.empty()) prompts_.ShowError(ProgramTitle(), result.error);
-        Add(records[index], result.opened, state);
-    });
+void DirectoryLoader::LoadFound(ScanState& state) {
+    const std::vector<RecordPtr> records = std::move(state.found);
+    state.found.clear();
+    if (records.empty() || StopRequested(state)) return;
+    LoadInOrder(
+        records, state.options, loadThreads_,
+        [&](size_t index, const Mp3FileRecord::LoadResult& result) {
+            // What a stopped scan (Refresh, Clear, removal, Quit) still loads is neither
+            // reported nor kept.
+            if (StopRequested(state)) return;
+            if (!result.error.empty()) prompts_.ShowError(ProgramTitle(), result.error);
+            Add(records[index], result.opened, state);
+        },
+        // Asked on the loading threads too: only what the other threads change.
+        [&] { return ScanCancelled(state); });
 }
 
 void DirectoryLoader::Add(RecordPtr record, bool opened, ScanState& state) {

@@ -25,12 +25,15 @@ namespace quorvane {
 
 class UserPrompts;
 
-// Told of each record that RemoveDirectory takes out of the list (under the list lock,
-// on the thread that called RemoveDirectory).
 class RecordObserver {
 public:
     virtual ~RecordObserver() = default;
+    // Each record that RemoveDirectory takes out of the list (under the list lock, on the
+    // thread that called RemoveDirectory).
     virtual void RecordRemoved(const RecordPtr& record) = 0;
+    // The loader thread ended a scan and nothing else is queued: the last records are
+    // there to take (on the loader thread, no lock held).
+    virtual void ScanEnded() {}
 };
 
 // One trailing separator removed; the root "/" stays as it is.
@@ -113,6 +116,7 @@ private:
         uint64_t generation;
         bool recurse;
         bool stopped = false;
+        std::vector<RecordPtr> found;    // found, in scan order, waiting to be loaded
         std::vector<DirectoryId> chain;  // directories being scanned, against link loops
     };
 
@@ -120,10 +124,12 @@ private:
     void ScanFirstPendingLocked(bool recurse);
     void ScanDirectory(const std::u16string& path, ScanState& state);
     void LoadAndAdd(RecordPtr record, ScanState& state);
-    // Loads the records on loadThreads_ threads and adds them in their order.
-    void LoadAllAndAdd(std::vector<RecordPtr> records, ScanState& state);
+    // Loads the records found so far on loadThreads_ threads and adds them in their order.
+    void LoadFound(ScanState& state);
     void Add(RecordPtr record, bool opened, ScanState& state);
     bool StopRequested(const ScanState& state) const;
+    // Refresh, Clear, the removal of the directory or Quit: what other threads ask.
+    bool ScanCancelled(const ScanState& state) const;
     Records DetachAllLocked();
 
     UserPrompts& prompts_;

@@ -19,17 +19,23 @@ struct Slot {
 }  // namespace
 
 void LoadInOrder(std::span<const RecordPtr> records, const LoadOptions& options, unsigned threads,
-                 const LoadTaken& taken) {
+                 const LoadTaken& taken, const LoadStopped& stopped) {
     const size_t count = records.size();
     const size_t helpers = std::min<size_t>(threads > 1 ? threads - 1 : 0, count / kMinRecordsPerThread);
     if (helpers == 0) {
-        for (size_t i = 0; i < count; ++i) taken(i, records[i]->Load(options));
+        for (size_t i = 0; i < count && !(stopped && stopped()); ++i) taken(i, records[i]->Load(options));
         return;
     }
     std::vector<Slot> slots(count);
     std::atomic<size_t> next{0};
-    // Takes the next record nobody took yet; false when none is left.
+    std::atomic<bool> ended{false};
+    // Takes the next record nobody took yet; false when none is left or the work is stopped.
     auto loadNext = [&] {
+        if (ended.load(std::memory_order_relaxed)) return false;
+        if (stopped && stopped()) {
+            ended.store(true, std::memory_order_relaxed);
+            return false;
+        }
         const size_t i = next.fetch_add(1, std::memory_order_relaxed);
         if (i >= count) return false;
         slots[i].result = records[i]->Load(options);
@@ -52,8 +58,10 @@ void LoadInOrder(std::span<const RecordPtr> records, const LoadOptions& options,
             for (; handed < count && slots[handed].done.load(std::memory_order_acquire); ++handed)
                 taken(handed, slots[handed].result);
         }
-        // Whatever the helpers still hold is waited for in turn.
-        for (; handed < count; ++handed) {
+        // Whatever the helpers still hold is waited for in turn; after a stop, only what
+        // they began.
+        const size_t begun = std::min(count, next.load(std::memory_order_relaxed));
+        for (; handed < begun; ++handed) {
             slots[handed].done.wait(false, std::memory_order_acquire);
             taken(handed, slots[handed].result);
         }

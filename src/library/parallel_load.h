@@ -14,10 +14,15 @@ namespace quorvane {
 // every record before it are loaded.
 using LoadTaken = std::function<void(size_t index, const Mp3FileRecord::LoadResult& result)>;
 
+// Asked, on any of the loading threads, before each record is begun: true ends the work.
+using LoadStopped = std::function<bool()>;
+
 // Loads every record (Mp3FileRecord::Load) on up to `threads` threads, the calling thread
 // among them; each record is loaded by one thread only and handed to `taken`. With one
-// thread, or few records, everything runs on the calling thread.
+// thread, or few records, everything runs on the calling thread. Once `stopped` says so,
+// no record is begun; those already loaded are still handed over, in order, up to the
+// first one left out.
 void LoadInOrder(std::span<const RecordPtr> records, const LoadOptions& options, unsigned threads,
-                 const LoadTaken& taken);
+                 const LoadTaken& taken, const LoadStopped& stopped = {});
 
 }  // namespace quorvane

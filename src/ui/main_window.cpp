@@ -37,7 +37,6 @@ namespace quorvane::ui {
 
 namespace {
 constexpr int kRowTimerMs = 250;
-constexpr int kIdleWatchMs = 20;
 // Rows added in one go: a few milliseconds of work, even while the loader thread
 // competes for the processor.
 constexpr size_t kRowsPerSlice = 5000;
@@ -100,20 +99,10 @@ MainWindow::MainWindow(UserPrompts& prompts, DesktopLauncher& launcher, QWidget*
     connect(&selectionTimer_, &QTimer::timeout, this, &MainWindow::SelectionRefreshed);
     rowTimer_.setInterval(kRowTimerMs);
     connect(&rowTimer_, &QTimer::timeout, this, &MainWindow::TakeNewRows);
-    idleWatch_.setSingleShot(true);
-    idleWatch_.setInterval(kIdleWatchMs);
-    connect(&idleWatch_, &QTimer::timeout, this, [this] {
-        if (loader_->IsIdle()) {
-            TakeNewRows();
-        } else {
-            idleWatch_.start();
-        }
-    });
 }
 
 MainWindow::~MainWindow() {
     rowTimer_.stop();
-    idleWatch_.stop();
     // No worker may wait for a box while this window waits for the worker.
     if (auto* qtPrompts = dynamic_cast<QtPrompts*>(&prompts_)) qtPrompts->Dismiss();
     loaderThread_.reset();
@@ -129,7 +118,6 @@ uint32_t MainWindow::Start() {
     SyncDirectoryEntries();
     loaderThread_ = std::make_unique<LoaderThread>(*loader_);
     rowTimer_.start();
-    WatchScanEnd();
     return action;
 }
 
@@ -345,9 +333,6 @@ void MainWindow::TakeNewRows() {
     // The status is worth its count only while something moves.
     if (busy || wasBusy_) UpdateStatus();
     wasBusy_ = busy;
-    // While loading, a cheap look every 20 ms notices the end of the scan, so the last
-    // rows need not wait for the next tick.
-    if (busy && !idleWatch_.isActive()) idleWatch_.start();
 }
 
 void MainWindow::AppendPendingRows() {
@@ -394,6 +379,11 @@ void MainWindow::RecordRemoved(const RecordPtr& record) {
         flushQueued_ = true;
         QMetaObject::invokeMethod(this, &MainWindow::FlushRemovedRows, Qt::QueuedConnection);
     }
+}
+
+void MainWindow::ScanEnded() {
+    // A short scan lists its rows now, not at the row timer's next tick.
+    QMetaObject::invokeMethod(this, &MainWindow::TakeNewRows, Qt::QueuedConnection);
 }
 
 void MainWindow::FlushRemovedRows() {
@@ -466,7 +456,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     rowTimer_.stop();
-    idleWatch_.stop();
     event->accept();
 }
 

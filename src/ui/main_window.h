@@ -162,8 +162,10 @@ private:
     void SetStatusPane(int pane, std::u16string_view text) override;
     void SetSaveCommandsEnabled(bool enabled) override;
     void ExitProgram() override;
-    // RecordObserver: called while the loader holds its list lock.
+    // RecordObserver: RecordRemoved while the loader holds its list lock, ScanEnded on
+    // the loader thread.
     void RecordRemoved(const RecordPtr& record) override;
+    void ScanEnded() override;
 
     void CreateActions();
     void CreateMenus();
@@ -179,7 +181,6 @@ private:
     void UpdateStatus();
     void SyncDirectoryEntries();
     void AfterListCommand();
-    void WatchScanEnd();
     bool HasDirectoryUrl(const QMimeData* mime) const;
     // True, after telling the user, when a running save covers one of the records an
     // export would read.
@@ -209,7 +210,6 @@ private:
     FileChooser* chooser_ = &dialogChooser_;
 
     QTimer rowTimer_;
-    QTimer idleWatch_;
     QTimer selectionTimer_;
     bool selectionHandling_ = true;
     bool wasBusy_ = false;

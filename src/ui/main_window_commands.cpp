@@ -46,12 +46,6 @@ void MainWindow::AfterListCommand() {
     SyncDirectoryEntries();
 }
 
-// A scan was just queued: the idle watch notices its end, so a short scan lists its rows
-// without waiting for the row timer's next tick.
-void MainWindow::WatchScanEnd() {
-    if (!idleWatch_.isActive()) idleWatch_.start();
-}
-
 // --- File menu ---------------------------------------------------------------------------
 
 void MainWindow::ClearList() {
@@ -74,7 +68,6 @@ void MainWindow::AddDirectoryPath(const QString& path) {
     if (directory.empty()) return;
     loader_->AddDirectory(directory);
     SyncDirectoryEntries();
-    WatchScanEnd();
 }
 
 void MainWindow::Save() { controller_->Save(); }
@@ -82,7 +75,6 @@ void MainWindow::Save() { controller_->Save(); }
 void MainWindow::RefreshList() {
     controller_->RefreshList();
     AfterListCommand();
-    WatchScanEnd();
 }
 
 void MainWindow::DeleteDirectory() {

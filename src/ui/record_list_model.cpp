@@ -61,24 +61,32 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
+const QString& RecordListModel::SharedText(int column, std::u16string_view text) {
+    auto& [source, shared] = lastTexts_[static_cast<size_t>(column)];
+    if (text != source) {
+        source.assign(text);
+        shared = ToQString(text);
+    }
+    return shared;
+}
+
 void RecordListModel::Fill(Row& row) {
+    static constexpr std::pair<int, FrameId> kTagColumns[] = {{kColumnTrack, kFrameTRCK},
+                                                              {kColumnArtist, kFrameTPE1},
+                                                              {kColumnAlbum, kFrameTALB},
+                                                              {kColumnTitle, kFrameTIT2},
+                                                              {kColumnYear, kFrameTDRC}};
     const Mp3FileRecord& record = *row.record;
     const Id3Tag& tag = record.Tag();
     row.texts[kColumnFilename] = ToQString(record.FileName());
-    row.texts[kColumnTrack] = ToQString(tag.GetText(kFrameTRCK));
-    row.texts[kColumnArtist] = ToQString(tag.GetText(kFrameTPE1));
-    row.texts[kColumnAlbum] = ToQString(tag.GetText(kFrameTALB));
-    row.texts[kColumnTitle] = ToQString(tag.GetText(kFrameTIT2));
-    row.texts[kColumnYear] = ToQString(tag.GetText(kFrameTDRC));
-    row.texts[kColumnBitrate] = ToQString(BitrateText(record));
-    const std::u16string& directory = record.Directory().str();
-    if (&directory != lastDirectory_) {
-        lastDirectory_ = &directory;
-        lastDirectoryText_ = ToQString(directory);
+    for (const auto& [column, id] : kTagColumns) {
+        tag.GetText(id, scratch_);
+        row.texts[column] = SharedText(column, scratch_);
     }
-    row.texts[kColumnDirectory] = lastDirectoryText_;
-    row.texts[kColumnGenre] = ToQString(tag.GetGenre());
-    row.texts[kColumnDuration] = ToQString(DurationText(record));
+    row.texts[kColumnBitrate] = SharedText(kColumnBitrate, BitrateText(record));
+    row.texts[kColumnDirectory] = SharedText(kColumnDirectory, record.Directory().str());
+    row.texts[kColumnGenre] = SharedText(kColumnGenre, tag.GetGenre());
+    row.texts[kColumnDuration] = SharedText(kColumnDuration, DurationText(record));
     row.bitrate = record.Stream().bitrate;
     row.duration = record.Stream().duration;
     needingSaving_ -= row.needsSaving;
@@ -94,7 +102,6 @@ void RecordListModel::Append(const std::vector<RecordPtr>& records) {
         Row row;
         row.record = record;
         Fill(row);
-        rowOf_[record.get()] = static_cast<int>(rows_.size());
         rows_.push_back(std::move(row));
     }
     endInsertRows();
@@ -104,10 +111,9 @@ void RecordListModel::Clear() {
     beginResetModel();
     rows_.clear();
     rowOf_.clear();
+    indexed_ = 0;
     needingSaving_ = 0;
     InvalidateKeys();
-    lastDirectory_ = nullptr;
-    lastDirectoryText_.clear();
     endResetModel();
 }
 
@@ -132,16 +138,19 @@ void RecordListModel::Remove(const std::vector<RecordPtr>& records) {
         end = begin;
     }
     rowOf_.clear();
+    indexed_ = 0;
     needingSaving_ = 0;
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        rowOf_[rows_[i].record.get()] = static_cast<int>(i);
-        needingSaving_ += rows_[i].needsSaving;
-    }
+    for (const Row& row : rows_) needingSaving_ += row.needsSaving;
     InvalidateKeys();
-    lastDirectory_ = nullptr;
 }
 
 int RecordListModel::RowOf(const Mp3FileRecord* record) const {
+    // The index is brought up to date when asked, not as rows arrive: built at once it
+    // costs a fraction of growing it row by row while a large directory loads.
+    if (indexed_ < rows_.size()) {
+        rowOf_.reserve(rows_.size());
+        for (; indexed_ < rows_.size(); ++indexed_) rowOf_[rows_[indexed_].record.get()] = static_cast<int>(indexed_);
+    }
     const auto it = rowOf_.find(record);
     return it == rowOf_.end() ? -1 : it->second;
 }

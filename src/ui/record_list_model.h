@@ -8,6 +8,7 @@
 #include <QIcon>
 
 #include <array>
+#include <deque>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -80,18 +81,22 @@ private:
         bool needsSaving = false;
     };
     void Fill(Row& row);
+    // The text as a QString, the one made for the column's last text when it is the same:
+    // neighbouring rows often share a text (an album's artist, year, directory).
+    const QString& SharedText(int column, std::u16string_view text);
     void InvalidateKeys();
 
-    std::vector<Row> rows_;
+    std::deque<Row> rows_;  // rows are never moved as the list grows
     size_t needingSaving_ = 0;
-    std::unordered_map<const Mp3FileRecord*, int> rowOf_;
+    // Row of each record, for the rows up to `indexed_` (see RowOf).
+    mutable std::unordered_map<const Mp3FileRecord*, int> rowOf_;
+    mutable size_t indexed_ = 0;
     ListAppearance appearance_;
     QIcon unchangedIcon_, changedIcon_;
     QCollator collator_;
     std::array<std::vector<QCollatorSortKey>, kColumnCount> keys_;
-    // Many records share one directory text: they share one QString too.
-    const std::u16string* lastDirectory_ = nullptr;
-    QString lastDirectoryText_;
+    std::array<std::pair<std::u16string, QString>, kColumnCount> lastTexts_;
+    std::u16string scratch_;
 };
 
 }  // namespace quorvane::ui

@@ -491,17 +491,47 @@ TEST(ParallelLoad, RecordsAreHandedOverInOrderEachLoadedOnce) {
     }
 }
 
-// The window's scan reads a directory's files the same way, in batches: "f000.mp3"...
-// titled by their number, dangling links at `broken`, scanned on two threads.
+// Once told to stop, no thread begins another record: exactly the records begun are
+// loaded, and those handed over are the first of them, in order.
+TEST(ParallelLoad, OnceStoppedNoFurtherRecordIsBegun) {
+    TempDir dir;
+    const SharedText directory(PathFromNative(dir.Path().string()));
+    constexpr size_t kFiles = 200, kBegun = 50;
+    for (size_t i = 0; i < kFiles; ++i) WriteFileBytes(dir / (std::to_string(i) + ".mp3"), TaggedFile("T"));
+    for (unsigned threads : {1u, 2u}) {
+        std::vector<RecordPtr> fresh;
+        for (size_t i = 0; i < kFiles; ++i)
+            fresh.push_back(std::make_shared<Mp3FileRecord>(directory, PathFromNative(std::to_string(i) + ".mp3"), directory));
+        std::atomic<size_t> asked{0};
+        size_t handed = 0;
+        LoadInOrder(
+            fresh, LoadOptions{}, threads,
+            [&](size_t index, const Mp3FileRecord::LoadResult&) { EXPECT_EQ(index, handed++); },
+            [&] { return asked.fetch_add(1) >= kBegun; });
+        const auto loaded = std::count_if(fresh.begin(), fresh.end(), [](const RecordPtr& r) { return !r->Tag().Frames().empty(); });
+        EXPECT_EQ(static_cast<size_t>(loaded), kBegun) << threads;
+        // A helper may begin its last record after the calling thread stopped waiting.
+        EXPECT_GE(handed, kBegun - (threads - 1)) << threads;
+        EXPECT_LE(handed, kBegun) << threads;
+    }
+}
+
+// The window's scan loads what it finds in batches that span directories (1,024 files),
+// on two threads: "dNN/fNNNN.mp3", 100 to a directory, titled by their number, dangling
+// links at `broken`.
 class BatchedScan : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(SettingsStore::Instance().OpenAt((settings_ / "s.ini").string())); }
     static std::string NameOf(int i) {
-        const std::string digits = std::to_string(i);
-        return "f" + std::string(3 - digits.size(), '0') + digits + ".mp3";
+        const auto digits = [](int n, size_t width) {
+            const std::string text = std::to_string(n);
+            return std::string(width - text.size(), '0') + text;
+        };
+        return "d" + digits(i / 100, 2) + "/f" + digits(i, 4) + ".mp3";
     }
     void MakeFiles(int count, std::initializer_list<int> broken) {
         for (int i = 0; i < count; ++i) {
+            fs::create_directories((dir_ / NameOf(i)).parent_path());
             if (std::find(broken.begin(), broken.end(), i) != broken.end())
                 fs::create_symlink(dir_ / "nowhere", dir_ / NameOf(i));
             else
@@ -510,32 +540,70 @@ protected:
         loader_.SetLoadThreads(2);
         loader_.AddDirectory(PathFromNative(dir_.Path().string()));
     }
+    std::string NameOf(const RecordPtr& record) const {
+        return fs::path(PathToNative(record->DiskPath())).lexically_relative(dir_.Path()).string();
+    }
 
     TempDir settings_, dir_;
     GatedPrompts prompts_;
     DirectoryLoader loader_{prompts_, false};
 };
 
-TEST_F(BatchedScan, RecordsKeepTheOrderOfTheNamesAcrossBatches) {
-    MakeFiles(300, {150});  // three batches, the failure in the second
-    loader_.ScanPending(false);
+TEST_F(BatchedScan, RecordsKeepTheOrderOfTheScanAcrossBatches) {
+    MakeFiles(1300, {1150});  // two batches, the failure in the second
+    loader_.ScanPending(true);
     const std::vector<RecordPtr> records = loader_.TakeNewRecords();
-    ASSERT_EQ(records.size(), 300u);
-    for (int i = 0; i < 300; ++i) {
-        EXPECT_EQ(PathToNative(records[i]->FileName()), NameOf(i));
+    ASSERT_EQ(records.size(), 1300u);
+    for (int i = 0; i < 1300; ++i) {
+        ASSERT_EQ(NameOf(records[i]), NameOf(i));
         // The window lists a file it could not open, empty.
-        EXPECT_EQ(U8(records[i]->Tag().GetText(kFrameTIT2)), i == 150 ? "" : std::to_string(i)) << i;
+        EXPECT_EQ(U8(records[i]->Tag().GetText(kFrameTIT2)), i == 1150 ? "" : std::to_string(i)) << i;
     }
     const auto shown = prompts_.Prompts();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_NE(U8(shown[0].text).find(NameOf(150)), std::string::npos);
+    EXPECT_NE(U8(shown[0].text).find(fs::path(NameOf(1150)).filename().string()), std::string::npos);
+}
+
+// The loader thread says once when the queue runs dry, after the last record is in.
+TEST_F(BatchedScan, TheLoaderThreadSaysWhenItsScansEnd) {
+    MakeFiles(120, {});
+    TempDir other;
+    WriteFileBytes(other / "a.mp3", TaggedFile("a"));
+    loader_.AddDirectory(PathFromNative(other.Path().string()));
+    struct EndWatch : RecordObserver {
+        DirectoryLoader* loader = nullptr;
+        std::mutex lock;
+        std::condition_variable ended;
+        int ends = 0;
+        size_t records = 0;
+        bool idle = false;
+        void RecordRemoved(const RecordPtr&) override {}
+        void ScanEnded() override {
+            std::lock_guard guard(lock);
+            ++ends;
+            records = loader->RecordCount();
+            idle = loader->IsIdle();
+            ended.notify_all();
+        }
+    } watch;
+    watch.loader = &loader_;
+    loader_.SetObserver(&watch);
+    {
+        LoaderThread thread(loader_, true);
+        std::unique_lock guard(watch.lock);
+        ASSERT_TRUE(watch.ended.wait_for(guard, 30s, [&] { return watch.ends > 0; }));
+    }
+    loader_.SetObserver(nullptr);
+    EXPECT_EQ(watch.ends, 1);  // both directories were queued: one end
+    EXPECT_EQ(watch.records, 121u);
+    EXPECT_TRUE(watch.idle);
 }
 
 TEST_F(BatchedScan, AScanClearedInTheMiddleOfABatchReportsNothingMore) {
     MakeFiles(200, {10, 20});  // the list is cleared while the first failure's box is open
     Gate gate;
     prompts_.errorGate = &gate;
-    std::thread scan([&] { loader_.ScanPending(false); });
+    std::thread scan([&] { loader_.ScanPending(true); });
     const bool waited = gate.WaitForWaiter();
     if (waited) loader_.Clear(false);
     gate.Open();

@@ -1,6 +1,8 @@
 // The file list: what each column shows, how each column sorts, the alternate row colour.
+#include <QComboBox>
 #include <QHeaderView>
 
+#include "tags/frame_id.h"
 #include "ui/list_appearance.h"
 #include "window_fixture.h"
 
@@ -87,6 +89,16 @@ TEST_F(ListTest, HeaderClicksSortNumbersAsNumbersAndTextsByTheLocaleWithCase) {
     window_->AddDirectoryPath(ui::PathToQString(TreePath("t")));
     WaitForRows(4);
     EXPECT_EQ(Order(view), (QStringList{"a.mp3", "b.mp3", "c.mp3", "d.mp3"}));
+
+    // Rows move up when a directory goes; an edit still reaches its own row.
+    const RecordPtr d = window_->Rows().RecordAt(3);
+    auto* directories = window_->findChild<QComboBox*>(QStringLiteral("directories"));
+    directories->setCurrentIndex(directories->findText(ui::PathToQString(TreePath("s"))));
+    window_->DeleteDirectory();
+    ASSERT_EQ(Order(view), QStringList{"d.mp3"});
+    d->Tag().SetText(kFrameTIT2, u"eta");
+    window_->RecordsChanged(std::vector<RecordPtr>{d});
+    EXPECT_EQ(view.model()->index(0, ui::kColumnTitle).data().toString(), QStringLiteral("eta"));
 }
 
 TEST(AlternateRowColor, MovesEachChannelByEightWithinItsByte) {

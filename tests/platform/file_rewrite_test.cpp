@@ -275,9 +275,7 @@ TEST(FileRewrite, ACleanUpNeverTouchesTheCopyOfALiveSave) {
         const Bytes copy = copies.empty() ? Bytes() : ReadFileBytes(copies[0]);
         Clean(dir.Path(), prompts);
         EXPECT_EQ(Leftovers(dir.Path()), copies);
-        if (!copies.empty()) {
-            EXPECT_EQ(ReadFileBytes(copies[0]), copy);
-        }
+        EXPECT_EQ(copies.empty() ? Bytes() : ReadFileBytes(copies[0]), copy);
         EXPECT_EQ(ReadFileBytes(path), old);
         EXPECT_EQ(write(down[1], "g", 1), 1);
         close(up[0]);

@@ -164,14 +164,14 @@ TEST(SettingsOpen, FailsWithAReasonAndFollowsTheEnvironment) {
     for (int i = 0; i < 3; ++i) {
         if (const char* v = std::getenv(names[i])) saved[i] = v;
     }
-    setenv("QUORVANE_SETTINGS", "/tmp/x/settings.ini", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/tmp/x/settings.ini");
-    unsetenv("QUORVANE_SETTINGS");
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/cfg/quorvane/settings.ini");
-    unsetenv("XDG_CONFIG_HOME");
-    setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/home/u/.config/quorvane/settings.ini");
+    // Each variable wins over the ones after it.
+    const char* values[] = {"/tmp/x/settings.ini", "/cfg", "/home/u"};
+    const char* paths[] = {"/tmp/x/settings.ini", "/cfg/quorvane/settings.ini", "/home/u/.config/quorvane/settings.ini"};
+    for (int i = 0; i < 3; ++i) setenv(names[i], values[i], 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(SettingsStore::DefaultPath(), paths[i]);
+        unsetenv(names[i]);
+    }
     for (int i = 0; i < 3; ++i) saved[i] ? (void)setenv(names[i], saved[i]->c_str(), 1) : (void)unsetenv(names[i]);
 }
 

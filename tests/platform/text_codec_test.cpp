@@ -1,5 +1,4 @@
-// Text conversions: UTF-8 at the boundaries of its forms, 8-bit code pages, file names
-// that are not UTF-8, and character classes.
+// Text conversions and character classes.
 #include "platform/text_codec.h"
 
 #include <gtest/gtest.h>

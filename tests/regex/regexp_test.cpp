@@ -1,5 +1,4 @@
-// The regular expressions: compile errors, first matches, captures, and limits on
-// hostile patterns and subjects (every search ends; work, memory and stack stay bounded).
+// The regular expressions: every search ends; work, memory and stack stay bounded.
 // Cases that Python's `re` settles the same way live in the differential test; the
 // matches here are this dialect's own points and the edges of each construct.
 #include <gtest/gtest.h>

@@ -181,10 +181,7 @@ TEST(FileRewrite, AFailureOrAKillAtAnyStepThenACleanUpLeaveTheOldOrTheNewFileAnd
                 } else {
                     BinaryFile file = OpenForSave(path);
                     EXPECT_THROW(Rewrite(file, path, head, 100, &f), FileException) << what;
-                    if (!finished) {
-                        EXPECT_EQ(file.GetSize(), old.size()) << what;  // still the original
-                        EXPECT_TRUE(Leftovers(dir.Path()).empty()) << what;
-                    }
+                    if (!finished) EXPECT_EQ(file.GetSize(), old.size()) << what;  // still the original
                 }
                 EXPECT_EQ(Leftovers(dir.Path()).size(), (kill && f.step != SaveStep::CreateTemp) || finished ? 1u : 0u)
                     << what;
@@ -438,8 +435,7 @@ TEST(FileRewrite, TheCopyIsSyncedWholeBeforeItIsRenamedAndLinksSurvive) {
     EXPECT_EQ(ReadFileBytes(alias), twice);
     Rewrite(file, path, {}, 9000);  // and shorter
     EXPECT_EQ(ReadFileBytes(alias), Expected({}, twice, 9000));
-    EXPECT_EQ(ReadFileBytes(path), Expected({}, twice, 9000));
-    EXPECT_EQ(Stat(path).st_ino, inode);
+    EXPECT_EQ(Stat(path).st_ino, inode);  // so the name shows it too
     EXPECT_TRUE(Leftovers(dir / "real").empty() && Leftovers(dir.Path()).empty());
 }
 

@@ -181,7 +181,9 @@ TEST(FileRewrite, AFailureOrAKillAtAnyStepThenACleanUpLeaveTheOldOrTheNewFileAnd
                 } else {
                     BinaryFile file = OpenForSave(path);
                     EXPECT_THROW(Rewrite(file, path, head, 100, &f), FileException) << what;
-                    if (!finished) EXPECT_EQ(file.GetSize(), old.size()) << what;  // still the original
+                    if (!finished) {
+                        EXPECT_EQ(file.GetSize(), old.size()) << what;  // still the original
+                    }
                 }
                 EXPECT_EQ(Leftovers(dir.Path()).size(), (kill && f.step != SaveStep::CreateTemp) || finished ? 1u : 0u)
                     << what;
@@ -451,8 +453,9 @@ uint32_t Replace(const fs::path& path, SaveFaults* faults = nullptr) {
 
 // Whatever step fails, or without Commit, the old file is as it was and no temporary
 // file is left; once done, the new file has the old one's mode, a link stays a link,
-// and the new file was synced before its rename.
-TEST(AtomicFile, ReplacedWholeOrNotAtAll) {
+// and the new file was synced before its rename. Directories and missing folders are
+// refused at once.
+TEST(AtomicFile, ReplacedWholeOrNotAtAllOrRefused) {
     test::TempDir dir;
     const fs::path file = dir / "list.m3u";
     const Bytes old = {'o', 'l', 'd'};
@@ -486,10 +489,7 @@ TEST(AtomicFile, ReplacedWholeOrNotAtAll) {
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
     EXPECT_EQ(r.log, (Strings{"create", "write", "before sync", "sync copy whole", "before rename", "rename copy whole",
                               "sync dir"}));
-}
 
-TEST(AtomicFile, TargetsThatCannotBeReplaced) {
-    test::TempDir dir;
     EXPECT_EQ(Replace(dir.Path()), static_cast<uint32_t>(EISDIR));
     EXPECT_EQ(Replace(dir / "none" / "x.m3u"), static_cast<uint32_t>(ENOENT));
     // A device is written directly: /dev/null takes anything, /dev/full fails the write.

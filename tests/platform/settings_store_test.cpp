@@ -62,7 +62,7 @@ TEST_F(SettingsStoreTest, MissingAndMisfitValuesReadAsDefaults) {
     EXPECT_EQ(store().ReadString("BrowseDir"), u"$HOME/Music");
 }
 
-TEST_F(SettingsStoreTest, StringListsAppendRemoveAndSkipEmptyEntries) {
+TEST_F(SettingsStoreTest, StringListsAppendRemoveSkipEmptyEntriesAndTextsOfAnyCharacterSurvive) {
     store().WriteStringList("Renames", {u"a", u"", u"b"});
     EXPECT_EQ(store().ReadStringList("Renames"), (List{u"a", u"b"}));
     store().WriteStringList("Renames", {u"a"});  // "a", terminator, terminator: not too short
@@ -78,9 +78,7 @@ TEST_F(SettingsStoreTest, StringListsAppendRemoveAndSkipEmptyEntries) {
     const auto before = fs::last_write_time(path_);
     store().RemoveFromList("LoadedDirs", u"/missing");  // nothing removed: nothing written
     EXPECT_EQ(fs::last_write_time(path_), before);
-}
 
-TEST_F(SettingsStoreTest, TextSurvivesTheFileWithAnyCharacters) {
     const std::u16string odd = u"quote \" back\\ tab\t nl\n é 日本 \U0001F3B5 ctl\x01";
     std::u16string lone = u"x";
     lone.push_back(0xD800);  // a lone surrogate is kept too

@@ -220,7 +220,8 @@ TEST_F(Id3v1Test, ReadTrimsFieldsTakesTheV10CommentAndEveryByte) {
     }
 }
 
-TEST_F(Id3v1Test, EncodeFieldsAtTheirWidths) {
+// Fields are cut at their widths; the record is appended, replaced or dropped at the end.
+TEST_F(Id3v1Test, EncodeFieldsAtTheirWidthsAndWriteAppendsReplacesOrDropsTheRecord) {
     Id3v1Record record;
     record.SetString(Id3v1Record::kTitle, u"12345678901234567890123456789012345");
     record.SetString(Id3v1Record::kArtist, u"Abc");
@@ -234,9 +235,7 @@ TEST_F(Id3v1Test, EncodeFieldsAtTheirWidths) {
     record.SetTrack(1);
     const auto shorter = EncodeV1(record);
     EXPECT_EQ(Bytes(shorter.begin() + 124, shorter.end()), B({'8', 0, 1, 255}));
-}
 
-TEST_F(Id3v1Test, WriteAppendsReplacesOrDropsTheRecordAtTheEnd) {
     Id3v1Record named;
     named.SetString(Id3v1Record::kArtist, u"Someone");
     Id3v1Record empty;

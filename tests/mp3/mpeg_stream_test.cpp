@@ -1,6 +1,4 @@
-// The stream analysis over crafted bytes (the first-frame search past junk, false sync
-// words and stacked tags, within its limit and across its reads; the encoder headers; the
-// tags at the end; durations beyond 32 bits), then on real files made during the run by
+// The stream analysis over crafted bytes, then on real files made during the run by
 // lame and ffmpeg, wrapped in tags by mutagen, against ffprobe.
 #include <unistd.h>
 

@@ -1,6 +1,4 @@
-// The file layer: reads at the end, truncation, the open modes and the lock between
-// writers, open failures and their message, read-ahead, the identity of a file; and the
-// prompts of programs without a window.
+// The file layer, and the prompts of programs without a window.
 #include "platform/binary_file.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +56,7 @@ TEST(BinaryFile, ReadsAtTheEndAndSetLength) {
     EXPECT_EQ(test::ReadFileBytes(path), expected);
 }
 
-TEST(BinaryFile, ModesAndTheLockBetweenWriters) {
+TEST(BinaryFile, ModesTheLockBetweenWritersAndOpenFailuresWithTheirMessage) {
     test::TempDir dir;
     const auto path = dir / "f.mp3";
     uint32_t error = 0;
@@ -83,13 +81,10 @@ TEST(BinaryFile, ModesAndTheLockBetweenWriters) {
     EXPECT_EQ(test::ReadFileBytes(path), Bytes({'s', 'h', 'o', 'r', 't'}));  // the refused Replace truncated nothing
     saver.Close();
     EXPECT_TRUE(f.Open(Name(path), OpenMode::Update, error));
-}
+    f.Close();
 
-TEST(BinaryFile, OpenFailuresComeBackAtOnceWithTheirMessage) {
-    test::TempDir dir;
+    // Failures come back at once, with their message.
     const std::u16string missing = Name(dir / "missing.mp3");
-    BinaryFile f;
-    uint32_t error = 0;
     EXPECT_FALSE(f.Open(missing, OpenMode::Read, error));
     EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
     EXPECT_FALSE(f.IsOpen());

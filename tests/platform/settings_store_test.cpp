@@ -62,7 +62,7 @@ TEST_F(SettingsStoreTest, MissingAndMisfitValuesReadAsDefaults) {
     EXPECT_EQ(store().ReadString("BrowseDir"), u"$HOME/Music");
 }
 
-TEST_F(SettingsStoreTest, StringListsAppendRemoveAndSkipEmptyEntries) {
+TEST_F(SettingsStoreTest, StringListsAppendRemoveSkipEmptyEntriesAndTextsOfAnyCharacterSurvive) {
     store().WriteStringList("Renames", {u"a", u"", u"b"});
     EXPECT_EQ(store().ReadStringList("Renames"), (List{u"a", u"b"}));
     store().WriteStringList("Renames", {u"a"});  // "a", terminator, terminator: not too short
@@ -78,9 +78,7 @@ TEST_F(SettingsStoreTest, StringListsAppendRemoveAndSkipEmptyEntries) {
     const auto before = fs::last_write_time(path_);
     store().RemoveFromList("LoadedDirs", u"/missing");  // nothing removed: nothing written
     EXPECT_EQ(fs::last_write_time(path_), before);
-}
 
-TEST_F(SettingsStoreTest, TextSurvivesTheFileWithAnyCharacters) {
     const std::u16string odd = u"quote \" back\\ tab\t nl\n é 日本 \U0001F3B5 ctl\x01";
     std::u16string lone = u"x";
     lone.push_back(0xD800);  // a lone surrogate is kept too
@@ -164,14 +162,14 @@ TEST(SettingsOpen, FailsWithAReasonAndFollowsTheEnvironment) {
     for (int i = 0; i < 3; ++i) {
         if (const char* v = std::getenv(names[i])) saved[i] = v;
     }
-    setenv("QUORVANE_SETTINGS", "/tmp/x/settings.ini", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/tmp/x/settings.ini");
-    unsetenv("QUORVANE_SETTINGS");
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/cfg/quorvane/settings.ini");
-    unsetenv("XDG_CONFIG_HOME");
-    setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(SettingsStore::DefaultPath(), "/home/u/.config/quorvane/settings.ini");
+    // Each variable wins over the ones after it.
+    const char* values[] = {"/tmp/x/settings.ini", "/cfg", "/home/u"};
+    const char* paths[] = {"/tmp/x/settings.ini", "/cfg/quorvane/settings.ini", "/home/u/.config/quorvane/settings.ini"};
+    for (int i = 0; i < 3; ++i) setenv(names[i], values[i], 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(SettingsStore::DefaultPath(), paths[i]);
+        unsetenv(names[i]);
+    }
     for (int i = 0; i < 3; ++i) saved[i] ? (void)setenv(names[i], saved[i]->c_str(), 1) : (void)unsetenv(names[i]);
 }
 

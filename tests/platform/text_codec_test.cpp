@@ -1,5 +1,4 @@
-// Text conversions: UTF-8 at the boundaries of its forms, 8-bit code pages, file names
-// that are not UTF-8, and character classes.
+// Text conversions and character classes.
 #include "platform/text_codec.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +12,7 @@ namespace quorvane {
 namespace {
 
 // Each side of each change in the length of a UTF-8 sequence, and of the surrogate range.
-TEST(Utf8, BoundariesEncodeAndDecodeExactly) {
+TEST(Utf8, BoundariesAreExactAndInvalidSequencesAreRejectedReplacedOrKeptAsBytes) {
     const std::pair<std::u16string, std::string> cases[] = {
         {u"\u007F", "\x7F"},           {u"\u0080", "\xC2\x80"},         {u"\u07FF", "\xDF\xBF"},
         {u"\u0800", "\xE0\xA0\x80"},   {u"\uD7FF", "\xED\x9F\xBF"},     {u"\uE000", "\xEE\x80\x80"},
@@ -31,9 +30,7 @@ TEST(Utf8, BoundariesEncodeAndDecodeExactly) {
             EXPECT_EQ(PathToNative(prefix + text), utf8);
         }
     }
-}
 
-TEST(Utf8, InvalidSequencesAreRejectedReplacedOrKeptAsBytes) {
     const char* invalid[] = {
         "\xC1\xBF",          // U+007F overlong
         "\xE0\x9F\xBF",      // U+07FF overlong

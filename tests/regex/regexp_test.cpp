@@ -1,5 +1,4 @@
-// The regular expressions: compile errors, first matches, captures, and limits on
-// hostile patterns and subjects (every search ends; work, memory and stack stay bounded).
+// The regular expressions: every search ends; work, memory and stack stay bounded.
 // Cases that Python's `re` settles the same way live in the differential test; the
 // matches here are this dialect's own points and the edges of each construct.
 #include <gtest/gtest.h>
@@ -119,9 +118,7 @@ TEST(RegExpMatch, FirstMatchByConstruct) {
         const char* match;
     } cases[] = {
         // {m,n}; only the newest literal is repeated: `abc{2}` is ab then cc.
-        {"a{2,}", "xaaaay", "aaaa"}, {"a{2,}", "xay", kNone}, {"a{3}", "aaaaa", "aaa"}, {"a{3}", "aa", kNone},
-        {"a{1,3}", "aaaa", "aaa"}, {"a{1,3}?", "aaaa", "a"}, {"a{0}b", "ab", "b"}, {"abc{2}", "abcabcc", "abcc"},
-        {"(?:ab){2,3}", "abababab", "ababab"}, {"x{0,3}?y", "xxy", "xxy"}, {"(?:a|ab){0,2}c", "abac", "abac"},
+        {"a{0}b", "ab", "b"}, {"abc{2}", "abcabcc", "abcc"}, {"x{0,3}?y", "xxy", "xxy"}, {"(?:a|ab){0,2}c", "abac", "abac"},
         // Classes: `[]` is empty, `]` first closes it, `\` stands for itself.
         {"[]", "abc]", kNone}, {"x[]|y", "xy", "y"}, {"[]a]", "a]", kNone}, {"[]a]|a]", "xa]", "a]"},
         {"[\\d]+", "5\\dd", "\\dd"}, {"[a-c_]+", "xx_cab-", "_cab"}, {"[^]", "q", "q"}, {"[-a]+", "x-a-", "-a-"},
@@ -144,8 +141,7 @@ TEST(RegExpMatch, FirstMatchByConstruct) {
         {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)\\12", "abcdefghijkll", "abcdefghijkll"},
         {"(?:(x)|y)\\1z", "yz", "yz"}, {"(\\w+) \\1", "say bye bye now", "bye bye"},
         // Alternation keeps every branch in written order; the first one that fits wins.
-        {"a|b", "b", "b"}, {"a|(b)c", "a", "a"}, {"a|(b)c", "bc", "bc"}, {"x(a|b|c|d)y", "xdy", "xdy"},
-        {"a|", "b", ""}, {"(a|b)|(c|d)|e", "e", "e"}, {"a|ab", "ab", "a"},
+        {"x(a|b|c|d)y", "xdy", "xdy"}, {"(a|b)|(c|d)|e", "e", "e"}, {"a|ab", "ab", "a"},
         // Flags hold to the end of the pattern; `i` changes nothing; `-m` limits ^ and $.
         {"(?x)a b", "ab", "ab"}, {"(?x)a b", "a b", kNone}, {"(?x)a\\Q \\E[ ]b", "a  b", "a  b"},
         {"(?i)abc", "ABC", kNone}, {"((?x)a )b c", "abc", "abc"}, {"(?x)a(?-x) b", "a b", "a b"},
@@ -170,8 +166,7 @@ TEST(RegExpMatch, FirstMatchByConstruct) {
         {"\\Bo", "of", kNone}, {"\\Bo", "fo", "o"}, {"\\bx", "\xC3\xA9x", kNone}, {"\\bx", "-x", "x"},
         {"\\bx", "\xD9\xA3x", kNone}, {"\\w\\b", "a\xC3\xA9", kNone},
         // Lookaround; a lookbehind takes any width and reads from the right.
-        {"(?<=_)\\d+", "ab_12", "12"}, {"(?<!_)\\d+", "_12", "2"}, {"\\d+(?!\\d|\\.)", "12.5 34", "5"},
-        {"(?<=a.c)d", "abcd", "d"}, {"(?<=a.c)d", "bbcd", kNone}, {"(?<=^\\d+ - )\\w+", "12 - Title", "Title"},
+        {"(?<=^\\d+ - )\\w+", "12 - Title", "Title"},
         {"(?<=x(ab|cd)y)z", "xcdyz", "z"}, {"(?<=(?:ab){2})c", "abababc", "c"}, {"(?<=a)", "a", kNone},
         {"(?<=^)a", "a", "a"}, {"(?<=a(?=b)b)c", "abc", "c"},
         // Every code unit is one character: a surrogate pair is two.
@@ -201,22 +196,13 @@ TEST(RegExpGroups, CapturesByNumber) {
     } cases[] = {
         {"(?P<track>.+)_(?P<artist>.+)_(?P<title>.+)", "05_Some Artist_Some Title",
          {"05_Some Artist_Some Title", "05", "Some Artist", "Some Title"}},
-        {"(?P<a>.+?)_(?P<b>.+)", "x_y_z", {"x_y_z", "x", "y_z"}},
-        {"(?P<a>.+)_(?P<b>.+)", "x_y_z", {"x_y_z", "x_y", "z"}},
         // Numbered by opening parenthesis; an atomic group is numbered too, `(?<:` is not.
         {"((a)(b))(?:c)(?=d)(?P<name>d)(?>e)", "abcde", {"abcde", "ab", "a", "b", "d", "e"}},
         {"(?:a)(?<:b)(c)", "abc", {"abc", "c"}},
         // {m,n} first chooses how many copies (most first when greedy), then how each matches.
         {"(a+){0,2}", "aaa", {"aaa", "a"}}, {"(a+){1,3}?b", "aaab", {"aaab", "aaa"}},
-        // In a repeat the group holds its last pass that stayed on the path.
-        {"(a|b)*c", "abac", {"abac", "a"}}, {"(?:(\\d)-)+x", "1-2-3-x", {"1-2-3-x", "3"}},
-        {"(\\w){2,3}z", "abz", {"abz", "b"}},
-        // A lookbehind's group reads left to right; a negative lookaround leaves nothing.
-        {"(?<=(\\d\\d)-)x", "a42-x", {"x", "42"}}, {"(?=(ab))a", "ab", {"a", "ab"}},
-        {"(?!(ab))a", "abac", {"a", kOut}},
-        // Branches and attempts that set a group and then failed leave nothing.
-        {"(a)|b", "b", {"b", kOut}}, {"(?P<x>a)x|ab", "ab", {"ab", kOut}}, {"(?P<x>a)c|b", "ab", {"b", kOut}},
-        {"(?:(x)|y)\\1z", "yz", {"yz", kOut}},
+        // A negative lookaround, or a branch that set a group and then failed, leaves nothing.
+        {"(?!(ab))a", "abac", {"a", kOut}}, {"(?:(x)|y)\\1z", "yz", {"yz", kOut}},
     };
     for (const auto& c : cases) {
         RegExp re;

@@ -1,5 +1,4 @@
-// Reading ID3v2 tags from crafted bytes: text decoding and the form of texts kept for
-// rendering back, frame lists damaged or odd and the bytes kept unread, v2.2 tags.
+// Reading ID3v2 tags from crafted bytes.
 #include <random>
 
 #include "tag_test_util.h"

@@ -1,5 +1,4 @@
-// Rendering the frames area: every identifier, sizes, dates across versions, fields not
-// edited, multiple values, opaque and compressed frames, and frames past the cap.
+// Rendering the frames area.
 #include <functional>
 
 #include "tag_test_util.h"

@@ -272,37 +272,6 @@ TEST(Generation, PlansAppliesThroughSetTextAndReports) {
     EXPECT_EQ(prompts.Prompts().back().text, u"The regular expression you entered could not be parsed.");
 }
 
-TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyCompile) {
-    test::HistoryStore history;
-    EXPECT_TRUE(LoadHistory(history.store, kGenNormalsHistory).empty());
-    EXPECT_FALSE(history.store.ReadRaw(kGenNormalsHistory));
-    const std::u16string kDefault = u"(?P<artist>[A-Za-z]+) - (?P<track>[0-9]+) - (?P<title>[A-Za-z]+)";
-    EXPECT_EQ(LoadRegExpHistory(history.store), std::vector<std::u16string>{kDefault});
-    EXPECT_EQ(history.Stored(kRegExpsHistory), std::vector<std::u16string>{kDefault});
-
-    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"x.mp3")};
-    test::RecordingPrompts prompts;
-    for (const char16_t* text : {u"<title>", u"(", u"<x>", u"<title>"}) {
-        PreparePatternGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
-        PrepareRegexGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
-    }
-    EXPECT_EQ(history.Stored(kGenNormalsHistory), (std::vector<std::u16string>{u"(", u"<x>", u"<title>"}));
-    EXPECT_EQ(LoadRegExpHistory(history.store), (std::vector<std::u16string>{u"<title>", u"<x>", kDefault}));
-
-    // Typed text completes from the first fitting entry.
-    const std::vector<std::u16string> entries = {u"<track>_<artist>_<title>", u"<title>", u"\u00c4rger"};
-    const struct {
-        std::u16string typed;
-        size_t start, end;
-        Completion expected;
-    } cases[] = {
-        {u"<T", 2, 2, {u"<track>_<artist>_<title>", 2, 24}}, {u"<ti", 3, 3, {u"<title>", 3, 7}},
-        {u"<x", 2, 2, {u"<x", 2, 2}},  {u"<t", 0, 1, {u"<track>_<artist>_<title>", 0, 1}},
-        {u"\u00e4r", 2, 2, {u"\u00c4rger", 2, 5}}, {u"<title>!", 8, 8, {u"<title>!", 8, 8}}, {u"", 0, 0, {u"", 0, 0}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(CompleteFromHistory(c.typed, c.start, c.end, entries), c.expected) << U8(c.typed);
-}
-
 TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     const struct {
         const char* expression;
@@ -369,12 +338,39 @@ TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     EXPECT_TRUE(history.Stored(kRenamesHistory).empty());
 }
 
-TEST(RenameHistory, DefaultNewestFirstAndTheOlderNotation) {
+TEST(Histories, GenerationAndRenameHistoriesTheirDefaultsOrderAndOlderNotation) {
     test::HistoryStore history;
+    EXPECT_TRUE(LoadHistory(history.store, kGenNormalsHistory).empty());
+    EXPECT_FALSE(history.store.ReadRaw(kGenNormalsHistory));
+    const std::u16string kDefault = u"(?P<artist>[A-Za-z]+) - (?P<track>[0-9]+) - (?P<title>[A-Za-z]+)";
+    EXPECT_EQ(LoadRegExpHistory(history.store), std::vector<std::u16string>{kDefault});
+    EXPECT_EQ(history.Stored(kRegExpsHistory), std::vector<std::u16string>{kDefault});
+
+    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"x.mp3")};
+    test::RecordingPrompts prompts;
+    for (const char16_t* text : {u"<title>", u"(", u"<x>", u"<title>"}) {
+        PreparePatternGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
+        PrepareRegexGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
+    }
+    EXPECT_EQ(history.Stored(kGenNormalsHistory), (std::vector<std::u16string>{u"(", u"<x>", u"<title>"}));
+    EXPECT_EQ(LoadRegExpHistory(history.store), (std::vector<std::u16string>{u"<title>", u"<x>", kDefault}));
+
+    // Typed text completes from the first fitting entry.
+    const std::vector<std::u16string> entries = {u"<track>_<artist>_<title>", u"<title>", u"\u00c4rger"};
+    const struct {
+        std::u16string typed;
+        size_t start, end;
+        Completion expected;
+    } cases[] = {
+        {u"<T", 2, 2, {u"<track>_<artist>_<title>", 2, 24}}, {u"<ti", 3, 3, {u"<title>", 3, 7}},
+        {u"<x", 2, 2, {u"<x", 2, 2}},  {u"<t", 0, 1, {u"<track>_<artist>_<title>", 0, 1}},
+        {u"\u00e4r", 2, 2, {u"\u00c4rger", 2, 5}}, {u"<title>!", 8, 8, {u"<title>!", 8, 8}}, {u"", 0, 0, {u"", 0, 0}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CompleteFromHistory(c.typed, c.start, c.end, entries), c.expected) << U8(c.typed);
+
+    // The rename history: a default, newest first, and the older notation.
     EXPECT_EQ(LoadRenameHistory(history.store), std::vector<std::u16string>{u"<artist> - <track> - <title>"});
     EXPECT_EQ(history.Stored(kRenamesHistory), std::vector<std::u16string>{u"<artist> - <track> - <title>"});
-    test::RecordingPrompts prompts;
-    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"a.mp3")};
     // Stored before compiling, so a failed one is kept; used twice, listed once, on top.
     for (const char16_t* expression : {u"<title>", u"<x>", u"<title>", u"<Title>"})
         PrepareRename(expression, targets, NoSaveRunning(), prompts, &history.store);

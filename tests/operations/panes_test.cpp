@@ -187,7 +187,7 @@ Comments CommentsOf(const RecordPtr& record) {
 
 class CommentsTab : public EditTest {};
 
-TEST_F(CommentsTab, ListAndAddAsTheDialogOpens) {
+TEST_F(CommentsTab, ListAddAsTheDialogOpensAndTheLanguageStored) {
     const std::vector<RecordPtr> records = {WithComments({"eng|note|hi", "eng||a", "XXX|x|odd", "eng|note|other"}),
                                             WithComments({"XXX|x|odd", "eng||b", "deu|note|hi", "eng|note|hi"})};
     const std::vector<ListedComment> list = SharedComments(records);
@@ -202,9 +202,8 @@ TEST_F(CommentsTab, ListAndAddAsTheDialogOpens) {
     EXPECT_EQ(CommentsOf(records[1]), (Comments{"XXX|x|odd", "eng||c", "deu|note|hi", "eng|note|hi"}));
     EXPECT_EQ(listener_.events, std::vector<std::string>{"selection"});
     EXPECT_EQ(InitialCommentValues({}, nullptr), (CommentDialogValues{u"", u"English", u""}));
-}
 
-TEST_F(CommentsTab, ALanguageThatIsNoCodeKeepsTheCommentsOwn) {
+    // A language that is no code keeps the comment's own.
     const struct {
         std::string chosen, existing, stored;  // chosen "": the empty first item; existing "": no comment
     } cases[] = {{"", "deu", "deu"}, {"", "XXX", "XXX"}, {"de", "deu", "deu"}, {"", "", "eng"},

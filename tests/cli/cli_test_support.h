@@ -20,10 +20,6 @@ inline CommandResult Cli(const fs::path& settings, std::vector<std::string> args
     return RunCommand(args);
 }
 
-inline void Tag(const fs::path& path, int version, const std::vector<std::string>& frames, bool v1 = false) {
-    TagWithMutagen(path, version, frames, v1);
-}
-
 inline std::string Text(const fs::path& path) {
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     return {bytes.begin(), bytes.end()};
@@ -42,7 +38,7 @@ protected:
     std::string Mp3(const std::string& name, const std::vector<std::string>& frames = {}, int version = 4) {
         fs::create_directories((dir_ / name).parent_path());
         MakeMp3(dir_ / name, {"-b", "64"}, 0.5);
-        if (!frames.empty()) Tag(dir_ / name, version, frames);
+        if (!frames.empty()) TagWithMutagen(dir_ / name, version, frames);
         return (dir_ / name).string();
     }
     TempDir dir_;

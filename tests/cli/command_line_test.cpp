@@ -18,7 +18,7 @@ TEST(CliCommandLine, GlobalOptionsBeforeOrAfterEveryCommand) {
     TempDir dir;
     fs::create_directories(dir / "music" / "sub");
     MakeMp3(dir / "music" / "top.mp3", {"-b", "128"});
-    Tag(dir / "music" / "top.mp3", 3, {"TIT2=old"}, true);
+    TagWithMutagen(dir / "music" / "top.mp3", 3, {"TIT2=old"}, true);
     fs::copy_file(dir / "music" / "top.mp3", dir / "music" / "sub" / "deep.mp3");
     const auto before = ReadFileBytes(dir / "music" / "top.mp3");
     const std::string music = (dir / "music").string(), noRecurse = (dir / "no-recurse.ini").string();
@@ -253,7 +253,7 @@ TEST_F(CliInterrupt, CtrlCDuringASaveFinishesTheCurrentFileAndStops) {
     fs::create_directories(music);
     constexpr int kFiles = 60;
     MakeMp3(music / "00.mp3", {"-b", "128"}, 4.0);
-    Tag(music / "00.mp3", 4, {"TIT2=Old"});
+    TagWithMutagen(music / "00.mp3", 4, {"TIT2=Old"});
     const std::vector<uint8_t> audio = AudioOf(music / "00.mp3");
     const uintmax_t oldSize = fs::file_size(music / "00.mp3");
     for (int i = 1; i < kFiles; ++i) fs::copy_file(music / "00.mp3", music / (std::to_string(100 + i) + ".mp3"));

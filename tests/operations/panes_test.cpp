@@ -187,7 +187,7 @@ Comments CommentsOf(const RecordPtr& record) {
 
 class CommentsTab : public EditTest {};
 
-TEST_F(CommentsTab, ListAndAddAsTheDialogOpens) {
+TEST_F(CommentsTab, ListAddAsTheDialogOpensAndTheLanguageStored) {
     const std::vector<RecordPtr> records = {WithComments({"eng|note|hi", "eng||a", "XXX|x|odd", "eng|note|other"}),
                                             WithComments({"XXX|x|odd", "eng||b", "deu|note|hi", "eng|note|hi"})};
     const std::vector<ListedComment> list = SharedComments(records);
@@ -202,9 +202,8 @@ TEST_F(CommentsTab, ListAndAddAsTheDialogOpens) {
     EXPECT_EQ(CommentsOf(records[1]), (Comments{"XXX|x|odd", "eng||c", "deu|note|hi", "eng|note|hi"}));
     EXPECT_EQ(listener_.events, std::vector<std::string>{"selection"});
     EXPECT_EQ(InitialCommentValues({}, nullptr), (CommentDialogValues{u"", u"English", u""}));
-}
 
-TEST_F(CommentsTab, ALanguageThatIsNoCodeKeepsTheCommentsOwn) {
+    // A language that is no code keeps the comment's own.
     const struct {
         std::string chosen, existing, stored;  // chosen "": the empty first item; existing "": no comment
     } cases[] = {{"", "deu", "deu"}, {"", "XXX", "XXX"}, {"de", "deu", "deu"}, {"", "", "eng"},
@@ -216,20 +215,18 @@ TEST_F(CommentsTab, ALanguageThatIsNoCodeKeepsTheCommentsOwn) {
     }
 }
 
-TEST_F(CommentsTab, EditAndDeleteFindALongDescriptionWhole) {
+TEST_F(CommentsTab, EditAndDeleteActOnThePickedCommentFoundByItsWholeDescription) {
     const std::string longText(300, 'd'), prefix(255, 'd');
-    const std::vector<RecordPtr> records = {WithComments({"eng|" + prefix + "|short", "eng|" + longText + "|a"}),
-                                            WithComments({"eng|" + longText + "|a"})};
-    const std::vector<ListedComment> list = SharedComments(records);
-    ASSERT_EQ(list.size(), 1u);
-    ASSERT_TRUE(SaveComment(Context(), records, {U16(longText), "eng", u"b"}, &list[0]));
-    EXPECT_EQ(CommentsOf(records[0]), (Comments{"eng|" + prefix + "|short", "eng|" + longText + "|b"}));
-    ASSERT_TRUE(DeleteComment(Context(), records, SharedComments(records).at(0)));
-    EXPECT_EQ(CommentsOf(records[0]), Comments{"eng|" + prefix + "|short"});
-    EXPECT_TRUE(CommentsOf(records[1]).empty());
-}
+    const std::vector<RecordPtr> longOnes = {WithComments({"eng|" + prefix + "|short", "eng|" + longText + "|a"}),
+                                             WithComments({"eng|" + longText + "|a"})};
+    ASSERT_EQ(SharedComments(longOnes).size(), 1u);
+    ASSERT_TRUE(SaveComment(Context(), longOnes, {U16(longText), "eng", u"b"}, &SharedComments(longOnes)[0]));
+    EXPECT_EQ(CommentsOf(longOnes[0]), (Comments{"eng|" + prefix + "|short", "eng|" + longText + "|b"}));
+    ASSERT_TRUE(DeleteComment(Context(), longOnes, SharedComments(longOnes).at(0)));
+    EXPECT_EQ(CommentsOf(longOnes[0]), Comments{"eng|" + prefix + "|short"});
+    EXPECT_TRUE(CommentsOf(longOnes[1]).empty());
 
-TEST_F(CommentsTab, EditAndDeleteActOnThePickedOfTwoWithOneDescription) {
+    // Two comments of one description: the picked one is edited and deleted.
     const std::vector<RecordPtr> records = {WithComments({"eng||a", "deu||b"}), WithComments({"deu||b", "eng||a"})};
     const std::vector<ListedComment> list = SharedComments(records);
     ASSERT_EQ(list.size(), 2u);
@@ -280,7 +277,7 @@ TEST_F(CommentsTab, DeleteAllAndDeleteByDescription) {
 
 using Names = std::vector<std::u16string_view>;
 
-TEST(LanguageTable, ShapeAndLookups) {
+TEST(LanguageTable, ShapeLookupsAndTheSortedList) {
     const auto table = LanguageTable();
     // The empty entry, 486 codes, 77 alternative names, and 23 entries for the
     // bibliographic codes of 20 languages (Dutch and Romanian have several names).
@@ -313,11 +310,10 @@ TEST(LanguageTable, ShapeAndLookups) {
     for (std::string_view code : {"eng", "ENG", "Xyz"}) EXPECT_TRUE(IsLanguageCode(code)) << code;
     for (std::string_view code : {"", "en", "engl", "en ", "e1g", "\xc3\xa9n", "@ng", "[ng", "`ng", "{ng"})
         EXPECT_FALSE(IsLanguageCode(code)) << code;
-}
 
-TEST(LanguageTable, ListIsSortedIgnoringCaseAndAccents) {
+    // The list is sorted ignoring case and accents.
     const Names names = LanguageListNames();
-    ASSERT_EQ(names.size(), LanguageTable().size());
+    ASSERT_EQ(names.size(), table.size());
     const auto key = [](std::u16string_view name) {
         std::u16string k;
         for (char16_t c : name) k.push_back(c == 0xE5 ? u'a' : c == 0xE7 ? u'c' : c == 0xFC ? u'u' : ToLowerChar(c));

@@ -1,4 +1,4 @@
-// The picture operations: formats from names and MIME types, loading image files, the
+// The picture operations: formats from file names, loading image files, the
 // shared-pictures rule, the "Edit Picture Tag" OK, delete, the viewer's temporary file
 // and "Save picture...".
 #include <sys/stat.h>
@@ -37,7 +37,7 @@ std::string PictureOf(const RecordPtr& r, uint8_t type) {
            std::string(data.begin(), data.end());
 }
 
-TEST(ImageFiles, FormatsFromNamesAndMimeTypesAndLoading) {
+TEST(ImageFiles, FormatsFromNamesAndLoading) {
     for (const auto& [name, format] : std::initializer_list<std::pair<const char16_t*, PictureFormat>>{
              {u"cover.JPEG", PictureFormat::Jpeg}, {u"A.JpG", PictureFormat::Jpeg}, {u"x.PNG", PictureFormat::Png},
              {u"a.png", PictureFormat::Png}, {u".png", PictureFormat::None},  // five characters at least
@@ -46,12 +46,6 @@ TEST(ImageFiles, FormatsFromNamesAndMimeTypesAndLoading) {
              {u"/dir.png/x", PictureFormat::None}, {u"/d/.png", PictureFormat::None}}) {
         EXPECT_EQ(PictureFormatFromFileName(name), format) << U8(name);
     }
-    for (const auto& [mime, format] : std::initializer_list<std::pair<const char*, PictureFormat>>{
-             {"image/jpeg", PictureFormat::Jpeg}, {"IMAGE/JPG", PictureFormat::Jpeg}, {"jpeg", PictureFormat::Jpeg},
-             {"Image/PNG", PictureFormat::Png}, {"image/gif", PictureFormat::None}, {"image/", PictureFormat::None}}) {
-        EXPECT_EQ(PictureFormatFromMime(mime), format) << mime;
-    }
-    EXPECT_EQ(PictureMimeType(PictureFormat::Jpeg) + PictureMimeType(PictureFormat::Png), "image/jpgimage/png");
     EXPECT_EQ(FirstImageFile(std::vector<std::u16string>{u"a.txt", u"b.gif", u"c.png", u"d.jpg"}), 2u);
     EXPECT_EQ(FirstImageFile(std::vector<std::u16string>{u"a.txt"}), std::nullopt);
 

@@ -92,33 +92,26 @@ TEST_F(Cleanup, TextToolsRewriteArtistAlbumAndTitleWhenTheyChange) {
     EXPECT_FALSE(done->Tag().IsChanged());
 }
 
+// Which files take part; what is copied (genres and tracks at their limits) is the tag's.
 TEST_F(Cleanup, CopyFromV1SkipsFilesWithoutAnId3v1Tag) {
-    const struct {
-        uint8_t genre, track;
-        const char16_t *tcon, *trck;
-    } cases[] = {{255, 0, u"", u"3"}, {17, 7, u"(17)", u"7"}, {125, 255, u"(125)", u"255"}, {126, 1, u"", u"1"}};
-    for (const auto& c : cases) {
-        Id3v1Record v1;
-        v1.SetString(Id3v1Record::kTitle, u"  Title\t");
-        v1.SetGenre(c.genre);
-        v1.SetTrack(c.track);
-        const RecordPtr withV1 = RecordWithV1(dir_ / "v1", v1, prompts_);
-        withV1->Tag().SetText(kFrameTRCK, u"3");
-        const RecordPtr without = MemoryRecord({{kFrameTIT2, u"Keep"}}, u"without");
-        const RecordPtr removed = RecordWithV1(dir_ / "removed", v1, prompts_);
-        removed->RequestRemoveV1();  // its tag goes with the next save
-        const RecordPtr typed = MemoryRecord({}, u"typed");
-        typed->Tag().V1().SetString(Id3v1Record::kTitle, u"Typed");  // the ID3v1 pane saved into it
+    Id3v1Record v1;
+    v1.SetString(Id3v1Record::kTitle, u"  Title\t");
+    v1.SetGenre(17);
+    const RecordPtr withV1 = RecordWithV1(dir_ / "v1", v1, prompts_);
+    withV1->Tag().SetText(kFrameTRCK, u"3");  // no ID3v1 track (0): kept
+    const RecordPtr without = MemoryRecord({{kFrameTIT2, u"Keep"}}, u"without");
+    const RecordPtr removed = RecordWithV1(dir_ / "removed", v1, prompts_);
+    removed->RequestRemoveV1();  // its tag goes with the next save
+    const RecordPtr typed = MemoryRecord({}, u"typed");
+    typed->Tag().V1().SetString(Id3v1Record::kTitle, u"Typed");  // the ID3v1 pane saved into it
 
-        const auto result = CopyFieldsFromV1(Context(), std::vector{without, withV1, removed, typed});
-        EXPECT_EQ(result.withoutV1, (std::vector{without, removed}));
-        EXPECT_TRUE(!without->Tag().IsChanged() && removed->Tag().Frames().empty());
-        EXPECT_EQ(typed->Tag().GetText(kFrameTIT2), u"Typed");
-        const Id3Tag& tag = withV1->Tag();
-        EXPECT_EQ(tag.GetText(kFrameTIT2), u"Title");
-        EXPECT_EQ(tag.GetText(kFrameTCON), c.tcon) << int(c.genre);
-        EXPECT_EQ(tag.GetText(kFrameTRCK), c.trck) << int(c.track);
-    }
+    const auto result = CopyFieldsFromV1(Context(), std::vector{without, withV1, removed, typed});
+    EXPECT_EQ(result.withoutV1, (std::vector{without, removed}));
+    EXPECT_TRUE(!without->Tag().IsChanged() && removed->Tag().Frames().empty());
+    EXPECT_EQ(typed->Tag().GetText(kFrameTIT2), u"Typed");
+    const Id3Tag& tag = withV1->Tag();
+    EXPECT_EQ(tag.GetText(kFrameTIT2) + u"|" + tag.GetText(kFrameTCON) + u"|" + tag.GetText(kFrameTRCK), u"Title|(17)|3");
+    EXPECT_EQ(listener_.events, (std::vector<std::string>{"file:v1", "file:typed"}));
 }
 
 TEST_F(Cleanup, TrackNumbersFollowTheClicksWhileTheToggleIsDown) {
@@ -154,6 +147,8 @@ TEST(EditGate, EveryOperationIsRefusedWhileASaveCoversAFile) {
         {"delete", [&](auto& c, auto r) { return DeleteComment(c, r, comment); }},
         {"delete all", DeleteAllComments},
         {"delete by description", [](auto& c, auto r) { return DeleteCommentByDescription(c, r, u""); }},
+        {"generate", [](auto& c, auto r) { return !!PreparePatternGeneration(u"<title>", r, c.gate, c.prompts, nullptr); }},
+        {"regex", [](auto& c, auto r) { return !!PrepareRegexGeneration(u"(?P<title>.+)", r, c.gate, c.prompts, nullptr); }},
     };
     for (const auto& [name, operation] : operations) {
         RecordingPrompts prompts;
@@ -268,43 +263,6 @@ TEST(Generation, PlansAppliesThroughSetTextAndReports) {
               u"The regular expression \"(?P<artist>[^_]+)_(?P<title>.+)\" didn't match the filename \"Unfit.mp3\"");
     EXPECT_FALSE(PrepareRegexGeneration(u"(?P<artist>.+", targets, NoSaveRunning(), prompts, nullptr));
     EXPECT_EQ(prompts.Prompts().back().text, u"The regular expression you entered could not be parsed.");
-
-    const size_t shown = prompts.Count();
-    EXPECT_FALSE(PreparePatternGeneration(u"<title>", targets, test::BusyGate(unfit), prompts, nullptr));
-    EXPECT_FALSE(PrepareRegexGeneration(u"(?P<title>.+)", targets, test::BusyGate(unfit), prompts, nullptr));
-    EXPECT_EQ(prompts.Count(), shown + 2);
-    EXPECT_EQ(prompts.Prompts().back().text, kEditWhileSaving);
-}
-
-TEST(GenerationHistory, PatternsHaveNoDefaultAndExpressionsAreStoredWhenTheyCompile) {
-    test::HistoryStore history;
-    EXPECT_TRUE(LoadHistory(history.store, kGenNormalsHistory).empty());
-    EXPECT_FALSE(history.store.ReadRaw(kGenNormalsHistory));
-    const std::u16string kDefault = u"(?P<artist>[A-Za-z]+) - (?P<track>[0-9]+) - (?P<title>[A-Za-z]+)";
-    EXPECT_EQ(LoadRegExpHistory(history.store), std::vector<std::u16string>{kDefault});
-    EXPECT_EQ(history.Stored(kRegExpsHistory), std::vector<std::u16string>{kDefault});
-
-    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"x.mp3")};
-    test::RecordingPrompts prompts;
-    for (const char16_t* text : {u"<title>", u"(", u"<x>", u"<title>"}) {
-        PreparePatternGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
-        PrepareRegexGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
-    }
-    EXPECT_EQ(history.Stored(kGenNormalsHistory), (std::vector<std::u16string>{u"(", u"<x>", u"<title>"}));
-    EXPECT_EQ(LoadRegExpHistory(history.store), (std::vector<std::u16string>{u"<title>", u"<x>", kDefault}));
-
-    // Typed text completes from the first fitting entry.
-    const std::vector<std::u16string> entries = {u"<track>_<artist>_<title>", u"<title>", u"\u00c4rger"};
-    const struct {
-        std::u16string typed;
-        size_t start, end;
-        Completion expected;
-    } cases[] = {
-        {u"<T", 2, 2, {u"<track>_<artist>_<title>", 2, 24}}, {u"<ti", 3, 3, {u"<title>", 3, 7}},
-        {u"<x", 2, 2, {u"<x", 2, 2}},  {u"<t", 0, 1, {u"<track>_<artist>_<title>", 0, 1}},
-        {u"\u00e4r", 2, 2, {u"\u00c4rger", 2, 5}}, {u"<title>!", 8, 8, {u"<title>!", 8, 8}}, {u"", 0, 0, {u"", 0, 0}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(CompleteFromHistory(c.typed, c.start, c.end, entries), c.expected) << U8(c.typed);
 }
 
 TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
@@ -373,12 +331,39 @@ TEST(Rename, ExpressionsExpandAndThePlanHoldsTheChangedNamesInOrder) {
     EXPECT_TRUE(history.Stored(kRenamesHistory).empty());
 }
 
-TEST(RenameHistory, DefaultNewestFirstAndTheOlderNotation) {
+TEST(Histories, GenerationAndRenameHistoriesTheirDefaultsOrderAndOlderNotation) {
     test::HistoryStore history;
+    EXPECT_TRUE(LoadHistory(history.store, kGenNormalsHistory).empty());
+    EXPECT_FALSE(history.store.ReadRaw(kGenNormalsHistory));
+    const std::u16string kDefault = u"(?P<artist>[A-Za-z]+) - (?P<track>[0-9]+) - (?P<title>[A-Za-z]+)";
+    EXPECT_EQ(LoadRegExpHistory(history.store), std::vector<std::u16string>{kDefault});
+    EXPECT_EQ(history.Stored(kRegExpsHistory), std::vector<std::u16string>{kDefault});
+
+    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"x.mp3")};
+    test::RecordingPrompts prompts;
+    for (const char16_t* text : {u"<title>", u"(", u"<x>", u"<title>"}) {
+        PreparePatternGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
+        PrepareRegexGeneration(text, targets, NoSaveRunning(), prompts, &history.store);
+    }
+    EXPECT_EQ(history.Stored(kGenNormalsHistory), (std::vector<std::u16string>{u"(", u"<x>", u"<title>"}));
+    EXPECT_EQ(LoadRegExpHistory(history.store), (std::vector<std::u16string>{u"<title>", u"<x>", kDefault}));
+
+    // Typed text completes from the first fitting entry.
+    const std::vector<std::u16string> entries = {u"<track>_<artist>_<title>", u"<title>", u"\u00c4rger"};
+    const struct {
+        std::u16string typed;
+        size_t start, end;
+        Completion expected;
+    } cases[] = {
+        {u"<T", 2, 2, {u"<track>_<artist>_<title>", 2, 24}}, {u"<ti", 3, 3, {u"<title>", 3, 7}},
+        {u"<x", 2, 2, {u"<x", 2, 2}},  {u"<t", 0, 1, {u"<track>_<artist>_<title>", 0, 1}},
+        {u"\u00e4r", 2, 2, {u"\u00c4rger", 2, 5}}, {u"<title>!", 8, 8, {u"<title>!", 8, 8}}, {u"", 0, 0, {u"", 0, 0}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CompleteFromHistory(c.typed, c.start, c.end, entries), c.expected) << U8(c.typed);
+
+    // The rename history: a default, newest first, and the older notation.
     EXPECT_EQ(LoadRenameHistory(history.store), std::vector<std::u16string>{u"<artist> - <track> - <title>"});
     EXPECT_EQ(history.Stored(kRenamesHistory), std::vector<std::u16string>{u"<artist> - <track> - <title>"});
-    test::RecordingPrompts prompts;
-    const std::vector<RecordPtr> targets = {MemoryRecord({}, u"a.mp3")};
     // Stored before compiling, so a failed one is kept; used twice, listed once, on top.
     for (const char16_t* expression : {u"<title>", u"<x>", u"<title>", u"<Title>"})
         PrepareRename(expression, targets, NoSaveRunning(), prompts, &history.store);

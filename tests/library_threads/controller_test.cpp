@@ -599,19 +599,27 @@ TEST_F(BatchedScan, TheLoaderThreadSaysWhenItsScansEnd) {
     EXPECT_TRUE(watch.idle);
 }
 
-TEST_F(BatchedScan, AScanClearedInTheMiddleOfABatchReportsNothingMore) {
-    MakeFiles(200, {10, 20});  // the list is cleared while the first failure's box is open
-    Gate gate;
-    prompts_.errorGate = &gate;
-    std::thread scan([&] { loader_.ScanPending(true); });
-    const bool waited = gate.WaitForWaiter();
-    if (waited) loader_.Clear(false);
-    gate.Open();
-    scan.join();
-    ASSERT_TRUE(waited);
-    EXPECT_EQ(prompts_.Count(), 1u);
-    EXPECT_EQ(loader_.RecordCount(), 0u);
-    EXPECT_TRUE(loader_.TakeNewRecords().empty());
+// Cleared, or quit, while the first failure's box is open: the scan reports nothing more
+// and adds nothing after that file; Quit keeps what was listed up to it.
+TEST_F(BatchedScan, AScanClearedOrQuitInTheMiddleOfABatchReportsNothingMore) {
+    MakeFiles(200, {10, 20});
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "quit" : "clear");
+        if (quit) loader_.AddDirectory(PathFromNative(dir_.Path().string()));
+        const size_t shown = prompts_.Count();
+        Gate gate;
+        prompts_.errorGate = &gate;
+        std::thread scan([&] { loader_.ScanPending(true); });
+        const bool waited = gate.WaitForWaiter();
+        if (waited) quit ? loader_.Quit() : loader_.Clear(false);
+        gate.Open();
+        scan.join();
+        prompts_.errorGate = nullptr;
+        ASSERT_TRUE(waited);
+        EXPECT_EQ(prompts_.Count(), shown + 1);
+        EXPECT_EQ(loader_.RecordCount(), quit ? 11u : 0u);
+        EXPECT_EQ(loader_.TakeNewRecords().size(), quit ? 11u : 0u);
+    }
 }
 
 // Readers on worker threads while the user interface writes: every read sees either

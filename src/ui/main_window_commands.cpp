@@ -1,6 +1,5 @@
 // The main window's commands: what each menu item, key, button and the list do.
 #include <QComboBox>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -56,8 +55,7 @@ void MainWindow::ClearList() {
 void MainWindow::AddDirectory() {
     SettingsStore& store = SettingsStore::Instance();
     const QString start = PathToQString(store.ReadString("BrowseDir"));
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, QStringLiteral("Select a directory"), start, QFileDialog::ShowDirsOnly);
+    const QString chosen = chooser_->ChooseDirectory(this, QStringLiteral("Select a directory"), start);
     if (chosen.isEmpty()) return;
     store.WriteStringValue("BrowseDir", NormalizeDirectory(PathFromQString(chosen)));
     AddDirectoryPath(chosen);

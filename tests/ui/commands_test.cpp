@@ -250,6 +250,26 @@ TEST_F(CommandsTest, DroppedFoldersAreAddedAndDeleteAsksOnlyForTheDirectorysOwnC
     EXPECT_EQ(Inspect("one/a.mp3"), "v1=1 v2=1 title= track=");
 }
 
+// "Add directory..." asks for a folder where the last one was chosen; Cancel changes
+// nothing, a chosen folder is listed and remembered without its trailing separator.
+TEST_F(CommandsTest, AddDirectoryStartsWhereTheLastChoiceWasAndRemembersIt) {
+    MakeFiles({{"pick/a.mp3"}, {"pick/b.mp3"}});
+    SettingsStore::Instance().WriteStringValue("BrowseDir", TreePath());
+    Trigger(ui::Command::AddDirectory);  // cancelled
+    ASSERT_EQ(chooser_.directoryRequests.size(), 1u);
+    EXPECT_EQ(chooser_.directoryRequests[0].first, QStringLiteral("Select a directory"));
+    EXPECT_EQ(chooser_.directoryRequests[0].second, ui::PathToQString(TreePath()));
+    EXPECT_EQ(window_->DirectoryEntries(), QStringList{"All"});
+
+    chooser_.answers.push_back(ui::PathToQString(TreePath("pick")) + QStringLiteral("/"));
+    Trigger(ui::Command::AddDirectory);
+    WaitForRows(2);
+    EXPECT_EQ(window_->DirectoryEntries(), (QStringList{"All", ui::PathToQString(TreePath("pick"))}));
+    EXPECT_EQ(SettingsStore::Instance().ReadString("BrowseDir"), TreePath("pick"));
+    Trigger(ui::Command::AddDirectory);
+    EXPECT_EQ(chooser_.directoryRequests.back().second, ui::PathToQString(TreePath("pick")));
+}
+
 TEST_F(CommandsTest, PlayEnqueueAndExploreOpenFilesWhereTheyAreOnDisk) {
     MakeFiles({{"p/one.mp3"}, {"p/two.mp3"}, {"q/it's; rm -rf ~.mp3"}});
     LoadTree(3);

@@ -212,41 +212,43 @@ std::string EncodeUtf8(std::u16string_view text, bool rawBytes) {
     return out;
 }
 
-}  // namespace
-
-std::string Utf16ToUtf8(std::u16string_view text) { return EncodeUtf8(text, false); }
-
-std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes) {
-    std::u16string out;
+// UTF-8 into UTF-16, appended to `out`. A byte that starts no valid sequence goes to
+// `invalid(out, byte)`, which returns false to give up (and then so does this).
+template <typename Invalid>
+bool DecodeUtf8Into(std::u16string& out, std::string_view bytes, Invalid invalid) {
     const size_t ascii = CopyAsciiPrefix(out, bytes);
-    if (ascii == bytes.size()) return out;
-    out.reserve(bytes.size());
-    for (size_t i = ascii; i < bytes.size();) {
-        char32_t cp;
-        const size_t len = DecodeUtf8(bytes, i, cp);
-        if (len == 0) return std::nullopt;
-        AppendUtf16(out, cp);
-        i += len;
-    }
-    return out;
-}
-
-std::u16string Utf8ToUtf16Lossy(std::string_view bytes) {
-    std::u16string out;
-    const size_t ascii = CopyAsciiPrefix(out, bytes);
-    if (ascii == bytes.size()) return out;
+    if (ascii == bytes.size()) return true;
     out.reserve(bytes.size());
     for (size_t i = ascii; i < bytes.size();) {
         char32_t cp;
         const size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0) {
-            out.push_back(kReplacement);
+            if (!invalid(out, static_cast<unsigned char>(bytes[i]))) return false;
             ++i;
         } else {
             AppendUtf16(out, cp);
             i += len;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) { return EncodeUtf8(text, false); }
+
+std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes) {
+    std::u16string out;
+    if (!DecodeUtf8Into(out, bytes, [](std::u16string&, unsigned char) { return false; })) return std::nullopt;
+    return out;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view bytes) {
+    std::u16string out;
+    DecodeUtf8Into(out, bytes, [](std::u16string& text, unsigned char) {
+        text.push_back(kReplacement);
+        return true;
+    });
     return out;
 }
 
@@ -260,20 +262,12 @@ std::string CodePageName() { return CodePage::System().Name(); }
 
 std::u16string PathFromNative(std::string_view bytes) {
     std::u16string out;
-    const size_t ascii = CopyAsciiPrefix(out, bytes);
-    if (ascii == bytes.size()) return out;
-    out.reserve(bytes.size());
-    for (size_t i = ascii; i < bytes.size();) {
-        char32_t cp;
-        const size_t len = DecodeUtf8(bytes, i, cp);
-        if (len == 0) {
-            out.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[i])));
-            ++i;
-        } else {
-            AppendUtf16(out, cp);
-            i += len;
-        }
-    }
+    // A byte that is no UTF-8 is kept as a lone low surrogate, so the name goes back to
+    // the same bytes.
+    DecodeUtf8Into(out, bytes, [](std::u16string& text, unsigned char byte) {
+        text.push_back(static_cast<char16_t>(0xDC00 + byte));
+        return true;
+    });
     return out;
 }
 

@@ -1,10 +1,8 @@
 #include "ui/comments_pane.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include <optional>
 
@@ -12,13 +10,14 @@
 #include "ui/comment_dialog.h"
 #include "ui/editor_services.h"
 #include "ui/qt_text.h"
-#include "ui/tooltips.h"
 
 namespace quorvane::ui {
 
-CommentsPane::CommentsPane(EditorServices& services, QWidget* parent) : EditorPane(services, parent) {
+CommentsPane::CommentsPane(EditorServices& services, QWidget* parent)
+    : EditorPane(services, parent),
+      list_(new QTreeWidget(this)),
+      buttons_(*this, *list_, QStringLiteral("comment"), QStringLiteral("comments"), services.tooltips) {
     setObjectName(QStringLiteral("commentsPane"));
-    list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("comments"));
     list_->setColumnCount(3);
     list_->setHeaderLabels({QStringLiteral("Short Description"), QStringLiteral("Language"), QStringLiteral("Description")});
@@ -33,36 +32,12 @@ CommentsPane::CommentsPane(EditorServices& services, QWidget* parent) : EditorPa
     list_->setColumnWidth(0, 120);
     list_->setColumnWidth(1, 100);
 
-    const bool tips = services.tooltips;
-    auto button = [&](const QString& text, const QString& name, const QString& tip) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        SetTooltip(*b, tip, tips);
-        return b;
-    };
-    add_ = button(QStringLiteral("Add"), QStringLiteral("Add"), QStringLiteral("Add a comment"));
-    edit_ = button(QStringLiteral("Edit"), QStringLiteral("Edit"), QStringLiteral("Edit the selected comment"));
-    delete_ = button(QStringLiteral("Delete"), QStringLiteral("Delete"), QStringLiteral("Remove the selected comment"));
-    deleteAll_ = button(QStringLiteral("Delete All"), QStringLiteral("DeleteAll"),
-                        QStringLiteral("Remove all comments\n(including those the selected files don't have in common)"));
-    edit_->setEnabled(false);
-    delete_->setEnabled(false);
-    add_->setEnabled(false);
-    deleteAll_->setEnabled(false);
-    connect(add_, &QPushButton::clicked, this, &CommentsPane::Add);
-    connect(edit_, &QPushButton::clicked, this, &CommentsPane::Edit);
-    connect(delete_, &QPushButton::clicked, this, &CommentsPane::Delete);
-    connect(deleteAll_, &QPushButton::clicked, this, &CommentsPane::DeleteAll);
+    connect(buttons_.add, &QPushButton::clicked, this, &CommentsPane::Add);
+    connect(buttons_.edit, &QPushButton::clicked, this, &CommentsPane::Edit);
+    connect(buttons_.remove, &QPushButton::clicked, this, &CommentsPane::Delete);
+    connect(buttons_.removeAll, &QPushButton::clicked, this, &CommentsPane::DeleteAll);
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &CommentsPane::UpdateButtons);
     connect(list_, &QTreeWidget::itemActivated, this, [this] { Edit(); });
-
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {add_, edit_, delete_, deleteAll_}) buttons->addWidget(b);
-    buttons->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(list_, 1);
-    layout->addLayout(buttons);
 }
 
 void CommentsPane::Fill(bool) {
@@ -77,8 +52,8 @@ void CommentsPane::Fill(bool) {
         item->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
         list_->addTopLevelItem(item);
     }
-    add_->setEnabled(!Shown().empty());
-    deleteAll_->setEnabled(!Shown().empty());
+    buttons_.add->setEnabled(!Shown().empty());
+    buttons_.removeAll->setEnabled(!Shown().empty());
     UpdateButtons();
 }
 
@@ -89,11 +64,7 @@ const ListedComment* CommentsPane::Picked() const {
     return index < listed_.size() ? &listed_[index] : nullptr;
 }
 
-void CommentsPane::UpdateButtons() {
-    const bool picked = Picked() != nullptr;
-    edit_->setEnabled(picked);
-    delete_->setEnabled(picked);
-}
+void CommentsPane::UpdateButtons() { buttons_.SetPicked(Picked() != nullptr); }
 
 void CommentsPane::Add() {
     if (!Shown().empty()) OpenDialog(nullptr);

@@ -5,6 +5,7 @@
 
 #include "operations/comment_list.h"
 #include "ui/editor_pane.h"
+#include "ui/item_buttons.h"
 
 class QPushButton;
 class QTreeWidget;
@@ -17,10 +18,10 @@ public:
     explicit CommentsPane(EditorServices& services, QWidget* parent = nullptr);
 
     QTreeWidget& List() const { return *list_; }
-    QPushButton& AddButton() const { return *add_; }
-    QPushButton& EditButton() const { return *edit_; }
-    QPushButton& DeleteButton() const { return *delete_; }
-    QPushButton& DeleteAllButton() const { return *deleteAll_; }
+    QPushButton& AddButton() const { return *buttons_.add; }
+    QPushButton& EditButton() const { return *buttons_.edit; }
+    QPushButton& DeleteButton() const { return *buttons_.remove; }
+    QPushButton& DeleteAllButton() const { return *buttons_.removeAll; }
     const std::vector<ListedComment>& Listed() const { return listed_; }
 
     void Add();
@@ -38,10 +39,7 @@ private:
     void OpenDialog(const ListedComment* picked);
 
     QTreeWidget* list_;
-    QPushButton* add_;
-    QPushButton* edit_;
-    QPushButton* delete_;
-    QPushButton* deleteAll_;
+    ItemButtons buttons_;
     std::vector<ListedComment> listed_;
 };
 

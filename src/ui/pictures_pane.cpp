@@ -1,9 +1,7 @@
 #include "ui/pictures_pane.h"
 
-#include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <optional>
 
@@ -17,13 +15,14 @@
 #include "ui/picture_dialog.h"
 #include "ui/preview_hub.h"
 #include "ui/qt_text.h"
-#include "ui/tooltips.h"
 
 namespace quorvane::ui {
 
-PicturesPane::PicturesPane(EditorServices& services, QWidget* parent) : EditorPane(services, parent) {
+PicturesPane::PicturesPane(EditorServices& services, QWidget* parent)
+    : EditorPane(services, parent),
+      list_(new QListWidget(this)),
+      buttons_(*this, *list_, QStringLiteral("picture"), QStringLiteral("pictures"), services.tooltips) {
     setObjectName(QStringLiteral("picturesPane"));
-    list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("pictures"));
     list_->setViewMode(QListView::IconMode);
     list_->setIconSize(QSize(kThumbnailSide, kThumbnailSide));
@@ -36,34 +35,13 @@ PicturesPane::PicturesPane(EditorServices& services, QWidget* parent) : EditorPa
     list_->setUniformItemSizes(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    const bool tips = services.tooltips;
-    auto button = [&](const QString& text, const QString& name, const QString& tip) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        SetTooltip(*b, tip, tips);
-        return b;
-    };
-    add_ = button(QStringLiteral("Add"), QStringLiteral("Add"), QStringLiteral("Add a picture"));
-    edit_ = button(QStringLiteral("Edit"), QStringLiteral("Edit"), QStringLiteral("Edit the selected picture"));
-    delete_ = button(QStringLiteral("Delete"), QStringLiteral("Delete"), QStringLiteral("Remove the selected picture"));
-    deleteAll_ = button(QStringLiteral("Delete All"), QStringLiteral("DeleteAll"),
-                        QStringLiteral("Remove all pictures\n(including those the selected files don't have in common)"));
-    for (QPushButton* b : {add_, edit_, delete_, deleteAll_}) b->setEnabled(false);
-    connect(add_, &QPushButton::clicked, this, &PicturesPane::Add);
-    connect(edit_, &QPushButton::clicked, this, &PicturesPane::Edit);
-    connect(delete_, &QPushButton::clicked, this, &PicturesPane::Delete);
-    connect(deleteAll_, &QPushButton::clicked, this, &PicturesPane::DeleteAll);
+    connect(buttons_.add, &QPushButton::clicked, this, &PicturesPane::Add);
+    connect(buttons_.edit, &QPushButton::clicked, this, &PicturesPane::Edit);
+    connect(buttons_.remove, &QPushButton::clicked, this, &PicturesPane::Delete);
+    connect(buttons_.removeAll, &QPushButton::clicked, this, &PicturesPane::DeleteAll);
     connect(list_, &QListWidget::itemSelectionChanged, this, &PicturesPane::UpdateButtons);
     connect(list_, &QListWidget::itemActivated, this, [this] { Edit(); });
     connect(&services.previews, &PreviewHub::PreviewArrived, this, &PicturesPane::OnPreview);
-
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {add_, edit_, delete_, deleteAll_}) buttons->addWidget(b);
-    buttons->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(list_, 1);
-    layout->addLayout(buttons);
 }
 
 PicturesPane::~PicturesPane() { CancelThumbnails(); }
@@ -93,8 +71,8 @@ void PicturesPane::Fill(bool) {
             tickets_[request.ticket] = static_cast<int>(i);
         }
     }
-    add_->setEnabled(!Shown().empty());
-    deleteAll_->setEnabled(AnyHasPicture(Shown()));
+    buttons_.add->setEnabled(!Shown().empty());
+    buttons_.removeAll->setEnabled(AnyHasPicture(Shown()));
     UpdateButtons();
 }
 
@@ -114,11 +92,7 @@ const SharedPicture* PicturesPane::Picked() const {
     return index < pictures_.size() ? &pictures_[index] : nullptr;
 }
 
-void PicturesPane::UpdateButtons() {
-    const bool picked = Picked() != nullptr;
-    edit_->setEnabled(picked);
-    delete_->setEnabled(picked);
-}
+void PicturesPane::UpdateButtons() { buttons_.SetPicked(Picked() != nullptr); }
 
 void PicturesPane::Add() {
     if (!Shown().empty()) OpenDialog(nullptr);

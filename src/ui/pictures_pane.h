@@ -10,6 +10,7 @@
 #include "library/preview_service.h"
 #include "operations/shared_pictures.h"
 #include "ui/editor_pane.h"
+#include "ui/item_buttons.h"
 
 class QListWidget;
 class QPushButton;
@@ -25,10 +26,10 @@ public:
     ~PicturesPane() override;
 
     QListWidget& List() const { return *list_; }
-    QPushButton& AddButton() const { return *add_; }
-    QPushButton& EditButton() const { return *edit_; }
-    QPushButton& DeleteButton() const { return *delete_; }
-    QPushButton& DeleteAllButton() const { return *deleteAll_; }
+    QPushButton& AddButton() const { return *buttons_.add; }
+    QPushButton& EditButton() const { return *buttons_.edit; }
+    QPushButton& DeleteButton() const { return *buttons_.remove; }
+    QPushButton& DeleteAllButton() const { return *buttons_.removeAll; }
     // Thumbnails asked for and not arrived yet.
     size_t PendingThumbnails() const { return tickets_.size(); }
 
@@ -48,10 +49,7 @@ private:
     void OnPreview(quint64 ticket, const std::shared_ptr<const RgbaImage>& image);
 
     QListWidget* list_;
-    QPushButton* add_;
-    QPushButton* edit_;
-    QPushButton* delete_;
-    QPushButton* deleteAll_;
+    ItemButtons buttons_;
     std::vector<SharedPicture> pictures_;
     std::unordered_map<PreviewTicket, int> tickets_;  // ticket -> row of the list
 };

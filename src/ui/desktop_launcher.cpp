@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/settings_store.h"
+#include "platform/text_codec.h"
 #include "platform/user_prompts.h"
 #include "ui/qt_text.h"
 
@@ -20,7 +21,21 @@ bool SystemLauncher::StartDetached(const QString& program, const QStringList& ar
     return QProcess::startDetached(program, arguments);
 }
 
-QUrl FileUrl(const Mp3FileRecord& record) { return QUrl::fromLocalFile(PathToQString(record.DiskPath())); }
+namespace {
+
+// Qt decodes a name's bytes as UTF-8, with U+FFFD for what is not: only a UTF-8 name
+// comes back as the same bytes.
+bool QtKeepsBytes(std::u16string_view path) { return Utf8ToUtf16Strict(PathToNative(path)).has_value(); }
+
+}  // namespace
+
+QUrl LocalFileUrl(std::u16string_view path) {
+    if (QtKeepsBytes(path)) return QUrl::fromLocalFile(PathToQString(path));
+    // Percent-encoded, the URL keeps the bytes and so names this file, not another.
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(PathToNative(path)).toPercentEncoding("/"));
+}
+
+QUrl FileUrl(const Mp3FileRecord& record) { return LocalFileUrl(record.DiskPath()); }
 
 void PlayFiles(DesktopLauncher& launcher, const std::vector<RecordPtr>& records) {
     for (const RecordPtr& record : records) launcher.OpenUrl(FileUrl(*record));
@@ -32,7 +47,9 @@ void EnqueueFiles(DesktopLauncher& launcher, const std::vector<RecordPtr>& recor
     for (const RecordPtr& record : records) {
         if (!parts.isEmpty()) {
             QStringList arguments = parts.mid(1);
-            arguments << PathToQString(record->DiskPath());
+            // A path Qt cannot pass byte for byte goes as its file: URL, which players take too.
+            const std::u16string path = record->DiskPath();
+            arguments << (QtKeepsBytes(path) ? PathToQString(path) : QString::fromLatin1(LocalFileUrl(path).toEncoded()));
             if (launcher.StartDetached(parts.front(), arguments)) continue;
         }
         launcher.OpenUrl(FileUrl(*record));
@@ -45,7 +62,7 @@ void ExploreDirectories(DesktopLauncher& launcher, const std::vector<RecordPtr>&
         const std::u16string& directory = record->Directory().str();
         if (std::find(seen.begin(), seen.end(), directory) != seen.end()) continue;
         seen.push_back(directory);
-        launcher.OpenUrl(QUrl::fromLocalFile(PathToQString(directory)));
+        launcher.OpenUrl(LocalFileUrl(directory));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "library/mp3_file_record.h"
@@ -31,6 +32,8 @@ public:
     bool StartDetached(const QString& program, const QStringList& arguments) override;
 };
 
+// The file: URL of a path as the core holds it; a name that is not UTF-8 keeps its bytes.
+QUrl LocalFileUrl(std::u16string_view path);
 // The file where it is on disk now (a pending rename has not happened yet).
 QUrl FileUrl(const Mp3FileRecord& record);
 
@@ -38,7 +41,8 @@ QUrl FileUrl(const Mp3FileRecord& record);
 void PlayFiles(DesktopLauncher& launcher, const std::vector<RecordPtr>& records);
 // "Enqueue": runs the "EnqueueCommand" setting (a program and its own arguments, split
 // like a command line but never given to a shell) with the file's path appended as one
-// more argument; with no command set, or one that does not start, the file is opened.
+// more argument (its file: URL when the name is not UTF-8, which no QString carries); with
+// no command set, or one that does not start, the file is opened.
 void EnqueueFiles(DesktopLauncher& launcher, const std::vector<RecordPtr>& records);
 // "Explore directory": each distinct directory once, in the order first met.
 void ExploreDirectories(DesktopLauncher& launcher, const std::vector<RecordPtr>& records);

@@ -321,6 +321,23 @@ TEST_F(CommandsTest, PlayEnqueueAndExploreOpenFilesWhereTheyAreOnDisk) {
     EXPECT_EQ(launcher_.opened[0].toLocalFile(), ui::PathToQString(TreePath("p/two.mp3")));
 }
 
+// A name that is not UTF-8 has no QString that gives its bytes back: Play and Enqueue
+// name the file by its file: URL, percent-encoded byte for byte.
+TEST_F(CommandsTest, ANameThatIsNotUtf8IsOpenedAndEnqueuedByItsOwnBytes) {
+    MakeFiles({{"r/plain.mp3"}});
+    std::filesystem::rename(tree_ / "r/plain.mp3", tree_ / "r/caf\xE9.mp3");
+    LoadTree(1);
+    window_->SelectAll();
+    const QByteArray url = QUrl::fromLocalFile(ui::PathToQString(TreePath("r"))).toEncoded() + "/caf%E9.mp3";
+    Trigger(ui::Command::Play);
+    ASSERT_EQ(launcher_.opened.size(), 1u);
+    EXPECT_EQ(launcher_.opened[0].toEncoded(), url);
+    SettingsStore::Instance().WriteStringValue("EnqueueCommand", u"player");
+    Trigger(ui::Command::Enqueue);
+    ASSERT_EQ(launcher_.started.size(), 1u);
+    EXPECT_EQ(launcher_.started[0].arguments, QStringList{QString::fromLatin1(url)});
+}
+
 // The menu only over a selected row; Select All selects every row and refreshes once.
 TEST_F(CommandsTest, ContextMenuOnlyOverASelectedRowAndSelectAll) {
     LoadThree();

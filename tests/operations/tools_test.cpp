@@ -174,6 +174,11 @@ struct CaptureCase {
     const char* captures;  // "TRCK=05 TPE1=x"; "TIT2!" for a variable that got nothing
 };
 
+// Appends "TRCK=05", or "TRCK!" when the variable got nothing, to the captures so far.
+void Describe(std::string& captures, FrameId frame, const std::u16string* text) {
+    captures += (captures.empty() ? "" : " ") + std::string(kFrameIdNames[frame]) + (text ? "=" + U8(*text) : "!");
+}
+
 TEST(Generation, PatternsCaptureTheShortestTextAndExpressionsTheGroupsThatTookPart) {
     const CaptureCase cases[] = {
         {"<track>_<artist>_<title>", "05_Brennick_Quorvane.mp3", "TRCK=05 TPE1=Brennick TIT2=Quorvane"},
@@ -196,10 +201,8 @@ TEST(Generation, PatternsCaptureTheShortestTextAndExpressionsTheGroupsThatTookPa
     for (const CaptureCase& c : cases) {
         test::RecordingPrompts prompts;
         std::string described;
-        for (const auto& capture : GenerationPattern::Compile(U16(c.expression), prompts).Match(U16(c.name))) {
-            described += (described.empty() ? "" : " ") + std::string(kFrameIdNames[capture.frame]) +
-                         (capture.text ? "=" + U8(*capture.text) : "!");
-        }
+        for (const auto& capture : GenerationPattern::Compile(U16(c.expression), prompts).Match(U16(c.name)))
+            Describe(described, capture.frame, capture.text ? &*capture.text : nullptr);
         EXPECT_EQ(described, c.captures) << c.expression << " on " << c.name;
     }
 
@@ -232,7 +235,7 @@ TEST(Generation, PatternsCaptureTheShortestTextAndExpressionsTheGroupsThatTookPa
         const auto changes = MatchRegExpGroups(expression, U16(c.name));
         std::string described = changes ? "" : "no match";
         for (const FieldChange& change : changes.value_or(std::vector<FieldChange>{}))
-            described += (described.empty() ? "" : " ") + std::string(kFrameIdNames[change.frame]) + "=" + U8(change.newText);
+            Describe(described, change.frame, &change.newText);
         EXPECT_EQ(described, c.captures) << c.expression << " on " << c.name;
     }
 }
